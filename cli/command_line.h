@@ -1,0 +1,22 @@
+// The command line: options, command codes, the command argument, dispatch.
+#pragma once
+
+#include <cstdio>
+
+#include "context.h"
+#include "options.h"
+
+namespace lbsnap {
+
+inline constexpr char kOptString[] = "HvrcsSlLf:N:n:o:R:XtCzZ:aM:mQ:q:F:T:V6b:B:d:DA:YEI:JjW:w:";
+
+// Parses the options with the platform's getopt (argument permutation
+// included). Returns 0, or the exit status 2 after getopt's diagnostic,
+// "Unknown option  '%c'\n" and the usage line on err.
+int parse_command_line(int ac, char** av, CommandLine& cl, std::FILE* err);
+void write_usage(std::FILE* err);
+
+// Runs one command over the loaded model; returns the exit status.
+int perform_command(Ctx& c, int operation, const char* arg);
+
+}  // namespace lbsnap

@@ -1,0 +1,22 @@
+// Vocabulary of rules and VSs: names indexed by the codes stored in the model.
+#pragma once
+
+#include <array>
+
+namespace lbsnap {
+
+inline constexpr std::array<const char*, 6> l7_match_types = {
+    "regex", "prefix", "postfix", "regex+host", "prefix+host", "postfix+host"};
+
+inline constexpr std::array<const char*, 6> l7_rule_types = {
+    "content", "addheader", "delheader", "replaceheader", "replaceuri", "replacebody"};
+
+inline constexpr std::array<const char*, 16> l7_persist_types = {
+    "none",        "src",        "cookie", "cookie-src", "active-cookie", "active-cook-src",
+    "cookie-hash", "cookie-hash-src", "url", "query-hash", "host", "header",
+    "auth",        "ua",         "super",  "super-src"};
+
+inline constexpr std::array<const char*, 8> l7_sched_types = {
+    "<none>", "rr", "wlc", "lc", "wrr", "sh", "fixed", "uhash"};
+
+}  // namespace lbsnap

@@ -1,0 +1,40 @@
+// lbsnap: reads the daemon configuration once, runs one command, exits.
+#include <cstdio>
+#include <cstdlib>
+
+#include "command_line.h"
+#include "context.h"
+#include "reader.h"
+#include "sysroot.h"
+
+namespace {
+
+[[noreturn]] void finish(int status) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::exit(status);
+}
+
+}  // namespace
+
+int main(int ac, char** av) {
+    using namespace lbsnap;
+    // Reports are many small writes; one large buffer keeps them cheap.
+    static char outbuf[1 << 16];
+    std::setvbuf(stdout, outbuf, _IOFBF, sizeof outbuf);
+
+    CommandLine cl;
+    if (int status = parse_command_line(ac, av, cl, stderr)) finish(status);
+
+    // The model lives until the process exits, as reports may point into it.
+    static Model model;
+    const std::string path = cl.opt.bahd_file ? *cl.opt.bahd_file : sys_path("/corvane/bahd.conf");
+    switch (load_data(model, path, stderr)) {
+        case LoadStatus::ok: break;
+        case LoadStatus::cannot_open: finish(3);
+        case LoadStatus::invalid_rs_address: finish(27);
+    }
+
+    Ctx ctx{model, cl.opt, stdout, stderr};
+    finish(perform_command(ctx, cl.cmd, cl.arg));
+}

@@ -1,0 +1,341 @@
+// The in-memory image of the daemon configuration file.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "addrs.h"
+
+namespace lbsnap {
+
+inline constexpr int MAX_rs_data = 1024;
+inline constexpr int MAX_rules = 1024;
+inline constexpr int MAX_extraports = 511;
+inline constexpr int MAX_checkcodes = 64;
+inline constexpr char tcp_string[4] = "tcp";
+inline constexpr char udp_string[4] = "udp";
+
+// A text field of fixed capacity N: holds at most N-1 bytes. Longer values
+// are cut, which is how the reader keeps every field within its size.
+template <std::size_t N>
+class FixedText {
+public:
+    static constexpr std::size_t capacity = N;
+
+    FixedText() = default;
+    FixedText(std::string_view v) { assign(v); }
+    FixedText& operator=(std::string_view v) {
+        assign(v);
+        return *this;
+    }
+    void assign(std::string_view v) { s_.assign(v.substr(0, std::min(v.size(), N - 1))); }
+
+    const char* c_str() const { return s_.c_str(); }
+    const std::string& str() const { return s_; }
+    bool empty() const { return s_.empty(); }
+    std::size_t size() const { return s_.size(); }
+    operator std::string_view() const { return s_; }
+    bool operator==(std::string_view v) const { return s_ == v; }
+
+private:
+    std::string s_;
+};
+
+// An optional text of the configuration ("owned copy"): unset differs from
+// set-but-empty.
+using OptText = std::optional<std::string>;
+
+struct Rule_t {
+    int id = 0;
+    FixedText<256> rule_name;
+    FixedText<256> pattern;
+    FixedText<256> header;
+    FixedText<256> replacement;
+    std::int8_t rule_type = 0;
+    std::int8_t match_type = 0;
+    std::int8_t negation = 0;
+    std::int8_t nocase = 0;
+    std::int8_t inc_query = 0;
+    std::int8_t forcevers = 0;
+    std::int8_t must_fail = 0;
+    std::int8_t only_on_flag = 0;
+    std::int8_t only_on_noflag = 0;
+    std::int8_t set_flag_onmatch = 0;
+    std::int8_t dumped = 0;  // scratch mark of the template writer
+};
+
+// A bounded list of rule references: no repeats, at most MAX_rules entries,
+// the default rule (if present) last.
+struct Rule_list {
+    std::vector<Rule_t*> rule_list;
+    int rules() const { return static_cast<int>(rule_list.size()); }
+    bool empty() const { return rule_list.empty(); }
+};
+
+struct rs_info_t {
+    FixedText<64> rip;
+    int port = 0;
+    int id = 0;
+    char for_method = 0;
+    FixedText<7> for_method_str;
+    FixedText<256> dns;
+    int weight = 0;
+    int limit = 0;
+    int ratelimit = 0;
+    int critical = 0;
+    int rsfollow = 0;
+    int enabled = 0;
+    int snat_port = 0;
+    Rule_list r;
+};
+
+struct __chk_args {
+    int chk_interval;
+    int chk_timeout;
+    int chk_retrycount;
+};
+
+struct __adapt_args {
+    int interval;
+    FixedText<1024> url;
+    int ctrl_minp;
+    int http_port;
+};
+
+struct __sdn_adapt_args {
+    int interval;
+    int navg;
+    int ctrl_minp;
+};
+
+inline const __chk_args def_chk_args{9, 4, 2};
+inline const __adapt_args def_adapt_args{7, FixedText<1024>("/load"), 5, 80};
+inline const __sdn_adapt_args def_sdn_adapt_args{5, 6, 5};
+
+struct bahd_config_t {
+    // Identity and VS-wide switches
+    int id = 0;
+    int enabled = 1;
+    int follow = 0;
+    int followvsid = 0;
+    int reverse = 0;
+    int reencrypt = 0;
+    int tlimit = 0;
+    int istransparent = 0;
+    int isserveriniting = 0;
+    int subnetorig = 0;
+    int starttls = 0;
+    int idletimeout = 0;
+    int cache = 0;
+    int cache_percent = 0;
+    int compress = 0;
+    int urlverify = 0;
+    int useforsnat = 0;
+    int forcel7 = 0;
+    int multiconns = 0;
+
+    // Address, protocol and naming
+    FixedText<64> vip;
+    FixedText<64> vip2;
+    FixedText<16> proto;
+    FixedText<128> name;
+    FixedText<128> cookie_id;
+    FixedText<128> query_tag;
+    int port = 0;
+
+    // Scheduling, persistence and health check
+    FixedText<16> checker_type;
+    FixedText<16> adaptive_method;
+    FixedText<16> persist;
+    FixedText<6> schedule;
+    int timeout = 0;
+    FixedText<64> sslaccel;
+    int errcode = 0;
+    int errorpage = 0;
+    FixedText<512> errurl;
+    FixedText<128> check_url;
+    FixedText<255> check_pattern;
+    FixedText<128> check_host;
+    FixedText<2048> check_postdata;
+    int check_version = 0;
+    FixedText<256> check_headers;
+    int check_minlen = 0;
+    int useget = 0;
+
+    // Standby, gateways and header handling
+    int stdb_port = 0;
+    FixedText<64> stdb_vip;
+    FixedText<64> dfltgw;
+    FixedText<64> dfltgw2;
+    FixedText<6> mtype;
+    int rewrite = 0;
+    int client_cert = 0;
+    int chk_port = 0;
+    FixedText<256> add_hdr_key;
+    FixedText<256> add_hdr_val;
+    FixedText<256> copy_hdr_key;
+    FixedText<256> copy_hdr_val;
+
+    // Certificates
+    FixedText<8176> certfile;
+    FixedText<128> clientcertfile;
+
+    // Real servers and rule lists. rsinfo holds the used entries (n_rs of
+    // them, at most MAX_rs_data); rs_pending is the first free entry, which
+    // real-server lines without "-r" fill ahead of the line that adds it.
+    std::vector<rs_info_t> rsinfo;
+    rs_info_t rs_pending;
+    Rule_list r;
+    Rule_list requests;
+    Rule_list responses;
+    Rule_list matchbody;
+
+    // Local binds and extra ports (empty = none)
+    std::vector<lm_addr> localbinds;
+    std::vector<int> extraports;
+
+    // Access lists, ESP and single sign-on
+    OptText hostallow;
+    OptText dirallow;
+    OptText excludedir;
+    OptText smtpallow;
+    int esplog = 0;
+    int espdopubpriv = 0;
+    int espdodispass = 0;
+    int esppermcookie = 0;
+    OptText domain;
+    OptText altdomains;
+    OptText ssodir;
+    OptText outconf;
+    OptText logoff;
+    OptText ssomsg;
+    Rule_list preprocess;
+
+    // Roles, authentication, TLS and ESP groups
+    int enable_esp = 0;
+    int ismaster = 0;
+    int isslave = 0;
+    int inauth = 0;
+    int outauth = 0;
+    int add_via = 0;
+    int qos = 0;
+    int tlstype = 0;
+    int needhname = 0;
+    OptText ciphers;
+    OptText cipher_set;
+    OptText espgroups;
+    OptText espgrsids;
+    int doespnested = 0;
+    int doespmultidomain = 0;
+    OptText espsteering;
+    OptText reversesni;
+    int needcac = 0;
+    int http2_support = 0;
+    int extendedhealth = 0;
+    int nrsneeded = 0;
+
+    // Security headers, bearer tokens, status codes, LDAP, password change,
+    // CAPTCHA and server authentication
+    int sechdrs = 0;
+    int verifybearer = 0;
+    OptText bearercert;
+    OptText bearertext;
+    std::vector<int> checkcodes;
+    int pass_cipher = 0;
+    int pass_sni = 0;
+    FixedText<64> ldapendpoint;
+    OptText ecplink;
+    OptText ecpmsg;
+    int ecpexpw = 0;
+    int ecpexpwdays = 0;
+    int captcha = 0;
+    OptText captcha_pubkey;
+    OptText captcha_url;
+    OptText captcha_privkey;
+    OptText captcha_verify;
+    OptText serverfbapath;
+    OptText serverfba;
+    int serverfbaunameonly = 0;
+    OptText tokenserver;
+    OptText addauthhdr;
+    OptText verify_certs;
+
+    // WAF (intercept) settings
+    int intercept = 0;
+    int maxincidents = 0;
+    int interceptopts = 0;
+    OptText interceptrules;
+    OptText interceptrulesdis;
+    OptText interceptpostctypes;
+    int iopts = 0;
+    int iparanoia = 0;
+    int itestparanoia = 0;
+    int ithreshold = 0;
+    OptText irules;
+    OptText icustom;
+    OptText iexcludes;
+    OptText icountries;
+    int ipcrelimit = 0;
+    OptText iauditparts;
+    OptText idisabledrules;
+    OptText ipostctypes;
+    int iblockip = 0;
+
+    // Per-VS health-check overrides, limits
+    int chk_interval = 0;
+    int chk_timeout = 0;
+    int chk_retrycount = 0;
+    int bandwidth = 0;
+    int refresh_persist = 0;
+    int cpslimit = 0;
+    int rpslimit = 0;
+    int connlimit = 0;
+
+    int n_rs() const { return static_cast<int>(rsinfo.size()); }
+    int nextraports() const { return static_cast<int>(extraports.size()); }
+    int nlocalbinds() const { return static_cast<int>(localbinds.size()); }
+    int ncheckcodes() const { return static_cast<int>(checkcodes.size()); }
+};
+
+// Lookup indexes over the VS list, built once after loading (build_indexes
+// in lookup.cpp). Each keeps the first match in list order, so a lookup
+// answers as a walk from the head of the list would.
+struct VsIndexes {
+    std::unordered_map<int, bahd_config_t*> by_id;
+    std::unordered_map<std::string_view, bahd_config_t*> by_name;
+    // Non-sub VSs under their vip and their vip2 text, in list order.
+    std::unordered_map<std::string_view, std::vector<bahd_config_t*>> by_addr;
+    // First real-server entry of each id among VSs that are not masters.
+    std::unordered_map<int, std::pair<rs_info_t*, bahd_config_t*>> rs_by_id;
+};
+
+struct Model {
+    // The VS list in list order: ordinary VSs by address and port, then
+    // sub-VSs by id and port. Records are owned here and never move.
+    std::vector<std::unique_ptr<bahd_config_t>> bahd;
+    // VS records created while reading, one per VS section begun (also one
+    // that was never closed).
+    int nbahd = 0;
+    // The rule list: the default rule first, then the accepted rules in the
+    // order their sections ended.
+    std::vector<std::unique_ptr<Rule_t>> Rules;
+    Rule_t* defRule_id = nullptr;
+    std::unordered_map<int, Rule_t*> rule_by_id;
+
+    __chk_args chk_args = def_chk_args;
+    __adapt_args adapt_args = def_adapt_args;
+    __sdn_adapt_args sdn_adapt_args = def_sdn_adapt_args;
+    int got_adapt_args = 0;
+
+    VsIndexes idx;
+};
+
+}  // namespace lbsnap

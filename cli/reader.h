@@ -1,0 +1,45 @@
+// Reading the daemon configuration file into the model.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "model.h"
+
+namespace lbsnap {
+
+enum class LoadStatus {
+    ok,
+    cannot_open,          // "Cannot open config file", status 3
+    invalid_rs_address,   // validate_ip's message already written, status 27
+};
+
+// Reads the file at `path` whole and loads it. On cannot_open, writes
+// "Cannot open config file\n" to err.
+LoadStatus load_data(Model& m, const std::string& path, std::FILE* err);
+// Loads configuration text already in memory (what load_data does after
+// reading the file): resets the model, reads the sections, orders the VS
+// list and builds the lookup indexes.
+LoadStatus load_text(Model& m, std::string_view text, std::FILE* err);
+
+// The value after key `val` at the start of `line` (case ignored, blanks and
+// tabs after the key skipped), or null.
+const char* find_key(const char* val, const char* line);
+
+void clean_up(Model& m);
+void merge_rules(const Model& m, Rule_list& rv, const Rule_list& rl);
+int consistent_rule(const Model& m, const Rule_t& cur_rule);
+
+// The VS-section line handler; false when a real-server address is invalid
+// (validate_ip has written its message to err).
+bool add_vs_line(Model& m, const char* line, bahd_config_t& vs, int& state, std::FILE* err);
+bool add_ipvs_info(Model& m, const char* line, bahd_config_t& vs, int count, std::FILE* err);
+void add_localbinds(bahd_config_t& vs, const char* text);
+void add_extraports(bahd_config_t& vs, const char* text);
+
+// Strict-weak orders of the VS list and of a VS's real servers.
+void sort_vs_list(Model& m);
+void sort_rs(bahd_config_t& vs);
+
+}  // namespace lbsnap

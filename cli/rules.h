@@ -1,0 +1,20 @@
+// Rule records, rule lists and the global parameter sections.
+#pragma once
+
+#include "model.h"
+
+namespace lbsnap {
+
+void add_rule_line(const char* line, Rule_t& rule);
+// Replaces rl by the rules numbered in src; content 1 admits type-0 rules
+// (default rule kept last), 0 admits the other types.
+void expand_rules(const Model& m, const char* src, Rule_list& rl, int content);
+void add_ruleid(const Model& m, Rule_list& rl, Rule_t* rule);
+int rule_is_in(const Rule_list& rl, const Rule_t* rule_id);
+Rule_t* id_to_rule(const Model& m, int id);
+
+void add_chk_line(Model& m, const char* line);
+void add_adapt_line(Model& m, const char* line);
+void add_sdn_adapt_line(Model& m, const char* line);
+
+}  // namespace lbsnap

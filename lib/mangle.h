@@ -1,0 +1,14 @@
+// Escaping of free text for the reports: letters and digits stay, every
+// other byte becomes "&#%03d;" (HTML) or "%%%02x" (URL).
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace lbsnap {
+
+void mangle(const char* src, std::FILE* out);
+std::string mangle_str(const char* src);
+std::string mangle_str_per(const char* src);
+
+}  // namespace lbsnap

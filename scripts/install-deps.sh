@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Does nothing when the build's tools and libraries are present; otherwise
+# installs the missing Debian packages when run as root, or names them.
+set -eu
+
+missing=()
+have_cmd() { command -v "$1" > /dev/null 2>&1; }
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2> /dev/null | grep -q 'install ok installed'; }
+
+have_cmd cmake || missing+=(cmake)
+have_cmd g++ || missing+=(g++)
+have_cmd make || missing+=(make)
+have_cmd pkg-config || missing+=(pkg-config)
+have_cmd diff || missing+=(diffutils)
+have_pkg nettle-dev || missing+=(nettle-dev)
+have_pkg libgtest-dev || missing+=(libgtest-dev)
+
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "missing packages: ${missing[*]}" >&2
+  echo "install them (as root: apt-get install ${missing[*]}) and run again" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq "${missing[@]}"

@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Runs every end-to-end case: lays the case out under the root compiled into
+# the binary, runs it, and compares standard output, standard error, the exit
+# status and any expected files.
+#
+# usage: run_cases.sh BINARY ROOT CASES_DIR [CASE_NAME...]
+set -u
+bin=$1 root=$2 cases=$3
+shift 3
+export LC_ALL=C
+unset POSIXLY_CORRECT
+
+names=("$@")
+if [ ${#names[@]} -eq 0 ]; then
+  for d in "$cases"/*/; do names+=("$(basename "$d")"); done
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+pass=0 fail=0
+
+show_diff() {  # label expected actual
+  echo "  $1 differs (expected / actual):"
+  diff -u "$2" "$3" | sed -n '3,40p' | sed 's/^/    /'
+}
+
+run_case() {
+  local c=$1 ok=1
+  rm -rf "$root"
+  mkdir -p "$root/corvane"
+  [ -f "$c/bahd.conf" ] && cp "$c/bahd.conf" "$root/corvane/bahd.conf"
+  [ -d "$c/root" ] && cp -a "$c/root/." "$root/"
+  local args=()
+  if [ -f "$c/args" ]; then
+    while IFS= read -r line || [ -n "$line" ]; do
+      args+=("${line//\{ROOT\}/$root}")
+    done < "$c/args"
+  fi
+  (cd "$root" && "$bin" "${args[@]}" < /dev/null > "$work/stdout" 2> "$work/stderr")
+  local rc=$?
+  local want_rc=0
+  [ -f "$c/expected.rc" ] && want_rc=$(tr -d ' \n' < "$c/expected.rc")
+  local want_out="$c/expected.stdout" want_err="$c/expected.stderr"
+  [ -f "$want_out" ] || want_out=/dev/null
+  [ -f "$want_err" ] || want_err=/dev/null
+  if [ "$rc" != "$want_rc" ]; then
+    echo "  exit status $rc, expected $want_rc"; ok=0
+  fi
+  if ! cmp -s "$want_out" "$work/stdout"; then
+    show_diff stdout "$want_out" "$work/stdout"; ok=0
+  fi
+  if [ -f "$c/stderr.contains" ]; then
+    while IFS= read -r line || [ -n "$line" ]; do
+      if ! grep -qxF -- "$line" "$work/stderr"; then
+        echo "  stderr lacks the line: $line"; ok=0
+      fi
+    done < "$want_err"
+  elif ! cmp -s "$want_err" "$work/stderr"; then
+    show_diff stderr "$want_err" "$work/stderr"; ok=0
+  fi
+  if [ -d "$c/expected.files" ]; then
+    while IFS= read -r f; do
+      local rel=${f#"$c/expected.files/"}
+      if [ ! -f "$root/$rel" ]; then
+        echo "  missing file: $rel"; ok=0
+      elif ! cmp -s "$f" "$root/$rel"; then
+        show_diff "$rel" "$f" "$root/$rel"; ok=0
+      fi
+    done < <(find "$c/expected.files" -type f | sort)
+  fi
+  return $((1 - ok))
+}
+
+for n in "${names[@]}"; do
+  if out=$(run_case "$cases/$n" 2>&1); then
+    pass=$((pass + 1))
+  else
+    fail=$((fail + 1))
+    echo "FAIL $n"
+    printf '%s\n' "$out"
+  fi
+done
+rm -rf "$root"
+echo "e2e: $pass passed, $fail failed"
+[ "$fail" -eq 0 ]

@@ -46,8 +46,48 @@ int perform_command(Ctx& c, int operation, const char* arg) {
         // ---- certificate reports ----
 
         // ---- name resolution and server lists ----
+        case 26:
+            resolv_realnames(c, arg);
+            break;
+        case 27:
+            resolv_realnames(c, nullptr);
+            break;
+        case 28: {
+            // -A always brings its argument; an absent one is simply not found.
+            const bahd_config_t* vs = arg ? locate_vip(c, arg) : nullptr;
+            if (!vs) {
+                std::fprintf(c.err, "Cannot find VS '%s'\n", arg ? arg : "");
+                return 2;
+            }
+            if (vs->ismaster) {
+                std::fprintf(c.err, "Cannot generate RS list for master\n");
+                return 3;
+            }
+            gen_add_rs_list(c, *vs);
+            break;
+        }
+        case 29: {
+            rs_disp_tab tab;
+            every_vs(c, [&](const bahd_config_t& vs) {
+                if (!vs.ismaster) add_new_rslist(vs, tab);
+            });
+            print_realserverlist(c, tab, arg);
+            break;
+        }
 
         // ---- WAF list and usage statistics ----
+        case 30:
+            gen_callhomedata(c);
+            break;
+        case 33:
+            print_max_check_time(c);
+            break;
+        case 34:
+            print_wafvs(c, 1);
+            break;
+        case 35:
+            print_wafvs(c, 2);
+            break;
 
         default:
             break;

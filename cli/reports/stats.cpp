@@ -1,0 +1,169 @@
+// WAF selection lists (-w, -W), the call-home usage statistics (-E) and the
+// longest health-check time (-j).
+#include <strings.h>
+#include <syslog.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "classify.h"
+#include "lookup.h"
+#include "reports.h"
+
+namespace lbsnap {
+
+namespace {
+
+constexpr std::array<const char*, 9> kInauthNames = {
+    "Delegate to Server", "Basic Authentication", "Form Based", "", "Client Certificate",
+    "NTLM", "SAML", "", "OIDC-OAUTH"};
+// Server-side mode 0 records nothing.
+constexpr std::array<const char*, 5> kOutauthNames = {
+    "", "Basic Authentication", "Form Based", "KCD", "Server Token"};
+
+struct callhome_stats {
+    int vs_created = 0;
+    int rs_available = 0;
+    int wafvs_cnt = 0;
+    int owaspvs_cnt = 0;
+    int espvs_cnt = 0;
+    int sdn_inuse = 0;
+};
+
+// Everything one -E run gathers. The WAF and OWASP lists keep every entry
+// and entries are not cut at any length: the line reports the whole
+// configuration rather than its first 256 VSs.
+struct CallhomeData {
+    callhome_stats stats;
+    std::vector<std::string> waf_info;
+    std::vector<std::string> owasp_info;
+    std::string clientAuth;
+    std::string serverAuth;
+    int ocsp_flag = 0;
+    RsNameTable rsnames;
+};
+
+void record_once(std::string& names, const char* name) {
+    // An empty name is always "found", so it records nothing.
+    if (names.find(name) == std::string::npos) names.append(name).append(";");
+}
+
+void log_out_of_range(Ctx& c, int value) {
+    c.log(LOG_ERR, format_text("value [%d] out of range!!!\n", value));
+}
+
+const char* name_or_dash(const FixedText<128>& name) { return name.empty() ? "-" : name.c_str(); }
+
+// The WAF/OWASP entry of a VS, or nothing for a sub-VS whose master is gone.
+std::optional<std::string> waf_entry(const Model& m, const bahd_config_t& vs,
+                                     const std::string& rules) {
+    if (!vs.isslave) {
+        return format_text("vsid:%d,vsn:%s,vsip:%s,subvsid:%s,subvsn:%s,wrules:%s;", vs.id,
+                           name_or_dash(vs.name), vs.vip.c_str(), "-", "-", rules.c_str());
+    }
+    const bahd_config_t* master = find_vip_id(m, vs.isslave);
+    if (!master) return std::nullopt;
+    return format_text("vsid:%d,vsn:%s,vsip:%s,subvsid:%s,subvsn:%s,wrules:%s;", master->id,
+                       name_or_dash(master->name), master->vip.c_str(),
+                       std::to_string(vs.id).c_str(), name_or_dash(vs.name), rules.c_str());
+}
+
+void add_cstats(Ctx& c, CallhomeData& d, const bahd_config_t& cur) {
+    if (!cur.isslave) d.stats.vs_created += 1;
+    if (cur.intercept == 1) d.stats.wafvs_cnt += 1;
+    if (cur.intercept == 2) d.stats.owaspvs_cnt += 1;
+    if (cur.enable_esp) {
+        d.stats.espvs_cnt += 1;
+        set_inauth_data(c, d.clientAuth, cur.inauth);
+        set_outauth_data(c, d.serverAuth, cur.outauth);
+    }
+    if (cur.needcac) d.ocsp_flag = 1;
+    if (cur.interceptrules && cur.intercept == 1) {
+        if (auto e = waf_entry(c.m, cur, *cur.interceptrules)) d.waf_info.push_back(std::move(*e));
+    }
+    if (cur.intercept == 2) {
+        if (auto e = waf_entry(c.m, cur, cur.irules.value_or("all")))
+            d.owasp_info.push_back(std::move(*e));
+    }
+    if (strcasecmp(cur.adaptive_method.c_str(), "snd_gstats") == 0) d.stats.sdn_inuse += 1;
+    add_rslist(d.rsnames, cur, 1, nullptr);
+}
+
+}  // namespace
+
+void print_wafvs(Ctx& c, int type) {
+    for (const auto& vs : c.m.bahd) {
+        if (vs->intercept != type) continue;
+        std::string label;
+        if (vs->isslave) {
+            label = vs->name.empty() ? format_text("#%d", vs->id)
+                                     : format_text("%s (#%d)", vs->name.c_str(), vs->id);
+        } else {
+            const std::string addr = pp_vip(*vs, 0);
+            label = vs->name.empty() ? addr
+                                     : format_text("%s (%s)", vs->name.c_str(), addr.c_str());
+        }
+        std::fprintf(c.out, "<option value=\"%d\" %s>%s</option>\n", vs->id,
+                     vs->id == c.opt.wafid ? "selected" : "", label.c_str());
+    }
+}
+
+void set_inauth_data(Ctx& c, std::string& clientAuth, int value) {
+    if (value < 0 || value >= static_cast<int>(kInauthNames.size())) {
+        log_out_of_range(c, value);
+        return;
+    }
+    record_once(clientAuth, kInauthNames[value]);
+}
+
+void set_outauth_data(Ctx& c, std::string& serverAuth, int value) {
+    if (value == 0) return;
+    if (value < 0 || value >= static_cast<int>(kOutauthNames.size())) {
+        log_out_of_range(c, value);
+        return;
+    }
+    record_once(serverAuth, kOutauthNames[value]);
+}
+
+void gen_callhomedata(Ctx& c) {
+    CallhomeData d;
+    for (const auto& vs : c.m.bahd) add_cstats(c, d, *vs);
+    d.stats.rs_available = static_cast<int>(d.rsnames.size());
+
+    const callhome_stats& s = d.stats;
+    std::fprintf(c.out, "vs_created=%d&", s.vs_created);
+    std::fprintf(c.out, "rs_available=%d&", s.rs_available);
+    std::fprintf(c.out, "wafvs_cnt=%d&", s.wafvs_cnt);
+    std::fprintf(c.out, "owaspvs_cnt=%d&", s.owaspvs_cnt);
+    std::fprintf(c.out, "espvs_cnt=%d&", s.espvs_cnt);
+    std::fprintf(c.out, "sdn_inuse=%s&", s.sdn_inuse ? "yes" : "no");
+    std::fprintf(c.out, "client_auth=%s&", d.clientAuth.c_str());
+    std::fprintf(c.out, "server_auth=%s&", d.serverAuth.c_str());
+    std::fprintf(c.out, "ocsp=%d&", d.ocsp_flag);
+    std::fprintf(c.out, "waf_info=");
+    for (const std::string& e : d.waf_info) std::fputs(e.c_str(), c.out);
+    std::fprintf(c.out, "owasp_info=");
+    for (const std::string& e : d.owasp_info) std::fputs(e.c_str(), c.out);
+    std::fprintf(c.out, "&");
+}
+
+int get_vs_min_interval(const Model& m, const bahd_config_t& vdata) {
+    const int timeout = vdata.chk_timeout ? vdata.chk_timeout : m.chk_args.chk_timeout;
+    const int retries = vdata.chk_retrycount ? vdata.chk_retrycount : m.chk_args.chk_retrycount;
+    // Wraps like the int arithmetic it stands for, without overflowing.
+    return static_cast<int>(static_cast<std::int64_t>(timeout) * retries + 1);
+}
+
+void print_max_check_time(Ctx& c) {
+    int longest = 0;
+    for (const auto& vs : c.m.bahd) {
+        if (vs->chk_interval == 0) longest = std::max(longest, get_vs_min_interval(c.m, *vs));
+    }
+    std::fprintf(c.out, "%d\n", longest);
+}
+
+}  // namespace lbsnap

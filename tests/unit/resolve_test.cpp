@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+#include <syslog.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "lookup.h"
+#include "reports.h"
+#include "test_support.h"
+
+namespace lbsnap {
+namespace {
+
+rs_info_t server(const char* rip, const char* dns = "", int enabled = 1, int id = 0) {
+    rs_info_t rs;
+    rs.rip = rip;
+    rs.dns = dns;
+    rs.enabled = enabled;
+    rs.id = id;
+    return rs;
+}
+
+rs_disp_entry entry(const char* rip, const char* dns = "", int ntotal = 1, int nok = 1) {
+    rs_disp_entry e;
+    e.rip = rip;
+    e.dns = dns;
+    e.ntotal = ntotal;
+    e.nok = nok;
+    return e;
+}
+
+bahd_config_t& add_vs(Model& m, int id, std::vector<rs_info_t> servers) {
+    auto vs = std::make_unique<bahd_config_t>();
+    vs->id = id;
+    vs->vip = "10.9.9." + std::to_string(id);
+    vs->port = 80;
+    vs->rsinfo = std::move(servers);
+    m.bahd.push_back(std::move(vs));
+    return *m.bahd.back();
+}
+
+std::vector<std::string> rips(const rs_disp_tab& tab) {
+    std::vector<std::string> out;
+    for (const auto& e : tab.data) out.push_back(e.rip.str());
+    return out;
+}
+
+struct LogLine {
+    int priority;
+    std::string text;
+    bool operator==(const LogLine&) const = default;
+};
+
+// A context over a model with captured streams and log.
+struct Run {
+    Model m;
+    Options opt;
+    testing::Capture out, err;
+    std::vector<LogLine> log;
+    Ctx ctx() {
+        Ctx c{m, opt, out.file(), err.file()};
+        c.log = [this](int p, const std::string& t) { log.push_back({p, t}); };
+        return c;
+    }
+};
+
+TEST(RsCmpTab, NamedEntriesFirstByNameThenAddressesNumerically) {
+    const auto named_b = entry("10.0.0.1", "b.example");
+    const auto named_a = entry("10.0.0.2", "a.example");
+    const auto ten = entry("10.0.0.10");
+    const auto nine = entry("10.0.0.9");
+    const auto v6 = entry("::1");
+    EXPECT_LT(rs_cmp_tab(named_a, named_b), 0);
+    EXPECT_LT(rs_cmp_tab(named_b, nine), 0);
+    EXPECT_GT(rs_cmp_tab(nine, named_b), 0);
+    EXPECT_LT(rs_cmp_tab(nine, ten), 0);
+    EXPECT_LT(rs_cmp_tab(v6, nine), 0);
+    EXPECT_EQ(rs_cmp_tab(ten, ten), 0);
+    EXPECT_GT(rs_cmp_tab_rev(named_a, named_b), 0);
+    EXPECT_GT(rs_cmp_tab_rev(nine, ten), 0);
+}
+
+TEST(StCmpTab, NoneEnabledThenSomeThenAllThenByName) {
+    const auto none = entry("10.0.0.3", "", 2, 0);
+    const auto some = entry("10.0.0.1", "", 3, 2);
+    const auto all = entry("10.0.0.2", "", 1, 1);
+    const auto all_named = entry("10.0.0.9", "z.example", 2, 2);
+    EXPECT_LT(st_cmp_tab(none, some), 0);
+    EXPECT_LT(st_cmp_tab(some, all), 0);
+    EXPECT_LT(st_cmp_tab(all_named, all), 0);  // same class: named first
+    EXPECT_GT(st_cmp_tab_rev(none, some), 0);
+    EXPECT_GT(st_cmp_tab_rev(all_named, all), 0);
+}
+
+TEST(SortRsTab, OrdersByTypeAndTypesAboveThreeSortAsZero) {
+    rs_disp_tab tab;
+    add_one_rs_list(server("10.0.0.10", "", 0), nullptr, tab, nullptr);
+    add_one_rs_list(server("10.0.0.9"), nullptr, tab, nullptr);
+    add_one_rs_list(server("::2"), nullptr, tab, nullptr);
+    add_one_rs_list(server("10.0.0.20", "web.example"), nullptr, tab, nullptr);
+    using V = std::vector<std::string>;
+    const V by_name_and_address = {"10.0.0.20", "::2", "10.0.0.9", "10.0.0.10"};
+    const V by_status = {"10.0.0.10", "10.0.0.20", "::2", "10.0.0.9"};
+    sort_rs_tab(tab, 0);
+    EXPECT_EQ(rips(tab), by_name_and_address);
+    sort_rs_tab(tab, 1);
+    EXPECT_EQ(rips(tab), V(by_name_and_address.rbegin(), by_name_and_address.rend()));
+    sort_rs_tab(tab, 2);
+    EXPECT_EQ(rips(tab), by_status);
+    sort_rs_tab(tab, 3);
+    EXPECT_EQ(rips(tab), V(by_status.rbegin(), by_status.rend()));
+    sort_rs_tab(tab, 4);
+    EXPECT_EQ(rips(tab), by_name_and_address);
+    // The indexes follow the new order.
+    add_one_rs_list(server("10.0.0.9", "", 0), nullptr, tab, nullptr);
+    EXPECT_EQ(tab.data[2].ntotal, 2);
+    EXPECT_EQ(tab.data[2].nok, 1);
+}
+
+TEST(AddOneRsList, FoldsByAddressOrNameCountingEnabled) {
+    rs_disp_tab tab;
+    add_one_rs_list(server("10.0.0.1"), nullptr, tab, nullptr);
+    add_one_rs_list(server("10.0.0.1", "", 0), nullptr, tab, nullptr);
+    add_one_rs_list(server("10.0.0.1"), nullptr, tab, nullptr);
+    add_one_rs_list(server("10.0.0.5", "app.example"), nullptr, tab, nullptr);
+    add_one_rs_list(server("10.0.0.6", "app.example", 0), nullptr, tab, nullptr);
+    ASSERT_EQ(tab.data.size(), 2u);
+    EXPECT_EQ(tab.data[0].ntotal, 3);
+    EXPECT_EQ(tab.data[0].nok, 2);
+    EXPECT_EQ(tab.data[1].rip.str(), "10.0.0.5");
+    EXPECT_EQ(tab.data[1].ntotal, 2);
+    EXPECT_EQ(tab.data[1].nok, 1);
+    // An empty name never matches another empty name.
+    add_one_rs_list(server("10.0.0.7"), nullptr, tab, nullptr);
+    EXPECT_EQ(tab.data.size(), 3u);
+}
+
+TEST(AddOneRsList, FirstMatchingEntryInTableOrderWins) {
+    rs_disp_tab tab;
+    add_one_rs_list(server("10.0.0.1", "m.example"), nullptr, tab, nullptr);
+    add_one_rs_list(server("10.0.0.2"), nullptr, tab, nullptr);
+    // Matches entry 1 by address and entry 0 by name: entry 0 counts it.
+    add_one_rs_list(server("10.0.0.2", "m.example"), nullptr, tab, nullptr);
+    EXPECT_EQ(tab.data[0].ntotal, 2);
+    EXPECT_EQ(tab.data[1].ntotal, 1);
+    // The other way round: by address on entry 0 beats the name on entry 2.
+    add_one_rs_list(server("10.0.0.3", "n.example"), nullptr, tab, nullptr);
+    add_one_rs_list(server("10.0.0.1", "n.example"), nullptr, tab, nullptr);
+    EXPECT_EQ(tab.data[0].ntotal, 3);
+    EXPECT_EQ(tab.data[2].ntotal, 1);
+}
+
+TEST(AddOneRsList, SkipsServersOfCurAndOfTheExclusionTable) {
+    bahd_config_t cur;
+    cur.rsinfo = {server("10.0.0.1"), server("10.0.0.2", "shop.example"), server("", "gap.example")};
+    const VsServerKeys keys(cur);
+    rs_disp_tab excl;
+    add_one_rs_list(server("10.0.0.3", "sib.example"), nullptr, excl, nullptr);
+
+    rs_disp_tab tab;
+    add_one_rs_list(server("10.0.0.1"), &keys, tab, &excl);
+    add_one_rs_list(server("10.0.0.8", "shop.example"), &keys, tab, &excl);
+    add_one_rs_list(server("10.0.0.9", "sib.example"), &keys, tab, &excl);
+    add_one_rs_list(server("10.0.0.3"), &keys, tab, &excl);
+    add_one_rs_list(server("10.0.0.4", "gap.example"), &keys, tab, &excl);
+    EXPECT_EQ(rips(tab), (std::vector<std::string>{"10.0.0.4"}));
+}
+
+TEST(ServerListLines, OptionAndCountLinesUseDnsOrHostMap) {
+    testing::TempRoot root;
+    root.write("/tmp/hosts.map", "10.0.0.1 db one\n");
+    local_loadnames();
+    Run r;
+    Ctx c = r.ctx();
+    print_rs_tab_entry(c, entry("10.0.0.1"));
+    print_rs_tab_entry(c, entry("10.0.0.2"));
+    print_rs_tab_entry(c, entry("10.0.0.1", "a.example"));
+    print_newrs_tab_entry(c, entry("10.0.0.1", "", 3, 2));
+    print_newrs_tab_entry(c, entry("10.0.0.2", "", 1, 0));
+    print_newrs_tab_entry(c, entry("10.0.0.1", "a.example", 2, 2));
+    EXPECT_EQ(r.out.str(),
+              "<option value=\"10.0.0.1\">10.0.0.1 db one</option>\n"
+              "<option value=\"10.0.0.2\">\n"
+              "<option value=\"a.example\">\n"
+              "10.0.0.1 3 2 10.0.0.1 db one\n"
+              "10.0.0.2 1 0 10.0.0.2\n"
+              "10.0.0.1 2 2 a.example\n");
+    root.write("/tmp/hosts.map", "");
+    local_loadnames();
+}
+
+TEST(GenAddRsList, SiblingsFirstThenOthersEachSorted) {
+    Run r;
+    add_vs(r.m, 1, {server("10.0.0.7"), server("10.0.0.2")});
+    bahd_config_t& master = add_vs(r.m, 2, {server("#11"), server("#12"), server("#13")});
+    master.ismaster = 1;
+    master.rsinfo[0].port = 11;
+    master.rsinfo[1].port = 12;
+    master.rsinfo[2].port = 13;
+    bahd_config_t& sub11 = add_vs(r.m, 11, {server("10.0.0.1")});
+    bahd_config_t& sub12 = add_vs(r.m, 12, {server("10.0.0.9"), server("10.0.0.2")});
+    bahd_config_t& sub13 = add_vs(r.m, 13, {server("10.0.0.1")});
+    sub11.isslave = sub12.isslave = sub13.isslave = 2;
+    build_indexes(r.m);
+    Ctx c = r.ctx();
+    gen_add_rs_list(c, sub11);
+    EXPECT_EQ(r.out.str(),
+              "<option value=\"10.0.0.2\">\n"
+              "<option value=\"10.0.0.9\">\n"
+              "<option value=\"10.0.0.7\">\n");
+}
+
+TEST(ResolvRealnames, PrintsTheFirstResolvedAddress) {
+    Run r;
+    Ctx c = r.ctx();
+    resolv_realnames(c, "localhost");
+    resolv_realnames(c, "::1");
+    resolv_realnames(c, "nonexistent.invalid");
+    EXPECT_EQ(r.out.str(), "127.0.0.1\n::1\n");
+    EXPECT_TRUE(r.log.empty());
+}
+
+TEST(ResolvRealnames, ChangeScriptAndLogLinesForEveryNamedServer) {
+    Run r;
+    add_vs(r.m, 3, {server("127.0.0.1", "localhost", 1, 1), server("10.0.0.5", "localhost", 1, 2),
+                    server("10.0.0.6", "", 1, 3), server("10.0.0.8:80", "localhost", 1, 4)});
+    bahd_config_t& master = add_vs(r.m, 4, {server("#5", "localhost", 1, 5)});
+    master.ismaster = 1;
+    add_vs(r.m, 5, {server("10.0.0.7", "nonexistent.invalid", 0, 6)});
+    add_vs(r.m, 6, {server("::2", "::1", 1, 7), server("127.0.0.2", "127.0.0.2", 1, 8)});
+    Ctx c = r.ctx();
+    resolv_realnames(c, nullptr);
+    EXPECT_EQ(r.out.str(),
+              "vip 3\nserver #2\naddr 127.0.0.1\nexit\nexit\n"
+              "vip 6\nserver #7\naddr ::1\nexit\nexit\n");
+    const std::vector<LogLine> want = {
+        {LOG_DEBUG, "Resolved to the same address 127.0.0.1 localhost\n"},
+        {LOG_INFO, "changing RS#2 (localhost) from 10.0.0.5 to 127.0.0.1\n"},
+        {LOG_INFO, "Resolve of nonexistent.invalid failed\n"},
+        {LOG_INFO, "changing RS#7 (::1) from ::2 to ::1\n"},
+        {LOG_DEBUG, "Resolved to the same address 127.0.0.2 127.0.0.2\n"},
+    };
+    EXPECT_EQ(r.log, want);
+}
+
+}  // namespace
+}  // namespace lbsnap

@@ -90,7 +90,7 @@ void add_cstats(Ctx& c, CallhomeData& d, const bahd_config_t& cur) {
             d.owasp_info.push_back(std::move(*e));
     }
     if (strcasecmp(cur.adaptive_method.c_str(), "snd_gstats") == 0) d.stats.sdn_inuse += 1;
-    add_rslist(d.rsnames, cur, 1, nullptr);
+    d.rsnames.add_rslist(cur, 1, nullptr);
 }
 
 }  // namespace
@@ -132,7 +132,7 @@ void set_outauth_data(Ctx& c, std::string& serverAuth, int value) {
 void gen_callhomedata(Ctx& c) {
     CallhomeData d;
     for (const auto& vs : c.m.bahd) add_cstats(c, d, *vs);
-    d.stats.rs_available = static_cast<int>(d.rsnames.size());
+    d.stats.rs_available = d.rsnames.size();
 
     const callhome_stats& s = d.stats;
     std::fprintf(c.out, "vs_created=%d&", s.vs_created);

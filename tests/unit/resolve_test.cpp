@@ -53,7 +53,7 @@ struct LogLine {
 };
 
 // A context over a model with captured streams and log.
-struct Run {
+struct Harness {
     Model m;
     Options opt;
     testing::Capture out, err;
@@ -171,7 +171,7 @@ TEST(ServerListLines, OptionAndCountLinesUseDnsOrHostMap) {
     testing::TempRoot root;
     root.write("/tmp/hosts.map", "10.0.0.1 db one\n");
     local_loadnames();
-    Run r;
+    Harness r;
     Ctx c = r.ctx();
     print_rs_tab_entry(c, entry("10.0.0.1"));
     print_rs_tab_entry(c, entry("10.0.0.2"));
@@ -191,7 +191,7 @@ TEST(ServerListLines, OptionAndCountLinesUseDnsOrHostMap) {
 }
 
 TEST(GenAddRsList, SiblingsFirstThenOthersEachSorted) {
-    Run r;
+    Harness r;
     add_vs(r.m, 1, {server("10.0.0.7"), server("10.0.0.2")});
     bahd_config_t& master = add_vs(r.m, 2, {server("#11"), server("#12"), server("#13")});
     master.ismaster = 1;
@@ -212,7 +212,7 @@ TEST(GenAddRsList, SiblingsFirstThenOthersEachSorted) {
 }
 
 TEST(ResolvRealnames, PrintsTheFirstResolvedAddress) {
-    Run r;
+    Harness r;
     Ctx c = r.ctx();
     resolv_realnames(c, "localhost");
     resolv_realnames(c, "::1");
@@ -222,7 +222,7 @@ TEST(ResolvRealnames, PrintsTheFirstResolvedAddress) {
 }
 
 TEST(ResolvRealnames, ChangeScriptAndLogLinesForEveryNamedServer) {
-    Run r;
+    Harness r;
     add_vs(r.m, 3, {server("127.0.0.1", "localhost", 1, 1), server("10.0.0.5", "localhost", 1, 2),
                     server("10.0.0.6", "", 1, 3), server("10.0.0.8:80", "localhost", 1, 4)});
     bahd_config_t& master = add_vs(r.m, 4, {server("#5", "localhost", 1, 5)});

@@ -18,7 +18,7 @@ struct LogLine {
     bool operator==(const LogLine&) const = default;
 };
 
-struct Run {
+struct Harness {
     Model m;
     Options opt;
     testing::Capture out, err;
@@ -47,7 +47,7 @@ rs_info_t server(const char* rip, int enabled = 1) {
 }
 
 TEST(AuthNames, ClientSideNamesRecordedOnceInOrderMet) {
-    Run r;
+    Harness r;
     Ctx c = r.ctx();
     std::string names;
     for (int v : {1, 1, 8, 3, 7, 0, 2, 8}) set_inauth_data(c, names, v);
@@ -62,7 +62,7 @@ TEST(AuthNames, ClientSideNamesRecordedOnceInOrderMet) {
 }
 
 TEST(AuthNames, ServerSideZeroIsSilentAndFiveIsOutOfRange) {
-    Run r;
+    Harness r;
     Ctx c = r.ctx();
     std::string names;
     for (int v : {0, 3, 4, 3, 1, 2}) set_outauth_data(c, names, v);
@@ -73,7 +73,7 @@ TEST(AuthNames, ServerSideZeroIsSilentAndFiveIsOutOfRange) {
 }
 
 TEST(Callhome, EmptyConfiguration) {
-    Run r;
+    Harness r;
     Ctx c = r.ctx();
     gen_callhomedata(c);
     EXPECT_EQ(r.out.str(),
@@ -82,7 +82,7 @@ TEST(Callhome, EmptyConfiguration) {
 }
 
 TEST(Callhome, CountsNamesAndWafEntries) {
-    Run r;
+    Harness r;
     bahd_config_t& a = r.add_vs(1, "10.0.0.1");
     a.enable_esp = 1;
     a.inauth = 1;
@@ -129,7 +129,7 @@ TEST(Callhome, CountsNamesAndWafEntries) {
 }
 
 TEST(Callhome, OutOfRangeModeOnlyLogs) {
-    Run r;
+    Harness r;
     bahd_config_t& a = r.add_vs(1, "10.0.0.1");
     a.enable_esp = 1;
     a.inauth = 9;
@@ -144,7 +144,7 @@ TEST(Callhome, OutOfRangeModeOnlyLogs) {
 }
 
 TEST(MinInterval, GlobalValuesFillInAndOwnIntervalsStayOut) {
-    Run r;
+    Harness r;
     r.m.chk_args = {9, 5, 2};
     bahd_config_t& a = r.add_vs(1, "10.0.0.1");
     a.chk_timeout = 10;
@@ -164,7 +164,7 @@ TEST(MinInterval, GlobalValuesFillInAndOwnIntervalsStayOut) {
 }
 
 TEST(WafList, LabelsAndSelection) {
-    Run r;
+    Harness r;
     r.opt.wafid = 5;
     r.add_vs(5, "10.0.0.1").intercept = 1;
     bahd_config_t& named = r.add_vs(7, "10.0.0.2");

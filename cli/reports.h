@@ -30,7 +30,7 @@ namespace lbsnap {
 
 // ---- name resolution and server lists (resolve.cpp) ----
 
-// printf-style formatting into a string, for system-log texts.
+// printf-style formatting into a string (log texts, labels).
 std::string format_text(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // Command 26 with a name (print its address), command 27 with null (change

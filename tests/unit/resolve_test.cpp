@@ -5,7 +5,6 @@
 #include <utility>
 #include <vector>
 
-#include "lookup.h"
 #include "reports.h"
 #include "test_support.h"
 
@@ -188,27 +187,6 @@ TEST(ServerListLines, OptionAndCountLinesUseDnsOrHostMap) {
               "10.0.0.1 2 2 a.example\n");
     root.write("/tmp/hosts.map", "");
     local_loadnames();
-}
-
-TEST(GenAddRsList, SiblingsFirstThenOthersEachSorted) {
-    Harness r;
-    add_vs(r.m, 1, {server("10.0.0.7"), server("10.0.0.2")});
-    bahd_config_t& master = add_vs(r.m, 2, {server("#11"), server("#12"), server("#13")});
-    master.ismaster = 1;
-    master.rsinfo[0].port = 11;
-    master.rsinfo[1].port = 12;
-    master.rsinfo[2].port = 13;
-    bahd_config_t& sub11 = add_vs(r.m, 11, {server("10.0.0.1")});
-    bahd_config_t& sub12 = add_vs(r.m, 12, {server("10.0.0.9"), server("10.0.0.2")});
-    bahd_config_t& sub13 = add_vs(r.m, 13, {server("10.0.0.1")});
-    sub11.isslave = sub12.isslave = sub13.isslave = 2;
-    build_indexes(r.m);
-    Ctx c = r.ctx();
-    gen_add_rs_list(c, sub11);
-    EXPECT_EQ(r.out.str(),
-              "<option value=\"10.0.0.2\">\n"
-              "<option value=\"10.0.0.9\">\n"
-              "<option value=\"10.0.0.7\">\n");
 }
 
 TEST(ResolvRealnames, PrintsTheFirstResolvedAddress) {

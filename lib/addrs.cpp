@@ -344,7 +344,7 @@ int vsloaded = 0;
 
 void add_map_line(const char* line) {
     const char* nl = std::strchr(line, '\n');
-    if (!nl || line[0] == '#') return;  // partial read, empty line or comment
+    if (!nl || line[0] == '#') return;  // a partial read, or a comment
     const char* blank = std::strchr(line, ' ');
     if (!blank || blank > nl || blank + 1 == nl) return;
     std::string vip(line, blank);

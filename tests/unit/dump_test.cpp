@@ -22,7 +22,7 @@ protected:
         return *v;
     }
     std::string dump(int id) {
-        Capture out;
+        testing::Capture out;
         Ctx c{m, opt, out.file(), err.file()};
         print_vs(c, vs(id));
         return out.str();

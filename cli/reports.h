@@ -20,9 +20,107 @@ namespace lbsnap {
 
 // ---- real-server report (realservers.cpp) ----
 
+// One entry of the real-server name table. The texts point into the model
+// (or, for proto, at a constant ""); the table never owns them.
+struct rsdups_t {
+    const char* name = nullptr;
+    const char* proto = nullptr;
+    const char* dnsname = nullptr;
+    int dupcnt = 0;
+};
+
+// Orders two entries by address (IPv6 before IPv4, then numerically), then by
+// protocol text.
+int rs_namecmp(const rsdups_t& a, const rsdups_t& b);
+
+// The distinct real-server address texts of one command, in insertion order
+// until sorted. Hash indexes keep "first matching entry" lookups O(1).
+class RsNameTable {
+public:
+    // The host name of an address, or nullopt when it has none.
+    using ReverseLookup = std::function<std::optional<std::string>(const lm_sockaddr&)>;
+
+    RsNameTable();
+
+    void add_oners(const char* rsname, const char* proto, const char* dnsname);
+    int has_dup(const char* rsname, const char* proto) const;
+    void add_rslist(const bahd_config_t& cur, int chkenable, const char* proto);
+    void sort_rsnames();
+    void print_realservers(Ctx& c, int wantrealname);
+
+    int size() const { return static_cast<int>(rsnames_.size()); }
+    int capacity() const { return max_rsnames_; }
+    const std::vector<rsdups_t>& entries() const { return rsnames_; }
+    // Replaces the resolver's reverse lookup (tests run without a resolver).
+    void set_reverse_lookup(ReverseLookup lookup) { reverse_ = std::move(lookup); }
+
+private:
+    struct Key {
+        std::string_view name, proto;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& k) const;
+    };
+    void reindex();
+
+    std::vector<rsdups_t> rsnames_;
+    int max_rsnames_ = 0;
+    std::unordered_map<Key, std::size_t, KeyHash> by_pair_;
+    std::unordered_map<std::string_view, std::size_t> by_name_;
+    ReverseLookup reverse_;
+};
+
 // ---- SNAT rules (snat.cpp) ----
 
+void gen_snat(Ctx& c, const RsNameTable& names, const bahd_config_t& cur);
+void print_snat_iptables(Ctx& c, const RsNameTable& names, const bahd_config_t& cur,
+                         const bahd_config_t& rscur);
+
 // ---- certificate reports (certs.cpp) ----
+
+// Fills an empty certfile with the name derived from the VS address and port
+// (left empty when the address does not convert).
+void default_certname(bahd_config_t& cur);
+int isself(const Ctx& c, const char* certfile);
+
+void oldcertname(Ctx& c, bahd_config_t& cur, int isfips);
+void print_certs(Ctx& c, bahd_config_t& cur, int clientcert);
+void print_reenc(Ctx& c, const bahd_config_t& cur, const char* certfile);
+void get_addlist(Ctx& c, const bahd_config_t& cur, const char* cert);
+void get_selfsigned(Ctx& c, const bahd_config_t& cur);
+
+// One certificate name and the VSs using it, in list order.
+struct certlist {
+    const char* certname = nullptr;
+    int nbahds = 0;
+    std::vector<const bahd_config_t*> bahds;
+};
+
+// The grouping of VSs by certificate name for one command.
+class CertList {
+public:
+    void certname(bahd_config_t& cur, int clientcert);
+    void print_certname(Ctx& c, const char* certfile) const;
+    int ncerts() const { return static_cast<int>(certlist_.size()); }
+
+private:
+    std::vector<certlist> certlist_;
+    std::unordered_map<std::string_view, std::size_t> by_name_;
+};
+
+// The count and the two lists that -Q, -q and -I report.
+struct CertCounts {
+    int NADDRS = 0;
+    std::optional<std::string> dellist;
+    std::optional<std::string> servlist;
+
+    void add_clist(const bahd_config_t& cur);
+};
+
+void get_certlists(Ctx& c, CertCounts& counts, const bahd_config_t& cur, const char* cert,
+                   int reenc);
+void get_3rdcertlists(CertCounts& counts, const bahd_config_t& cur, const char* cert);
 
 // ---- name resolution and server lists (resolve.cpp) ----
 

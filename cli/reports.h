@@ -59,19 +59,17 @@ public:
     void set_reverse_lookup(ReverseLookup lookup) { reverse_ = std::move(lookup); }
 
 private:
-    struct Key {
-        std::string_view name, proto;
-        bool operator==(const Key&) const = default;
-    };
-    struct KeyHash {
-        std::size_t operator()(const Key& k) const;
-    };
-    void reindex();
+    std::size_t find(std::string_view name, const char* proto, std::size_t* last) const;
+    void link(std::size_t i, std::size_t last);
+    void reindex() const;
 
     std::vector<rsdups_t> rsnames_;
     int max_rsnames_ = 0;
-    std::unordered_map<Key, std::size_t, KeyHash> by_pair_;
-    std::unordered_map<std::string_view, std::size_t> by_name_;
+    // The first entry of each name, and per entry the next one of the same
+    // name, both in table order; rebuilt after sorting, on first use.
+    mutable std::unordered_map<std::string_view, std::size_t> first_by_name_;
+    mutable std::vector<std::size_t> next_same_name_;
+    mutable bool stale_ = false;
     ReverseLookup reverse_;
 };
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <utility>
 
 #include "addrs.h"
 #include "cfglib.h"
@@ -52,41 +53,68 @@ bool is_empty(const char* s) { return !s || !*s; }
 
 int rs_namecmp(const rsdups_t& a, const rsdups_t& b) { return keycmp(make_key(a), make_key(b)); }
 
-std::size_t RsNameTable::KeyHash::operator()(const Key& k) const {
-    std::hash<std::string_view> h;
-    return h(k.name) * 31 + h(k.proto);
+RsNameTable::RsNameTable() : reverse_(resolver_reverse_lookup) {}
+
+// The first entry with that name and, unless proto is null, that protocol;
+// npos if none. *last receives the last entry of the name's chain (npos when
+// the name is new).
+std::size_t RsNameTable::find(std::string_view name, const char* proto, std::size_t* last) const {
+    if (stale_) reindex();
+    *last = std::string_view::npos;
+    auto it = first_by_name_.find(name);
+    if (it == first_by_name_.end()) return std::string_view::npos;
+    for (std::size_t i = it->second; i != std::string_view::npos; i = next_same_name_[i]) {
+        if (!proto || std::strcmp(rsnames_[i].proto, proto) == 0) return i;
+        *last = i;
+    }
+    return std::string_view::npos;
 }
 
-RsNameTable::RsNameTable() : reverse_(resolver_reverse_lookup) {}
+void RsNameTable::link(std::size_t i, std::size_t last) {
+    next_same_name_.push_back(std::string_view::npos);
+    if (last == std::string_view::npos)
+        first_by_name_.emplace(rsnames_[i].name, i);
+    else
+        next_same_name_[last] = i;
+}
+
+void RsNameTable::reindex() const {
+    first_by_name_.clear();
+    next_same_name_.assign(rsnames_.size(), std::string_view::npos);
+    std::unordered_map<std::string_view, std::size_t> last_by_name;
+    for (std::size_t i = 0; i < rsnames_.size(); ++i) {
+        auto [it, added] = last_by_name.try_emplace(rsnames_[i].name, i);
+        if (added)
+            first_by_name_.emplace(rsnames_[i].name, i);
+        else
+            next_same_name_[std::exchange(it->second, i)] = i;
+    }
+    stale_ = false;
+}
 
 void RsNameTable::add_oners(const char* rsname, const char* proto, const char* dnsname) {
     if (is_empty(rsname)) return;
     // A null protocol matches an entry of any protocol: the first one with
     // that name.
-    if (!proto) {
-        if (auto it = by_name_.find(rsname); it != by_name_.end()) {
-            rsnames_[it->second].dupcnt++;
-            return;
-        }
-    } else if (auto it = by_pair_.find(Key{rsname, proto}); it != by_pair_.end()) {
-        rsnames_[it->second].dupcnt++;
+    std::size_t last;
+    if (std::size_t i = find(rsname, proto, &last); i != std::string_view::npos) {
+        rsnames_[i].dupcnt++;
         return;
     }
     if (size() == max_rsnames_) {
         max_rsnames_ = max_rsnames_ ? 2 * max_rsnames_ : 16;
         rsnames_.reserve(max_rsnames_);
     }
-    rsdups_t e{rsname, proto ? proto : "", dnsname, 0};
-    rsnames_.push_back(e);
-    by_pair_.emplace(Key{e.name, e.proto}, rsnames_.size() - 1);
-    by_name_.emplace(e.name, rsnames_.size() - 1);
+    rsnames_.push_back(rsdups_t{rsname, proto ? proto : "", dnsname, 0});
+    link(rsnames_.size() - 1, last);
 }
 
 int RsNameTable::has_dup(const char* rsname, const char* proto) const {
     if (is_empty(rsname)) return 0;
     // No protocol is the empty one, as entries added without one hold.
-    auto it = by_pair_.find(Key{rsname, proto ? proto : ""});
-    return it == by_pair_.end() ? 0 : rsnames_[it->second].dupcnt;
+    std::size_t last;
+    std::size_t i = find(rsname, proto ? proto : "", &last);
+    return i == std::string_view::npos ? 0 : rsnames_[i].dupcnt;
 }
 
 void RsNameTable::add_rslist(const bahd_config_t& cur, int chkenable, const char* proto) {
@@ -109,17 +137,8 @@ void RsNameTable::sort_rsnames() {
     sorted.reserve(max_rsnames_);
     for (const NameKey& k : keys) sorted.push_back(*k.entry);
     rsnames_ = std::move(sorted);
-    reindex();
-}
-
-// After sorting, "first" means first in the sorted table.
-void RsNameTable::reindex() {
-    by_pair_.clear();
-    by_name_.clear();
-    for (std::size_t i = 0; i < rsnames_.size(); ++i) {
-        by_pair_.emplace(Key{rsnames_[i].name, rsnames_[i].proto}, i);
-        by_name_.emplace(rsnames_[i].name, i);
-    }
+    // After sorting, "first" means first in the sorted table.
+    stale_ = true;
 }
 
 void RsNameTable::print_realservers(Ctx& c, int wantrealname) {

@@ -1,0 +1,283 @@
+#include "cfglib.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "sysroot.h"
+
+namespace lbsnap {
+
+int CFGARGLEN = 0;
+int CFG_LOCAL_CFG = 0;
+
+namespace {
+
+constexpr std::string_view kCfgDir = "/corvane/cfg";
+constexpr std::string_view kLocalCfgDir = "/corvane/local_cfg";
+constexpr std::string_view kSystemSets = "/etc/cipher_sets";
+constexpr std::string_view kExtDir = "/tmp/ext";
+constexpr std::string_view kAddonsDir = "/corvane/addons";
+
+// The longest controller name a marker may hold; longer ones are not ours.
+constexpr std::size_t kMaxControllerName = 16;
+
+// ---- cipher-set lines ----
+
+// One read of a cipher-set file takes at most 8190 characters, the newline
+// counted, like every line reader of the appliance. A longer line therefore
+// reads as several lines: its first 8190 characters, then the next part.
+constexpr std::size_t kReadMax = 8190;
+
+// Reads the next piece raw (NUL bytes kept, so copies stay byte-exact).
+bool read_piece(std::FILE* f, std::string& piece) {
+    piece.clear();
+    int ch;
+    while (piece.size() < kReadMax && (ch = std::getc(f)) != EOF) {
+        piece.push_back(static_cast<char>(ch));
+        if (ch == '\n')
+            break;
+    }
+    return !piece.empty();
+}
+
+bool ends_line(const std::string& piece) { return !piece.empty() && piece.back() == '\n'; }
+
+bool iequal(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        unsigned char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x += 'a' - 'A';
+        if (y >= 'A' && y <= 'Z')
+            y += 'a' - 'A';
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+struct SetLine {
+    std::string_view name;
+    std::string_view ciphers;
+};
+
+// The set a line defines, if any. The text ends at a NUL byte, as it would
+// for any C string reader of the same file.
+std::optional<SetLine> parse_set_line(const std::string& piece) {
+    std::string_view text(piece.c_str());
+    if (text.empty() || text[0] == '#')
+        return std::nullopt;
+    std::size_t blank = text.find(' ');
+    if (blank == std::string_view::npos)
+        return std::nullopt;
+    std::size_t start = text.find_first_not_of(' ', blank);
+    std::string_view rest = start == std::string_view::npos ? std::string_view() : text.substr(start);
+    rest = rest.substr(0, rest.find('\n'));
+    return SetLine{text.substr(0, blank), rest};
+}
+
+bool line_has_set(const std::string& piece, std::string_view name) {
+    auto set = parse_set_line(piece);
+    return set && iequal(set->name, name);
+}
+
+bool write_set_line(std::FILE* f, const char* name, const char* ciphers) {
+    return std::fprintf(f, "%s %s\n", name, ciphers) >= 0;
+}
+
+bool write_raw(std::FILE* f, const std::string& piece) {
+    return std::fwrite(piece.data(), 1, piece.size(), f) == piece.size();
+}
+
+// Copies the custom file to `out` with the set's line replaced. The whole
+// line goes, also when it is longer than one read, so no fragment of the old
+// list is left behind as a line of its own.
+bool copy_replacing(const std::string& path, std::FILE* out, const char* name, const char* ciphers) {
+    std::FILE* in = std::fopen(path.c_str(), "r");
+    if (!in)
+        return false;
+    bool replaced = false, ok = true;
+    std::string piece;
+    while (ok && read_piece(in, piece)) {
+        if (replaced || !line_has_set(piece, name)) {
+            ok = write_raw(out, piece);
+            continue;
+        }
+        replaced = true;
+        ok = write_set_line(out, name, ciphers);
+        while (!ends_line(piece) && read_piece(in, piece)) {
+        }
+    }
+    ok = ok && !std::ferror(in);
+    std::fclose(in);
+    return ok && replaced;
+}
+
+int append_set(const std::string& path, const char* name, const char* ciphers) {
+    std::FILE* f = std::fopen(path.c_str(), "a");
+    if (!f)
+        return -1;
+    bool ok = write_set_line(f, name, ciphers);
+    if (std::fclose(f) != 0)
+        ok = false;
+    return ok ? 0 : -1;
+}
+
+// Replaces the whole file with one rename, so a concurrent reader sees the
+// old file or the new one; the temporary file never outlives a failure.
+int replace_set(const std::string& path, const char* name, const char* ciphers) {
+    std::string tmp = path + ".tmp" + std::to_string(getpid());
+    std::FILE* out = std::fopen(tmp.c_str(), "w");
+    if (!out)
+        return -1;
+    bool ok = copy_replacing(path, out, name, ciphers);
+    if (std::fflush(out) != 0 || std::ferror(out))
+        ok = false;
+    if (std::fclose(out) != 0)
+        ok = false;
+    if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
+        unlink(tmp.c_str());
+        return -1;
+    }
+    return 0;
+}
+
+// ---- add-on markers ----
+
+// The controller name from the marker's first line, upper-cased; none when
+// the marker is unreadable, empty or names something too long.
+std::optional<std::string> controller_name(const std::string& marker) {
+    std::FILE* f = std::fopen(marker.c_str(), "r");
+    if (!f)
+        return std::nullopt;
+    char line[128];
+    bool got = std::fgets(line, sizeof line, f) != nullptr;
+    std::fclose(f);
+    if (!got)
+        return std::nullopt;
+    std::string name(line);
+    if (!name.empty() && name.back() == '\n') {
+        name.pop_back();
+        if (name.size() > kMaxControllerName)
+            return std::nullopt;
+    }
+    // An empty first line names nothing; a bare "+" would only confuse the
+    // dump's list.
+    if (name.empty())
+        return std::nullopt;
+    for (char& ch : name)
+        if (ch >= 'a' && ch <= 'z')
+            ch = static_cast<char>(ch - 'a' + 'A');
+    return name;
+}
+
+}  // namespace
+
+std::string mkcfgfile(const char* name) {
+    std::string path = sys_path(CFG_LOCAL_CFG ? kLocalCfgDir : kCfgDir);
+    CFG_LOCAL_CFG = 0;
+    path += "/_";
+    path += name;
+    return path;
+}
+
+void READXVAL(std::string& val, const char* name, const char* sub, const char* dflt) {
+    if (CFGARGLEN == 0)
+        CFGARGLEN = 8192;
+    val = dflt ? dflt : "";
+    std::string path = mkcfgfile(name);
+    if (sub && *sub) {
+        path += '_';
+        path += sub;
+    }
+    int fd = open(path.c_str(), O_RDONLY);
+    if (fd < 0)
+        return;
+    std::string buf(CFGARGLEN > 1 ? static_cast<std::size_t>(CFGARGLEN - 1) : 0, '\0');
+    ssize_t n = buf.empty() ? 0 : read(fd, buf.data(), buf.size());
+    close(fd);
+    if (n <= 0)
+        return;
+    buf.resize(static_cast<std::size_t>(n));
+    val.assign(buf.c_str());
+    val = val.substr(0, val.find('\n'));
+}
+
+void READVAL(std::string& val, const char* name, const char* dflt) { READXVAL(val, name, nullptr, dflt); }
+
+int READIVAL(const char* name, int dflt) {
+    CFGARGLEN = 8192;
+    std::string val;
+    READVAL(val, name, "");
+    if (val.empty())
+        return dflt;
+    if (val == "yes")
+        return 1;
+    return static_cast<int>(std::strtoul(val.c_str(), nullptr, 0));
+}
+
+int __read_cipherset(const char* path, const char* name, std::string& ciphers) {
+    std::FILE* f = std::fopen(path, "r");
+    if (!f)
+        return 0;
+    std::string piece;
+    while (read_piece(f, piece)) {
+        auto set = parse_set_line(piece);
+        if (set && iequal(set->name, name)) {
+            ciphers.assign(set->ciphers);
+            std::fclose(f);
+            return 1;
+        }
+    }
+    std::fclose(f);
+    return 0;
+}
+
+int update_cipherset(const char* name, const char* ciphers) {
+    if (std::strcmp(name, "Default") == 0)
+        return -1;
+    std::string stored;
+    if (__read_cipherset(sys_path(kSystemSets).c_str(), name, stored))
+        return -1;
+    std::string path = mkcfgfile("CIPHER_SETS");
+    if (!__read_cipherset(path.c_str(), name, stored))
+        return append_set(path, name, ciphers);
+    if (stored == ciphers)
+        return 0;
+    return replace_set(path, name, ciphers);
+}
+
+void chk_ext_ctrl(int id, std::string& out, int size) {
+    out.clear();
+    std::string dir = sys_path(kExtDir) + "/" + std::to_string(id);
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+        return;
+    while (const dirent* e = readdir(d)) {
+        if (e->d_name[0] == '.')
+            continue;
+        auto name = controller_name(dir + "/" + e->d_name);
+        if (!name)
+            continue;
+        std::string manifest = sys_path(kAddonsDir) + "/" + e->d_name + "/manifest";
+        if (access(manifest.c_str(), F_OK) != 0)
+            continue;
+        // Room left for text, keeping one place for the C terminator.
+        long room = static_cast<long>(size) - 1 - static_cast<long>(out.size());
+        if (room <= 0)
+            break;
+        std::string item = "+" + *name;
+        out.append(item, 0, static_cast<std::size_t>(room));
+    }
+    closedir(d);
+}
+
+}  // namespace lbsnap

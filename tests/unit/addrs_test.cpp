@@ -1,0 +1,352 @@
+#include "addrs.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace lbsnap {
+namespace {
+
+struct Parsed {
+    int ok;
+    int af;
+    int port;
+    std::string addr;  // bare printed address
+};
+
+Parsed parse(const std::string& text) {
+    lm_sockaddr sa{};
+    Parsed r{lm_str2addr(&sa, text.c_str()), 0, 0, ""};
+    if (r.ok) {
+        r.af = sa.sa.sa_family;
+        r.port = lm_addrport(sa);
+        lm_addr a;
+        lm_unmapaddr(&a, sa);
+        r.addr = lm_print_addr2(a);
+    }
+    return r;
+}
+
+void expect_parse(const std::string& text, int af, int port, const std::string& addr) {
+    SCOPED_TRACE(text);
+    Parsed p = parse(text);
+    ASSERT_EQ(p.ok, 1);
+    EXPECT_EQ(p.af, af);
+    EXPECT_EQ(p.port, port);
+    EXPECT_EQ(p.addr, addr);
+}
+
+void expect_refused(const std::string& text) {
+    EXPECT_EQ(parse(text).ok, 0) << text;
+    EXPECT_EQ(lm_family(text.c_str()), 0) << text;
+}
+
+const std::string kHex = "20010db8000000000000000000000001";
+
+TEST(AddrParse, Ipv4Forms) {
+    expect_parse("10.0.0.1", AF_INET, 0, "10.0.0.1");
+    expect_parse("10.0.0.1+80", AF_INET, 80, "10.0.0.1");
+    expect_parse("10.0.0.1:80", AF_INET, 80, "10.0.0.1");
+    expect_parse("10.0.0.1+*", AF_INET, 2, "10.0.0.1");
+    expect_parse("10.0.0.1:*", AF_INET, 2, "10.0.0.1");
+    expect_parse("255.255.255.255:65534", AF_INET, 65534, "255.255.255.255");
+    expect_parse("10.0.0.1:2", AF_INET, 2, "10.0.0.1");
+    // The port is read as strtol reads it: leading blanks and a sign pass.
+    expect_parse("10.0.0.1: 80", AF_INET, 80, "10.0.0.1");
+    expect_parse("10.0.0.1:+80", AF_INET, 80, "10.0.0.1");
+    // Only the first plus separates.
+    expect_parse("10.0.0.1++80", AF_INET, 80, "10.0.0.1");
+}
+
+TEST(AddrParse, Ipv4Refusals) {
+    for (const char* t : {"10.0.0.1:65535", "10.0.0.1:1", "10.0.0.1:0", "10.0.0.1:", "10.0.0.1+",
+                          "10.0.0.1:80x", "10.0.0.1:-80", "10.0.0.1:**", "10.0.0.1:* ",
+                          "10.0.0.1:99999999999999999999999", "10.0.0.1+80:", "10.0.0.1 ",
+                          "10.1", "010.0.0.1x", "256.0.0.1", "host.example", "", ":80", "+80",
+                          "10.0.0.1:80+1", "10.0.0.1\t"})
+        expect_refused(t);
+}
+
+TEST(AddrParse, Ipv6Forms) {
+    expect_parse("2001:db8::1", AF_INET6, 0, "2001:db8::1");
+    expect_parse("::", AF_INET6, 0, "::");
+    expect_parse("2001:db8::1+443", AF_INET6, 443, "2001:db8::1");
+    expect_parse("2001:db8::1+*", AF_INET6, 2, "2001:db8::1");
+    expect_parse("[2001:db8::1]", AF_INET6, 0, "2001:db8::1");
+    expect_parse("[2001:db8::1]:443", AF_INET6, 443, "2001:db8::1");
+    expect_parse("[2001:db8::1]+443", AF_INET6, 443, "2001:db8::1");
+    expect_parse("[::ffff:10.0.0.1]:*", AF_INET6, 2, "::ffff:10.0.0.1");
+}
+
+TEST(AddrParse, Ipv6Refusals) {
+    for (const char* t : {"[2001:db8::1]x", "[2001:db8::1", "[2001:db8::1]:", "[2001:db8::1]:1",
+                          "[10.0.0.1]", "[]", "[", "[2001:db8::1]]", "[2001:db8::1]:80]",
+                          // a colon never separates a port from a colon-form address
+                          "2001:db8::1:443x", "2001:db8::1+", "2001:db8::1+65535",
+                          "2001:db8::1+80+", "2001:db8::g"})
+        expect_refused(t);
+    // With more than one colon the last group is read as part of the address.
+    expect_parse("2001:db8::1:443", AF_INET6, 0, "2001:db8::1:443");
+}
+
+TEST(AddrParse, HexForms) {
+    expect_parse(kHex, AF_INET6, 0, "2001:db8::1");
+    expect_parse(kHex + ":80", AF_INET6, 80, "2001:db8::1");
+    expect_parse(kHex + ":*", AF_INET6, 2, "2001:db8::1");
+    expect_parse("FFFFffffFFFFffff0000000000000000", AF_INET6, 0, "ffff:ffff:ffff:ffff::");
+}
+
+TEST(AddrParse, HexRefusals) {
+    expect_refused(kHex.substr(0, 31));
+    expect_refused(kHex + "0");
+    expect_refused(kHex + "+80");
+    expect_refused(kHex + ":");
+    expect_refused(kHex + ":1");
+    expect_refused("2001:db8000000000000000000000001");        // colon at the 5th place
+    expect_refused("g0010db8000000000000000000000001");        // non-hex digit
+    expect_refused("20010db800000000000000000000000x:80");
+    expect_refused(kHex.substr(0, 31) + ":80");
+}
+
+TEST(AddrParse, LongAndOddTexts) {
+    std::string longtext(100000, '1');
+    expect_refused(longtext);
+    expect_refused("10.0.0.1:" + longtext);
+    expect_refused("[" + longtext + "]:80");
+    expect_refused(std::string(40, ':'));
+    expect_refused(longtext + "+80");
+    lm_sockaddr sa{};
+    EXPECT_EQ(lm_str2addr(&sa, nullptr), 0);
+    // A NUL ends the text as for any C string.
+    std::string withnul("10.0.0.1\0:80", 12);
+    expect_parse(withnul, AF_INET, 0, "10.0.0.1");
+}
+
+TEST(AddrConvert, CvtaddrRefusesPorts) {
+    lm_addr a;
+    EXPECT_EQ(lm_cvtaddr(&a, "10.0.0.1"), 1);
+    EXPECT_EQ(a.af, AF_INET);
+    EXPECT_EQ(lm_print_addr(a), "10.0.0.1");
+    EXPECT_EQ(lm_cvtaddr(&a, kHex.c_str()), 1);
+    EXPECT_EQ(lm_print_addr(a), "[2001:db8::1]");
+
+    lm_addr b = lm_v4_zero_addr;
+    EXPECT_EQ(lm_cvtaddr(&b, "2001:db8::1+443"), 0);
+    EXPECT_EQ(b.af, AF_INET6);  // only the family is written
+    lm_addr c = lm_v6_zero_addr;
+    c.ad.v6.s6_addr[0] = 0x77;
+    EXPECT_EQ(lm_cvtaddr(&c, "10.0.0.1:80"), 0);
+    EXPECT_EQ(lm_cvtaddr(&c, "10.0.0.1+*"), 0);
+    EXPECT_EQ(c.ad.v6.s6_addr[0], 0x77);
+    c.af = 77;
+    EXPECT_EQ(lm_cvtaddr(&c, "no.such.host"), 0);
+    EXPECT_EQ(c.af, 77);  // untouched on a parse failure
+}
+
+TEST(AddrConvert, Family) {
+    EXPECT_EQ(lm_family("10.0.0.1:80"), AF_INET);
+    EXPECT_EQ(lm_family("10.0.0.1"), AF_INET);
+    EXPECT_EQ(lm_family("[::1]:80"), AF_INET6);
+    EXPECT_EQ(lm_family(kHex.c_str()), AF_INET6);
+    EXPECT_EQ(lm_family("www.example.com"), 0);
+}
+
+TEST(AddrConvert, ZeroAddresses) {
+    EXPECT_EQ(lm_v4_zero_addr.af, AF_INET);
+    EXPECT_EQ(lm_print_addr(lm_v4_zero_addr), "0.0.0.0");
+    EXPECT_EQ(lm_v6_zero_addr.af, AF_INET6);
+    EXPECT_EQ(lm_print_addr(lm_v6_zero_addr), "[::]");
+    lm_addr a;
+    ASSERT_EQ(lm_cvtaddr(&a, "::"), 1);
+    EXPECT_EQ(lm_addrcmp(a, lm_v6_zero_addr), 0);
+}
+
+lm_addr addr(const char* text) {
+    lm_addr a;
+    EXPECT_EQ(lm_cvtaddr(&a, text), 1) << text;
+    return a;
+}
+
+TEST(AddrCompare, Order) {
+    EXPECT_LT(lm_addrcmp(addr("::1"), addr("1.2.3.4")), 0);
+    EXPECT_GT(lm_addrcmp(addr("1.2.3.4"), addr("::1")), 0);
+    EXPECT_EQ(lm_addrcmp(addr("1.2.3.4"), addr("::1")), AF_INET6 - AF_INET);
+    EXPECT_EQ(lm_addrcmp(addr("9.255.255.255"), addr("10.0.0.0")), -1);
+    EXPECT_EQ(lm_addrcmp(addr("10.0.0.0"), addr("9.255.255.255")), 1);
+    EXPECT_EQ(lm_addrcmp(addr("255.0.0.0"), addr("1.0.0.0")), 1);  // unsigned
+    EXPECT_EQ(lm_addrcmp(addr("10.0.0.1"), addr("10.0.0.1")), 0);
+    EXPECT_LT(lm_addrcmp(addr("2001:db8::1"), addr("2001:db8::2")), 0);
+    EXPECT_GT(lm_addrcmp(addr("ff00::"), addr("2001:db8::2")), 0);
+    EXPECT_EQ(lm_addrcmp(addr(kHex.c_str()), addr("2001:db8::1")), 0);
+    lm_addr odd1, odd2;
+    odd1.af = odd2.af = 5;
+    odd1.ad.v4.s_addr = 1;
+    EXPECT_EQ(lm_addrcmp(odd1, odd2), 0);
+
+    std::vector<lm_addr> v{addr("10.0.0.2"), addr("::2"), addr("9.0.0.1"), addr("::1")};
+    std::sort(v.begin(), v.end(),
+              [](const lm_addr& x, const lm_addr& y) { return lm_addrcmp(x, y) < 0; });
+    std::vector<std::string> printed;
+    for (const auto& a : v) printed.push_back(lm_print_addr(a));
+    EXPECT_EQ(printed, (std::vector<std::string>{"[::1]", "[::2]", "9.0.0.1", "10.0.0.2"}));
+}
+
+TEST(AddrPrint, Forms) {
+    EXPECT_EQ(lm_print_addr(addr("::1")), "[::1]");
+    EXPECT_EQ(lm_print_addr2(addr("::1")), "::1");
+    EXPECT_EQ(lm_print_addr2(addr("10.1.2.3")), "10.1.2.3");
+    EXPECT_EQ(lm_print_addr(addr("2001:DB8:0:0:0:0:0:1")), "[2001:db8::1]");
+    lm_addr none;
+    EXPECT_EQ(lm_print_addr(none), "addr type 0");
+    EXPECT_EQ(lm_print_addr2(none), "addr type 0");
+    none.af = -12345678;
+    EXPECT_EQ(lm_print_addr(none), "addr type -12345678");
+}
+
+TEST(AddrHash, FixedVectors) {
+    // SHA-256 of the 16 address bytes and the port low byte first, first
+    // 16 digest bytes; computed apart from this code.
+    char h[33];
+    ASSERT_EQ(lm_addr_hash("10.0.0.1", 443, h), 1);
+    EXPECT_STREQ(h, "636e9ffc73a21d60d0b593567c7721fe");
+    ASSERT_EQ(lm_addr_hash("10.0.0.1", 80, h), 1);
+    EXPECT_STREQ(h, "fe8712b85839f70700b82756a506633e");
+    ASSERT_EQ(lm_addr_hash("2001:db8::1", 0, h), 1);
+    EXPECT_STREQ(h, "21bab73b32aba07f7e9617311cdb2f8b");
+    ASSERT_EQ(lm_addr_hash(kHex.c_str(), 65535, h), 1);
+    EXPECT_STREQ(h, "416ddbce44f5d4faa813263e93c26cbb");
+    ASSERT_EQ(lm_addr_hash("0.0.0.0", 0, h), 1);
+    EXPECT_STREQ(h, "60daa3a5f7dbfa200f8c82840ecf5b42");
+}
+
+TEST(AddrHash, RefusesPortsAndLeavesResult) {
+    char h[33] = "untouched";
+    EXPECT_EQ(lm_addr_hash("10.0.0.1:443", 443, h), 0);
+    EXPECT_EQ(lm_addr_hash("[::1]:443", 443, h), 0);
+    EXPECT_EQ(lm_addr_hash("not an address", 443, h), 0);
+    EXPECT_STREQ(h, "untouched");
+}
+
+struct PortsResult {
+    int rc;
+    std::vector<int> ports;
+    std::string err;
+};
+
+PortsResult ports_of(const char* src, int check = 1, int max = 511) {
+    PortsResult r;
+    r.ports = {999};  // must be replaced
+    ::testing::internal::CaptureStderr();
+    r.rc = lm_extraports(src, check, max, r.ports);
+    r.err = ::testing::internal::GetCapturedStderr();
+    return r;
+}
+
+std::string print_ports(const std::vector<int>& ports) {
+    testing::Capture cap;
+    lm_extraptofile(ports, cap.file());
+    return cap.str();
+}
+
+TEST(ExtraPorts, Parse) {
+    auto r = ports_of("8080, 8443\t9000-9002");
+    EXPECT_EQ(r.rc, 1);
+    EXPECT_EQ(r.ports, (std::vector<int>{8080, 8443, 9000, 9001, 9002}));
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(ports_of("0x50").ports, std::vector<int>{80});
+    EXPECT_EQ(ports_of("010").ports, std::vector<int>{8});
+    EXPECT_EQ(ports_of("3 65535").ports, (std::vector<int>{3, 65535}));
+    EXPECT_EQ(ports_of("65534-65535").ports, (std::vector<int>{65534, 65535}));
+    EXPECT_EQ(ports_of("20-22,21,5-21,,  ,4").ports,
+              (std::vector<int>{4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21,
+                                22}));
+    auto empty = ports_of(" \t, ");
+    EXPECT_EQ(empty.rc, 1);
+    EXPECT_TRUE(empty.ports.empty());
+    EXPECT_EQ(ports_of("").rc, 1);
+}
+
+TEST(ExtraPorts, Refusals) {
+    for (const char* src : {"2", "0", "-5", "65536", "9000-9000", "9002-9000", "9000-", "http",
+                            "80 http", "80x", "80-90x", "80-65536", "0x", "08", "-", "80--90",
+                            "99999999999999999999999", "80-99999999999999999999"}) {
+        auto r = ports_of(src);
+        EXPECT_EQ(r.rc, 0) << src;
+        EXPECT_TRUE(r.ports.empty()) << src;
+        EXPECT_EQ(r.err, "Invalid port\n") << src;
+        EXPECT_EQ(ports_of(src, 0).err, "") << src;
+    }
+}
+
+TEST(ExtraPorts, TooMany) {
+    auto r = ports_of("100-200 5", 1, 10);
+    EXPECT_EQ(r.rc, 0);
+    EXPECT_EQ(r.ports, (std::vector<int>{5, 100, 101, 102, 103, 104, 105, 106, 107, 108}));
+    EXPECT_EQ(r.err, "Too many extra ports\n");
+    auto quiet = ports_of("3-65535", 0, 511);
+    EXPECT_EQ(quiet.rc, 0);
+    ASSERT_EQ(quiet.ports.size(), 511u);
+    EXPECT_EQ(quiet.ports.front(), 3);
+    EXPECT_EQ(quiet.ports.back(), 513);
+    EXPECT_EQ(quiet.err, "");
+    auto exact = ports_of("1000-1009", 1, 10);
+    EXPECT_EQ(exact.rc, 1);
+    EXPECT_EQ(exact.ports.size(), 10u);
+}
+
+TEST(ExtraPorts, Print) {
+    EXPECT_EQ(print_ports({80, 443, 444, 8000, 8001, 8002}), "80,443,444,8000-8002\n");
+    EXPECT_EQ(print_ports({}), "\n");
+    EXPECT_EQ(print_ports({65534, 65535}), "65534,65535\n");
+    EXPECT_EQ(print_ports({65533, 65534, 65535}), "65533-65535\n");
+    EXPECT_EQ(print_ports({9, 7, 8, 7, 3}), "3,7-9\n");
+    EXPECT_EQ(print_ports({5, -1, 70000}), "5\n");
+}
+
+TEST(ExtraPorts, RoundTrip) {
+    std::vector<int> all(65533);
+    std::iota(all.begin(), all.end(), 3);
+    for (std::vector<int> set : std::vector<std::vector<int>>{
+             {3}, {10, 11}, {10, 11, 12, 20, 22, 23, 24, 25, 30, 31}, all}) {
+        std::string text = print_ports(set);
+        text.pop_back();
+        auto back = ports_of(text.c_str(), 1, 65536);
+        EXPECT_EQ(back.rc, 1) << text;
+        EXPECT_EQ(back.ports, set) << text;
+    }
+}
+
+TEST(CheckCodes, Parse) {
+    std::vector<int> list{1};
+    EXPECT_EQ(lm_check2codes("301 404  599 300", list), 0);
+    EXPECT_EQ(list, (std::vector<int>{301, 404, 599, 300}));
+    EXPECT_EQ(lm_check2codes("200 301 404", list), -1);
+    EXPECT_EQ(list, (std::vector<int>{301, 404}));
+    EXPECT_EQ(lm_check2codes("302,303", list), -1);
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(lm_check2codes("301\t302 600 30x 99999999999999999999", list), -1);
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(lm_check2codes("", list), 0);
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(lm_check2codes("   ", list), 0);
+}
+
+TEST(CheckCodes, StopsAfter64) {
+    std::string src;
+    for (int i = 0; i < 70; ++i) src += std::to_string(300 + i) + " ";
+    std::vector<int> list;
+    EXPECT_EQ(lm_check2codes((src + "bad").c_str(), list), 0);  // "bad" is never looked at
+    ASSERT_EQ(list.size(), 64u);
+    EXPECT_EQ(list.back(), 363);
+    EXPECT_EQ(lm_check2codes(("bad " + src).c_str(), list), -1);
+    EXPECT_EQ(list.size(), 64u);
+}
+
+}  // namespace
+}  // namespace lbsnap

@@ -1,0 +1,328 @@
+#include "cfglib.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "test_support.h"
+
+namespace lbsnap {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempRoot;
+
+const std::string kCustom = "/corvane/cfg/_CIPHER_SETS";
+
+std::string readval(const char* name, const char* dflt) {
+    std::string v = "stale";
+    READVAL(v, name, dflt);
+    return v;
+}
+
+// ---- settings ----
+
+TEST(Settings, MissingEmptyAndNewlineFiles) {
+    TempRoot root;
+    CFGARGLEN = 0;
+    EXPECT_EQ(readval("L7_TRANSPARENT", "no"), "no");
+    root.write("/corvane/cfg/_L7_TRANSPARENT", "yes\n");
+    EXPECT_EQ(readval("L7_TRANSPARENT", "no"), "yes");
+    EXPECT_EQ(CFGARGLEN, 8192);
+    root.write("/corvane/cfg/_L7_TRANSPARENT", "\n");
+    EXPECT_EQ(readval("L7_TRANSPARENT", "no"), "");
+    root.write("/corvane/cfg/_L7_TRANSPARENT", "");
+    EXPECT_EQ(readval("L7_TRANSPARENT", "no"), "no");
+    root.write("/corvane/cfg/_L7_TRANSPARENT", "first\nsecond\n");
+    EXPECT_EQ(readval("L7_TRANSPARENT", "no"), "first");
+}
+
+TEST(Settings, ValueStopsAtNulByte) {
+    TempRoot root;
+    root.write("/corvane/cfg/_NAME", std::string("ab\0cd\n", 6));
+    EXPECT_EQ(readval("NAME", "x"), "ab");
+}
+
+TEST(Settings, SubKeyAndLocalDirectory) {
+    TempRoot root;
+    root.write("/corvane/cfg/_NAME", "plain\n");
+    root.write("/corvane/cfg/_NAME_3", "three\n");
+    root.write("/corvane/local_cfg/_NAME", "local\n");
+    std::string v;
+    READXVAL(v, "NAME", "3", "d");
+    EXPECT_EQ(v, "three");
+    READXVAL(v, "NAME", "", "d");
+    EXPECT_EQ(v, "plain");
+    READXVAL(v, "NAME", "4", "d");
+    EXPECT_EQ(v, "d");
+
+    CFG_LOCAL_CFG = 1;
+    EXPECT_EQ(mkcfgfile("NAME"), root.path("/corvane/local_cfg/_NAME"));
+    EXPECT_EQ(CFG_LOCAL_CFG, 0);
+    EXPECT_EQ(mkcfgfile("NAME"), root.path("/corvane/cfg/_NAME"));
+
+    CFG_LOCAL_CFG = 1;
+    EXPECT_EQ(readval("NAME", "d"), "local");
+    EXPECT_EQ(readval("NAME", "d"), "plain");
+    // No fallback to the appliance directory.
+    CFG_LOCAL_CFG = 1;
+    EXPECT_EQ(readval("OTHER", "d"), "d");
+    root.write("/corvane/cfg/_OTHER", "shared\n");
+    CFG_LOCAL_CFG = 1;
+    EXPECT_EQ(readval("OTHER", "d"), "d");
+}
+
+TEST(Settings, CapacityCutsLongValues) {
+    TempRoot root;
+    root.write("/corvane/cfg/_LONG", std::string(150, 'v') + "\n");
+    CFGARGLEN = 100;
+    EXPECT_EQ(readval("LONG", "d"), std::string(99, 'v'));
+    EXPECT_EQ(CFGARGLEN, 100);
+    CFGARGLEN = 1;
+    EXPECT_EQ(readval("LONG", "d"), "d");
+    CFGARGLEN = 0;
+}
+
+TEST(Settings, IntegerForms) {
+    TempRoot root;
+    CFGARGLEN = 100;
+    const std::pair<const char*, int> forms[] = {
+        {"yes\n", 1}, {"0x10\n", 16}, {"010\n", 8}, {"no\n", 0}, {"42", 42}, {"7 apples\n", 7},
+    };
+    for (const auto& [text, want] : forms) {
+        root.write("/corvane/cfg/_DNSNAMES_ENABLE", text);
+        EXPECT_EQ(READIVAL("DNSNAMES_ENABLE", -5), want) << text;
+    }
+    EXPECT_EQ(CFGARGLEN, 8192);
+    root.write("/corvane/cfg/_DNSNAMES_ENABLE", "YES\n");
+    EXPECT_EQ(READIVAL("DNSNAMES_ENABLE", -5), 0);
+    root.write("/corvane/cfg/_DNSNAMES_ENABLE", "");
+    EXPECT_EQ(READIVAL("DNSNAMES_ENABLE", -5), -5);
+    root.write("/corvane/cfg/_DNSNAMES_ENABLE", "\n");
+    EXPECT_EQ(READIVAL("DNSNAMES_ENABLE", -5), -5);
+    EXPECT_EQ(READIVAL("MISSING", 3), 3);
+}
+
+// ---- reading cipher sets ----
+
+std::string lookup(const TempRoot& root, const char* name, int* found = nullptr) {
+    std::string ciphers = "untouched";
+    int r = __read_cipherset(root.path(kCustom).c_str(), name, ciphers);
+    if (found)
+        *found = r;
+    return r ? ciphers : "<none>";
+}
+
+TEST(CipherSetRead, LineForms) {
+    TempRoot root;
+    EXPECT_EQ(lookup(root, "A"), "<none>");
+    root.write(kCustom,
+               "# Fast A:B\n"
+               "Lonely\n"
+               "fast   AES128:AES256\n"
+               "Fast SECOND\n"
+               "Empty \n"
+               "Multi a b  c\n"
+               "Last NoNewline");
+    EXPECT_EQ(lookup(root, "#"), "<none>");
+    EXPECT_EQ(lookup(root, "Lonely"), "<none>");
+    EXPECT_EQ(lookup(root, "FAST"), "AES128:AES256");
+    EXPECT_EQ(lookup(root, "Empty"), "");
+    EXPECT_EQ(lookup(root, "Multi"), "a b  c");
+    EXPECT_EQ(lookup(root, "Last"), "NoNewline");
+    EXPECT_EQ(lookup(root, "Las"), "<none>");
+}
+
+TEST(CipherSetRead, OverlongLineReadsAsSeveralLines) {
+    TempRoot root;
+    // 8190 characters per read: the name, the blank and 8186 list characters;
+    // the rest of the line is read as a line of its own.
+    root.write(kCustom, "Big " + std::string(8186, 'x') + "Rest tail\n");
+    EXPECT_TRUE(lookup(root, "Big") == std::string(8186, 'x'));
+    EXPECT_EQ(lookup(root, "Rest"), "tail");
+}
+
+// ---- recording cipher sets ----
+
+ino_t inode(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(stat(path.c_str(), &st), 0) << path;
+    return st.st_ino;
+}
+
+std::vector<std::string> cfg_dir_entries(const TempRoot& root) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(root.path("/corvane/cfg")))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class CipherSetUpdate : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root.write("/etc/cipher_sets", "# system sets\nBestPractices ECDHE:AES\nLegacy RC4\n");
+        fs::create_directories(root.path("/corvane/cfg"));
+    }
+    TempRoot root;
+};
+
+TEST_F(CipherSetUpdate, ReservedAndSystemNamesAreRefused) {
+    EXPECT_EQ(update_cipherset("Default", "A:B"), -1);
+    EXPECT_EQ(update_cipherset("legacy", "A:B"), -1);
+    EXPECT_EQ(update_cipherset("BestPractices", "ECDHE:AES"), -1);
+    EXPECT_FALSE(root.exists(kCustom));
+    // Only the exact word is reserved.
+    EXPECT_EQ(update_cipherset("default", "A:B"), 0);
+    EXPECT_EQ(root.read(kCustom), "default A:B\n");
+}
+
+TEST_F(CipherSetUpdate, CreatesAppendsAndLeavesSameListAlone) {
+    EXPECT_EQ(update_cipherset("Custom_5", "AES128:AES256"), 0);
+    EXPECT_EQ(root.read(kCustom), "Custom_5 AES128:AES256\n");
+    ino_t before = inode(root.path(kCustom));
+    EXPECT_EQ(update_cipherset("Custom_5", "AES128:AES256"), 0);
+    EXPECT_EQ(root.read(kCustom), "Custom_5 AES128:AES256\n");
+    EXPECT_EQ(inode(root.path(kCustom)), before);
+    EXPECT_EQ(update_cipherset("Custom_7", ""), 0);
+    EXPECT_EQ(root.read(kCustom), "Custom_5 AES128:AES256\nCustom_7 \n");
+}
+
+TEST_F(CipherSetUpdate, ReplacesTheLineInPlace) {
+    root.write(kCustom,
+               "# custom sets\n"
+               "stray-line\n"
+               "Custom_1 A:B\n"
+               "custom_5 OLD:LIST\n"
+               "#Custom_5 commented\n"
+               "Custom_9 C\n");
+    EXPECT_EQ(update_cipherset("Custom_5", "NEW:LIST"), 0);
+    EXPECT_EQ(root.read(kCustom),
+              "# custom sets\n"
+              "stray-line\n"
+              "Custom_1 A:B\n"
+              "Custom_5 NEW:LIST\n"
+              "#Custom_5 commented\n"
+              "Custom_9 C\n");
+    EXPECT_EQ(cfg_dir_entries(root), std::vector<std::string>{"_CIPHER_SETS"});
+    // A case change of the list is a change too.
+    EXPECT_EQ(update_cipherset("Custom_5", "new:list"), 0);
+    EXPECT_NE(root.read(kCustom).find("\nCustom_5 new:list\n"), std::string::npos);
+}
+
+TEST_F(CipherSetUpdate, OverlongLinesSurviveRewrite) {
+    std::string longline = "Custom_2 " + std::string(9000, 'y') + "\n";
+    std::string unterminated = "Custom_8 Z";
+    root.write(kCustom, longline + "Custom_5 " + std::string(9000, 'o') + "\n" + unterminated);
+    EXPECT_EQ(update_cipherset("Custom_5", "SHORT"), 0);
+    // The replaced line goes whole; every other byte stays.
+    EXPECT_EQ(root.read(kCustom), longline + "Custom_5 SHORT\n" + unterminated);
+}
+
+TEST_F(CipherSetUpdate, TemporaryPathTakenLeavesFileAlone) {
+    const std::string original = "Custom_5 OLD\n";
+    root.write(kCustom, original);
+    std::string tmp = root.path(kCustom) + ".tmp" + std::to_string(getpid());
+    fs::create_directory(tmp);
+    EXPECT_EQ(update_cipherset("Custom_5", "NEW"), -1);
+    EXPECT_EQ(root.read(kCustom), original);
+    EXPECT_TRUE(fs::is_directory(tmp));
+}
+
+TEST_F(CipherSetUpdate, CustomPathNotAFileFails) {
+    fs::create_directories(root.path(kCustom));
+    EXPECT_EQ(update_cipherset("Custom_5", "NEW"), -1);
+    EXPECT_EQ(cfg_dir_entries(root), std::vector<std::string>{"_CIPHER_SETS"});
+    fs::remove(root.path(kCustom));
+    fs::remove(root.path("/corvane/cfg"));
+    EXPECT_EQ(update_cipherset("Custom_5", "NEW"), -1);
+}
+
+// Writing the temporary file fails for real: the file-size limit binds root
+// too. The custom file must stay and no temporary file may remain.
+TEST_F(CipherSetUpdate, WriteFailureRemovesTemporaryFile) {
+    const std::string original = "Custom_1 " + std::string(20000, 'k') + "\nCustom_5 OLD\n";
+    root.write(kCustom, original);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    int r = update_cipherset("Custom_5", "NEW");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(r, -1);
+    EXPECT_EQ(root.read(kCustom), original);
+    EXPECT_EQ(cfg_dir_entries(root), std::vector<std::string>{"_CIPHER_SETS"});
+}
+
+// ---- add-on controllers ----
+
+class ExtCtrl : public ::testing::Test {
+protected:
+    void marker(const std::string& file, const std::string& line, bool installed = true) {
+        root.write("/tmp/ext/7/" + file, line);
+        if (installed)
+            root.write("/corvane/addons/" + file + "/manifest", "");
+    }
+    std::string ctrl(int size = 256, int id = 7) {
+        std::string out = "stale";
+        chk_ext_ctrl(id, out, size);
+        return out;
+    }
+    TempRoot root;
+};
+
+TEST_F(ExtCtrl, InstalledControllerIsListed) {
+    EXPECT_EQ(ctrl(), "");
+    marker("waf", "waf\n");
+    EXPECT_EQ(ctrl(), "+WAF");
+    EXPECT_EQ(ctrl(256, 8), "");
+    fs::remove_all(root.path("/corvane/addons/waf"));
+    EXPECT_EQ(ctrl(), "");
+}
+
+TEST_F(ExtCtrl, NameComesFromLineManifestFromFileName) {
+    marker("w1", "Fire-wall\nignored\n");
+    root.write("/corvane/addons/Fire-wall/manifest", "");
+    fs::remove_all(root.path("/corvane/addons/w1"));
+    EXPECT_EQ(ctrl(), "");
+    root.write("/corvane/addons/w1/manifest", "");
+    EXPECT_EQ(ctrl(), "+FIRE-WALL");
+}
+
+TEST_F(ExtCtrl, SkipsLongNamesDotFilesAndEmptyMarkers) {
+    marker("seventeen", std::string(17, 'q') + "\n");
+    marker(".hidden", "hidden\n");
+    marker("empty", "");
+    fs::create_directories(root.path("/tmp/ext/7/adir"));
+    root.write("/corvane/addons/adir/manifest", "");
+    EXPECT_EQ(ctrl(), "");
+    marker("sixteen", std::string(16, 's') + "\n");
+    EXPECT_EQ(ctrl(), "+" + std::string(16, 'S'));
+}
+
+TEST_F(ExtCtrl, UnterminatedLineIsTakenWhole) {
+    marker("auth", "single-sign-on-portal");
+    EXPECT_EQ(ctrl(), "+SINGLE-SIGN-ON-PORTAL");
+}
+
+TEST_F(ExtCtrl, SeveralControllersAndBufferSize) {
+    marker("aaa", "aaa\n");
+    marker("bbb", "bbb\n");
+    std::string all = ctrl();
+    EXPECT_TRUE(all == "+AAA+BBB" || all == "+BBB+AAA") << all;
+    EXPECT_EQ(ctrl(9), all);
+    EXPECT_EQ(ctrl(8), all.substr(0, 7));
+    EXPECT_EQ(ctrl(5), all.substr(0, 4));
+    EXPECT_EQ(ctrl(3), all.substr(0, 2));
+    EXPECT_EQ(ctrl(1), "");
+    EXPECT_EQ(ctrl(0), "");
+}
+
+}  // namespace
+}  // namespace lbsnap

@@ -30,8 +30,22 @@ void every_vs(Ctx& c, Action action) {
 int perform_command(Ctx& c, int operation, const char* arg) {
     switch (operation) {
         // ---- VS dump ----
+        case 0:
+            one_or_all(c, arg, [&](bahd_config_t& vs) { print_vs(c, vs); });
+            break;
 
         // ---- listings ----
+        case 2:
+            print_checks(c);
+            break;
+        case 4:
+        case 5:
+            one_or_all(c, arg, [&](bahd_config_t& vs) { list_vs(c, vs, operation == 5); });
+            break;
+        case 9:
+        case 10:
+            one_or_all(c, arg, [&](bahd_config_t& vs) { list_dflts(c, vs, operation == 10); });
+            break;
 
         // ---- rule output ----
         case 1:

@@ -9,8 +9,12 @@
 namespace lbsnap {
 
 // ---- VS dump (dump.cpp) ----
+void print_vs(Ctx& c, bahd_config_t& cur);
 
 // ---- listings (listings.cpp) ----
+void list_vs(Ctx& c, const bahd_config_t& cur, int wantsslonly);
+void list_dflts(Ctx& c, const bahd_config_t& cur, int wantv6);
+void print_checks(Ctx& c);
 
 // ---- rule output (rule_output.cpp) ----
 // The first rule named exactly `name` (the default rule included), or null.

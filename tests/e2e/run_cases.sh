@@ -5,7 +5,8 @@
 #
 # usage: run_cases.sh BINARY ROOT CASES_DIR [CASE_NAME...]
 set -u
-bin=$1 root=$2 cases=$3
+bin=$(realpath "$1") root=$2 cases=$3
+mkdir -p "$root" && root=$(realpath "$root")
 shift 3
 export LC_ALL=C
 unset POSIXLY_CORRECT

@@ -1,0 +1,296 @@
+// Reading the daemon configuration file: sections, completing records, and
+// the order of the VS list and of each VS's real servers.
+#include "reader.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+#include "lookup.h"
+#include "rules.h"
+
+namespace lbsnap {
+namespace {
+
+// One read takes at most this many characters, as fgets into a buffer of
+// 8191 bytes would; a longer line arrives as several lines.
+constexpr std::size_t max_read = 8190;
+
+enum class Section { none, checker, adapt_http, adapt_sdn, vs, rule };
+
+struct Marker {
+    Section section;
+    const char* start;
+    const char* end;
+};
+
+// In the order in which they are tested outside a section.
+constexpr Marker markers[] = {
+    {Section::checker, "<CHECKER_ARGS>", "<END CHECKER_ARGS>"},
+    {Section::adapt_http, "<ADAPTIVE_ARGS_HTTP_RS>", "<END ADAPTIVE_ARGS_HTTP_RS>"},
+    {Section::adapt_sdn, "<ADAPTIVE_ARGS_SDN_GSTATS>", "<END ADAPTIVE_ARGS_SDN_GSTATS>"},
+    {Section::vs, "<SECTION VS>", "<END VS>"},
+    {Section::rule, "<RULE>", "<END RULE>"},
+};
+
+// Hands out the file's lines as fgets would: at most max_read bytes each,
+// ending after a newline; the text of a line is what a C string function
+// sees, so it ends at the first NUL byte.
+class LineReader {
+public:
+    explicit LineReader(std::string_view text) : text_(text) {}
+
+    bool next(std::string& line) {
+        if (pos_ >= text_.size()) return false;
+        std::string_view rest = text_.substr(pos_, max_read);
+        std::size_t nl = rest.find('\n');
+        std::size_t len = nl == std::string_view::npos ? rest.size() : nl + 1;
+        pos_ += len;
+        std::string_view chunk = rest.substr(0, len);
+        line.assign(chunk.substr(0, chunk.find('\0')));
+        return true;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+void drop_first_newline(std::string& line) {
+    std::size_t nl = line.find('\n');
+    if (nl != std::string::npos) line.resize(nl);
+}
+
+// The reader's state while one file is read.
+class Loader {
+public:
+    Loader(Model& m, std::FILE* err) : m_(m), err_(err) {}
+
+    LoadStatus line(std::string& text) {
+        if (section_ == Section::none) {
+            for (const Marker& mk : markers)
+                if (find_key(mk.start, text.c_str())) {
+                    section_ = mk.section;
+                    end_ = mk.end;
+                    break;
+                }
+            return LoadStatus::ok;
+        }
+        if (find_key(end_, text.c_str())) {
+            complete();
+            return LoadStatus::ok;
+        }
+        drop_first_newline(text);
+        return inside(text.c_str());
+    }
+
+private:
+    LoadStatus inside(const char* text) {
+        switch (section_) {
+            case Section::checker: add_chk_line(m_, text); break;
+            case Section::adapt_http: add_adapt_line(m_, text); break;
+            case Section::adapt_sdn: add_sdn_adapt_line(m_, text); break;
+            case Section::vs:
+                if (!vs_) {
+                    vs_ = std::make_unique<bahd_config_t>();
+                    ++m_.nbahd;
+                }
+                if (!add_vs_line(m_, text, *vs_, has_ipvsadm_, err_))
+                    return LoadStatus::invalid_rs_address;
+                break;
+            case Section::rule:
+                if (!rule_) rule_ = std::make_unique<Rule_t>();
+                add_rule_line(text, *rule_);
+                break;
+            case Section::none: break;
+        }
+        return LoadStatus::ok;
+    }
+
+    void complete() {
+        if (vs_) {
+            for (const rs_info_t& rs : vs_->rsinfo) merge_rules(m_, vs_->r, rs.r);
+            sort_rs(*vs_);
+            // The list is put in order once the whole file is read.
+            m_.bahd.push_back(std::move(vs_));
+        }
+        has_ipvsadm_ = 0;
+        if (rule_) {
+            if (consistent_rule(m_, *rule_)) {
+                m_.rule_by_id.emplace(rule_->id, rule_.get());
+                m_.Rules.push_back(std::move(rule_));
+            }
+            rule_.reset();
+        }
+        section_ = Section::none;
+    }
+
+    Model& m_;
+    std::FILE* err_;
+    Section section_ = Section::none;
+    const char* end_ = nullptr;
+    std::unique_ptr<bahd_config_t> vs_;
+    std::unique_ptr<Rule_t> rule_;
+    int has_ipvsadm_ = 0;
+};
+
+// The address a record sorts by. Text that is no address without a port
+// (empty, a name, an address with a port, a sub-VS reference) sorts as an
+// address of family 0, which lm_addrcmp places after every IPv4 address and
+// level with any other such text.
+lm_addr sort_addr(const char* text) {
+    lm_addr a{};
+    if (!lm_cvtaddr(&a, text)) a = lm_addr{};
+    return a;
+}
+
+// Reorders v by the permutation `order` (order[i] = old index of new i).
+template <class T>
+void permute(std::vector<T>& v, const std::vector<std::size_t>& order) {
+    std::vector<T> out;
+    out.reserve(v.size());
+    for (std::size_t i : order) out.push_back(std::move(v[i]));
+    v = std::move(out);
+}
+
+std::vector<std::size_t> identity(std::size_t n) {
+    std::vector<std::size_t> order(n);
+    std::iota(order.begin(), order.end(), 0);
+    return order;
+}
+
+}  // namespace
+
+const char* find_key(const char* val, const char* line) {
+    std::size_t n = std::strlen(val);
+    if (strncasecmp(val, line, n) != 0) return nullptr;
+    const char* v = line + n;
+    while (*v == ' ' || *v == '\t') ++v;
+    return v;
+}
+
+void clean_up(Model& m) {
+    m.bahd.clear();
+    m.idx = VsIndexes{};
+    m.Rules.clear();
+    m.rule_by_id.clear();
+    auto def = std::make_unique<Rule_t>();
+    def->rule_name = "default";
+    m.defRule_id = def.get();
+    m.rule_by_id.emplace(0, def.get());
+    m.Rules.push_back(std::move(def));
+    m.got_adapt_args = 0;
+    m.adapt_args = def_adapt_args;
+    m.sdn_adapt_args = def_sdn_adapt_args;
+    m.chk_args = def_chk_args;
+}
+
+void merge_rules(const Model& m, Rule_list& rv, const Rule_list& rl) {
+    bool saw_default = false;
+    if (!rv.empty() && rv.rule_list.back() == m.defRule_id) {
+        rv.rule_list.pop_back();
+        saw_default = true;
+    }
+    std::size_t n = rl.rule_list.size();
+    if (n && rl.rule_list.back() == m.defRule_id) {
+        --n;
+        saw_default = true;
+    }
+    for (std::size_t i = 0; i < n; ++i) add_ruleid(m, rv, rl.rule_list[i]);
+    if (saw_default) add_ruleid(m, rv, m.defRule_id);
+}
+
+int consistent_rule(const Model& m, const Rule_t& r) {
+    if (r.id < 1) return 0;
+    if (id_to_rule(m, r.id)) return 0;
+    if (r.rule_name.empty()) return 0;
+    switch (r.rule_type) {
+        case 0:
+        case 2: return !r.pattern.empty();
+        case 1: return !r.header.empty() && !r.replacement.empty();
+        case 3: return !r.pattern.empty() && !r.header.empty() && !r.replacement.empty();
+        case 4:
+        case 5: return !r.pattern.empty() && !r.replacement.empty();
+        default: return 0;
+    }
+}
+
+void sort_vs_list(Model& m) {
+    struct Key {
+        bool sub;
+        lm_addr addr;  // ordinary VSs
+        int id;        // sub-VSs
+        int port;
+    };
+    std::vector<Key> keys;
+    keys.reserve(m.bahd.size());
+    for (const auto& vs : m.bahd) {
+        bool sub = vs->isslave != 0;
+        keys.push_back({sub, sub ? lm_addr{} : sort_addr(vs->vip.c_str()), vs->id, vs->port});
+    }
+    auto order = identity(keys.size());
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const Key& x = keys[a];
+        const Key& y = keys[b];
+        if (x.sub != y.sub) return !x.sub;
+        if (x.sub) {
+            if (x.id != y.id) return x.id < y.id;
+        } else if (int c = lm_addrcmp(x.addr, y.addr)) {
+            return c < 0;
+        }
+        return x.port < y.port;
+    });
+    permute(m.bahd, order);
+}
+
+void sort_rs(bahd_config_t& vs) {
+    auto& rs = vs.rsinfo;
+    if (rs.size() < 2) return;
+    auto order = identity(rs.size());
+    if (vs.ismaster) {
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return rs[a].port < rs[b].port; });
+    } else {
+        std::vector<lm_addr> addrs;
+        addrs.reserve(rs.size());
+        for (const rs_info_t& r : rs) addrs.push_back(sort_addr(r.rip.c_str()));
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            if (int c = lm_addrcmp(addrs[a], addrs[b])) return c < 0;
+            return rs[a].port < rs[b].port;
+        });
+    }
+    permute(rs, order);
+}
+
+LoadStatus load_text(Model& m, std::string_view text, std::FILE* err) {
+    clean_up(m);
+    Loader loader(m, err);
+    LineReader reader(text);
+    std::string line;
+    while (reader.next(line))
+        if (LoadStatus s = loader.line(line); s != LoadStatus::ok) return s;
+    // A section still open here is dropped: the Loader's record dies with it.
+    if (m.got_adapt_args && m.adapt_args.http_port == 0) m.adapt_args.http_port = 80;
+    sort_vs_list(m);
+    build_indexes(m);
+    return LoadStatus::ok;
+}
+
+LoadStatus load_data(Model& m, const std::string& path, std::FILE* err) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        std::fputs("Cannot open config file\n", err);
+        return LoadStatus::cannot_open;
+    }
+    std::string text;
+    char buf[1 << 16];
+    std::size_t n;
+    // A read error ends the text as the end of the file would.
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    std::fclose(f);
+    return load_text(m, text, err);
+}
+
+}  // namespace lbsnap

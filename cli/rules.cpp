@@ -1,0 +1,167 @@
+// Rule records, rule lists and the global parameter sections.
+#include "rules.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+#include "key_table.h"
+#include "l7user.h"
+
+namespace lbsnap {
+namespace {
+
+// The one-byte fields keep the low 8 bits of the converted value.
+std::int8_t low_byte(int v) { return static_cast<std::int8_t>(static_cast<std::uint8_t>(v)); }
+std::int8_t flag_of(int v) { return v != 0 ? 1 : 0; }
+
+using RuleHandler = void (*)(Rule_t&, const char*);
+
+template <auto F>
+void rule_text(Rule_t& r, const char* v) { r.*F = v; }
+template <auto F>
+void rule_int(Rule_t& r, const char* v) { r.*F = config_int(v); }
+template <auto F>
+void rule_byte(Rule_t& r, const char* v) { r.*F = low_byte(config_int(v)); }
+template <auto F>
+void rule_flag(Rule_t& r, const char* v) { r.*F = flag_of(config_int(v)); }
+
+void rule_match_type(Rule_t& r, const char* v) {
+    for (std::size_t i = 0; i < std::size(l7_match_types); ++i)
+        if (strcasecmp(v, l7_match_types[i]) == 0) {
+            r.match_type = static_cast<std::int8_t>(i);
+            return;
+        }
+}
+
+const KeyTable<RuleHandler>& rule_keys() {
+    static const KeyTable<RuleHandler> t{
+        {"NAME:", rule_text<&Rule_t::rule_name>},
+        {"VALUE:", rule_text<&Rule_t::pattern>},
+        {"HEADER:", rule_text<&Rule_t::header>},
+        {"REPLACEMENT:", rule_text<&Rule_t::replacement>},
+        {"ID:", rule_int<&Rule_t::id>},
+        {"TYPE:", rule_byte<&Rule_t::rule_type>},
+        {"NEGATION:", rule_flag<&Rule_t::negation>},
+        {"INCQUERY:", rule_flag<&Rule_t::inc_query>},
+        {"NOCASE:", rule_flag<&Rule_t::nocase>},
+        {"FORCEVERS:", rule_flag<&Rule_t::forcevers>},
+        {"MUSTFAIL:", rule_flag<&Rule_t::must_fail>},
+        {"ONLYONFLAG:", rule_byte<&Rule_t::only_on_flag>},
+        {"ONLYONNOFLAG:", rule_byte<&Rule_t::only_on_noflag>},
+        {"SETFLAG:", rule_byte<&Rule_t::set_flag_onmatch>},
+        {"OPTIONS:", rule_match_type},
+    };
+    return t;
+}
+
+template <class Block>
+using BlockHandler = void (*)(Block&, const char*);
+
+template <class Block, auto F>
+void block_int(Block& b, const char* v) { b.*F = config_int(v); }
+
+template <class Block>
+void apply(const KeyTable<BlockHandler<Block>>& keys, Block& b, const char* line) {
+    const char* value = nullptr;
+    if (auto* h = keys.find(line, &value)) (*h)(b, value);
+}
+
+}  // namespace
+
+void add_rule_line(const char* line, Rule_t& rule) {
+    const char* value = nullptr;
+    if (auto* h = rule_keys().find(line, &value)) (*h)(rule, value);
+}
+
+int rule_is_in(const Rule_list& rl, const Rule_t* rule_id) {
+    return std::find(rl.rule_list.begin(), rl.rule_list.end(), rule_id) != rl.rule_list.end();
+}
+
+void add_ruleid(const Model& m, Rule_list& rl, Rule_t* rule) {
+    auto& v = rl.rule_list;
+    if (v.size() >= static_cast<std::size_t>(MAX_rules) || rule_is_in(rl, rule)) return;
+    if (!v.empty() && v.back() == m.defRule_id)
+        v.insert(v.end() - 1, rule);
+    else
+        v.push_back(rule);
+}
+
+Rule_t* id_to_rule(const Model& m, int id) {
+    // Accepted rules have unique numbers, so the map holds one entry per
+    // rule once the reader has filled it. A model put together by hand may
+    // not have: then walk the list.
+    if (m.rule_by_id.size() == m.Rules.size()) {
+        auto it = m.rule_by_id.find(id);
+        return it == m.rule_by_id.end() ? nullptr : it->second;
+    }
+    for (const auto& r : m.Rules)
+        if (r->id == id) return r.get();
+    return nullptr;
+}
+
+void expand_rules(const Model& m, const char* src, Rule_list& rl, int content) {
+    rl.rule_list.clear();
+    bool saw_default = false;
+    const char* p = src;
+    while (true) {
+        while (*p == ',') ++p;
+        if (!*p) break;
+        char* end = nullptr;
+        long n = std::strtol(p, &end, 10);
+        if (end == p) break;  // a token without digits ends the list
+        // The token runs to the next comma whatever follows its number.
+        const char* next = std::strchr(p, ',');
+        p = next ? next : p + std::strlen(p);
+        // Numbers beyond int clamp as the rule's own "ID:" does.
+        Rule_t* r = id_to_rule(m, static_cast<int>(std::clamp<long>(n, INT_MIN, INT_MAX)));
+        if (!r) continue;
+        if (content) {
+            if (r->rule_type != 0) continue;
+            if (r == m.defRule_id)
+                saw_default = true;
+            else
+                add_ruleid(m, rl, r);
+        } else if (r->rule_type != 0) {
+            add_ruleid(m, rl, r);
+        }
+    }
+    if (saw_default) add_ruleid(m, rl, m.defRule_id);
+}
+
+void add_chk_line(Model& m, const char* line) {
+    using H = BlockHandler<__chk_args>;
+    static const KeyTable<H> keys{
+        {"INTERVAL:", block_int<__chk_args, &__chk_args::chk_interval>},
+        {"TIMEOUT:", block_int<__chk_args, &__chk_args::chk_timeout>},
+        {"RETRY_COUNT:", block_int<__chk_args, &__chk_args::chk_retrycount>},
+    };
+    apply(keys, m.chk_args, line);
+}
+
+void add_adapt_line(Model& m, const char* line) {
+    using H = BlockHandler<__adapt_args>;
+    static const KeyTable<H> keys{
+        {"INTERVAL:", block_int<__adapt_args, &__adapt_args::interval>},
+        {"URL:", [](__adapt_args& b, const char* v) { b.url = v; }},
+        {"CTRL_MINP:", block_int<__adapt_args, &__adapt_args::ctrl_minp>},
+        {"HTTP_PORT:", block_int<__adapt_args, &__adapt_args::http_port>},
+    };
+    m.got_adapt_args = 1;
+    apply(keys, m.adapt_args, line);
+}
+
+void add_sdn_adapt_line(Model& m, const char* line) {
+    using H = BlockHandler<__sdn_adapt_args>;
+    static const KeyTable<H> keys{
+        {"INTERVAL:", block_int<__sdn_adapt_args, &__sdn_adapt_args::interval>},
+        {"NAVG:", block_int<__sdn_adapt_args, &__sdn_adapt_args::navg>},
+        {"CTRL_MINP:", block_int<__sdn_adapt_args, &__sdn_adapt_args::ctrl_minp>},
+    };
+    apply(keys, m.sdn_adapt_args, line);
+}
+
+}  // namespace lbsnap

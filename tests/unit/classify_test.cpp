@@ -1,0 +1,286 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "cfglib.h"
+#include "classify.h"
+#include "test_support.h"
+
+namespace lbsnap {
+namespace {
+
+bahd_config_t tcp_vs(const char* vip = "10.0.0.1", int port = 80) {
+    bahd_config_t vs;
+    vs.proto = "tcp";
+    vs.vip = vip;
+    vs.port = port;
+    return vs;
+}
+
+void add_rs(bahd_config_t& vs, const char* rip) {
+    rs_info_t rs;
+    rs.rip = rip;
+    vs.rsinfo.push_back(rs);
+}
+
+TEST(NonHttp, TableWordsAndSrc) {
+    for (const char* w : {"rdp", "rdp-src", "rdp-sb", "rdp-sb-src", "sip", "ssl"}) {
+        EXPECT_EQ(non_http(w, 0), 1) << w;
+        EXPECT_EQ(non_http(w, 1), 1) << w;
+    }
+    EXPECT_EQ(non_http("src", 0), 0);
+    EXPECT_EQ(non_http("src", 1), 1);
+    EXPECT_EQ(non_http("SSL", 1), 0);
+    EXPECT_EQ(non_http("cookie", 1), 0);
+    EXPECT_EQ(non_http("", 1), 0);
+}
+
+TEST(VipCharacter, TcpBasics) {
+    bahd_config_t vs = tcp_vs();
+    EXPECT_EQ(vip_character(vs), 0);
+    vs.forcel7 = 1;
+    EXPECT_EQ(vip_character(vs), 4);
+    vs = tcp_vs();
+    vs.sslaccel = "1";
+    EXPECT_EQ(vip_character(vs), 6);
+    vs = tcp_vs();
+    vs.cache = 1;
+    EXPECT_EQ(vip_character(vs), 7);
+}
+
+TEST(VipCharacter, PersistenceModes) {
+    bahd_config_t vs = tcp_vs();
+    vs.persist = "src";
+    EXPECT_EQ(vip_character(vs), 0);
+    vs.persist = "ssl";
+    EXPECT_EQ(vip_character(vs), 6);
+    vs.persist = "rdp-sb";
+    EXPECT_EQ(vip_character(vs), 6);
+    vs.persist = "cookie";
+    EXPECT_EQ(vip_character(vs), 7);
+    vs.persist = "header";
+    EXPECT_EQ(vip_character(vs), 7);
+}
+
+TEST(VipCharacter, EachHttpCondition) {
+    Rule_t rule;
+    using Set = void (*)(bahd_config_t&, Rule_t*);
+    const Set setters[] = {
+        [](bahd_config_t& v, Rule_t*) { v.errcode = 503; },
+        [](bahd_config_t& v, Rule_t*) { v.compress = 1; },
+        [](bahd_config_t& v, Rule_t*) { v.urlverify = 2; },
+        [](bahd_config_t& v, Rule_t* r) { v.r.rule_list.push_back(r); },
+        [](bahd_config_t& v, Rule_t* r) { v.preprocess.rule_list.push_back(r); },
+        [](bahd_config_t& v, Rule_t* r) { v.requests.rule_list.push_back(r); },
+        [](bahd_config_t& v, Rule_t* r) { v.responses.rule_list.push_back(r); },
+        [](bahd_config_t& v, Rule_t* r) { v.matchbody.rule_list.push_back(r); },
+        [](bahd_config_t& v, Rule_t*) { v.add_hdr_key = "X-A", v.add_hdr_val = "1"; },
+        [](bahd_config_t& v, Rule_t*) { v.copy_hdr_key = "X-B", v.copy_hdr_val = "X-C"; },
+        [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.hostallow = ""; },
+        [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.dirallow = "/a"; },
+        [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.excludedir = "/b"; },
+        [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.inauth = 1; },
+        [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.outauth = 3; },
+        [](bahd_config_t& v, Rule_t*) { v.add_via = 1; },
+        [](bahd_config_t& v, Rule_t*) { v.intercept = 2; },
+        [](bahd_config_t& v, Rule_t*) { v.http2_support = 1; },
+    };
+    int n = 0;
+    for (Set set : setters) {
+        bahd_config_t vs = tcp_vs();
+        set(vs, &rule);
+        EXPECT_EQ(vip_character(vs), 7) << "condition " << n;
+        ++n;
+    }
+}
+
+TEST(VipCharacter, HalfSetHeadersAndBareEspAreNotHttp) {
+    bahd_config_t vs = tcp_vs();
+    vs.add_hdr_key = "X-A";
+    EXPECT_EQ(vip_character(vs), 0);
+    vs = tcp_vs();
+    vs.copy_hdr_val = "X-B";
+    EXPECT_EQ(vip_character(vs), 0);
+    vs = tcp_vs();
+    vs.enable_esp = 1;
+    EXPECT_EQ(vip_character(vs), 0);
+    // Allow lists and authentication without ESP do not count either.
+    vs = tcp_vs();
+    vs.hostallow = "a";
+    vs.inauth = 1;
+    EXPECT_EQ(vip_character(vs), 0);
+}
+
+TEST(VipCharacter, EachProxyCondition) {
+    using Set = void (*)(bahd_config_t&);
+    const Set setters[] = {
+        [](bahd_config_t& v) { v.extraports = {8080}; },
+        [](bahd_config_t& v) { v.vip2 = "10.0.0.2"; },
+        [](bahd_config_t& v) { v.bandwidth = 1; },
+        [](bahd_config_t& v) { v.rpslimit = 1; },
+        [](bahd_config_t& v) { v.cpslimit = 1; },
+        [](bahd_config_t& v) { v.connlimit = 1; },
+        [](bahd_config_t& v) { v.ismaster = 1; },
+        [](bahd_config_t& v) { v.isslave = 4; },
+        [](bahd_config_t& v) { v.extendedhealth = 1; },
+        [](bahd_config_t& v) { v.localbinds.push_back(lm_v4_zero_addr); },
+    };
+    int n = 0;
+    for (Set set : setters) {
+        bahd_config_t vs = tcp_vs();
+        set(vs);
+        EXPECT_EQ(vip_character(vs), 6) << "condition " << n;
+        ++n;
+    }
+}
+
+TEST(VipCharacter, UdpIgnoresHttpSettings) {
+    Rule_t rule;
+    bahd_config_t vs = tcp_vs();
+    vs.proto = "udp";
+    vs.cache = 1;
+    vs.r.rule_list.push_back(&rule);
+    vs.sslaccel = "1";
+    EXPECT_EQ(vip_character(vs), 0);
+    vs.vip2 = "10.0.0.2";
+    EXPECT_EQ(vip_character(vs), 6);
+    vs.vip2 = "";
+    vs.extendedhealth = 1;
+    EXPECT_EQ(vip_character(vs), 4);
+    vs.extendedhealth = 0;
+    vs.forcel7 = 1;
+    EXPECT_EQ(vip_character(vs), 4);
+    // Any protocol other than exactly "tcp" takes the non-TCP road.
+    vs = tcp_vs();
+    vs.proto = "TCP";
+    vs.cache = 1;
+    EXPECT_EQ(vip_character(vs), 0);
+}
+
+TEST(VipCharacter, Ipv6AndMixedFamilies) {
+    bahd_config_t vs = tcp_vs();
+    add_rs(vs, "2001:db8::5");
+    EXPECT_EQ(hasv6(vs), 8);
+    EXPECT_EQ(mixedfamily(vs), 1);
+    EXPECT_EQ(vip_character(vs), 14);
+
+    vs.proto = "udp";
+    EXPECT_EQ(vip_character(vs), 8);
+
+    bahd_config_t v6 = tcp_vs("2001:db8::1");
+    add_rs(v6, "2001:db8::5");
+    EXPECT_EQ(mixedfamily(v6), 0);
+    EXPECT_EQ(vip_character(v6), 8);
+
+    bahd_config_t alt = tcp_vs();
+    alt.vip2 = "2001:db8::2";
+    EXPECT_EQ(hasv6(alt), 8);
+    EXPECT_EQ(mixedfamily(alt), 0);  // vip2 plays no part in the family test
+}
+
+TEST(VipCharacter, EmptyRealServerEntriesAreGaps) {
+    bahd_config_t vs = tcp_vs();
+    add_rs(vs, "10.0.0.5");
+    add_rs(vs, "");
+    EXPECT_EQ(mixedfamily(vs), 0);
+    EXPECT_EQ(hasv6(vs), 0);
+    EXPECT_EQ(vip_character(vs), 0);
+}
+
+TEST(CalcTransparent, Rules) {
+    testing::TempRoot root;
+    bahd_config_t vs = tcp_vs();
+    EXPECT_EQ(calc_transparent(vs, nullptr, 0), 0);
+    EXPECT_EQ(calc_transparent(vs, nullptr, 4), 2);  // setting absent: "no"
+    root.write("/corvane/cfg/_L7_TRANSPARENT", "yes\n");
+    EXPECT_EQ(calc_transparent(vs, nullptr, 4), 0);
+    root.write("/corvane/cfg/_L7_TRANSPARENT", "no\n");
+    EXPECT_EQ(calc_transparent(vs, nullptr, 7), 2);
+
+    vs.localbinds.push_back(lm_v4_zero_addr);
+    EXPECT_EQ(calc_transparent(vs, nullptr, 6), 1);
+
+    bahd_config_t ssl = tcp_vs();
+    ssl.sslaccel = "1";
+    ssl.reencrypt = 1;
+    EXPECT_EQ(calc_transparent(ssl, nullptr, 6), 1);
+    ssl.reencrypt = 0;
+    EXPECT_EQ(calc_transparent(ssl, nullptr, 6), 2);
+}
+
+TEST(CalcTransparent, MasterAndSubVs) {
+    testing::TempRoot root;
+    root.write("/corvane/cfg/_L7_TRANSPARENT", "no\n");
+    bahd_config_t master = tcp_vs();
+    master.ismaster = 1;
+    EXPECT_EQ(calc_transparent(master, nullptr, 6), 0);
+
+    bahd_config_t sub = tcp_vs();
+    sub.isslave = 1;
+    master.sslaccel = "1";
+    master.reencrypt = 1;
+    EXPECT_EQ(calc_transparent(sub, &master, 6), 1);
+    // The sub-VS's own SSL settings do not matter, only its master's.
+    master.reencrypt = 0;
+    sub.sslaccel = "1";
+    sub.reencrypt = 1;
+    EXPECT_EQ(calc_transparent(sub, &master, 6), 2);
+    sub.localbinds.push_back(lm_v4_zero_addr);
+    EXPECT_EQ(calc_transparent(sub, &master, 6), 1);
+}
+
+TEST(CalcTransparent, ValueIsCutAtCapacity) {
+    testing::TempRoot root;
+    // 99 bytes are read: "no" followed by 97 more bytes is not "no"...
+    root.write("/corvane/cfg/_L7_TRANSPARENT", "no" + std::string(200, ' '));
+    bahd_config_t vs = tcp_vs();
+    EXPECT_EQ(calc_transparent(vs, nullptr, 4), 0);
+    EXPECT_EQ(CFGARGLEN, 100);
+    // ...and an empty first line is empty text, not the default.
+    root.write("/corvane/cfg/_L7_TRANSPARENT", "\nno\n");
+    EXPECT_EQ(calc_transparent(vs, nullptr, 4), 0);
+}
+
+TEST(CalcPort, SslOffloadOn443) {
+    bahd_config_t vs = tcp_vs("10.0.0.1", 443);
+    EXPECT_EQ(calc_port(vs), 443);
+    vs.sslaccel = "1";
+    EXPECT_EQ(calc_port(vs), 80);
+    vs.reencrypt = 1;
+    EXPECT_EQ(calc_port(vs), 443);
+    vs.reencrypt = 0;
+    vs.port = 8443;
+    EXPECT_EQ(calc_port(vs), 8443);
+}
+
+TEST(PpVip, Forms) {
+    bahd_config_t vs = tcp_vs();
+    EXPECT_EQ(pp_vip(vs, 0), "10.0.0.1:80");
+    vs.port = 2;
+    EXPECT_EQ(pp_vip(vs, 0), "10.0.0.1:*");
+    vs.port = 80;
+    vs.vip2 = "10.0.0.2";
+    EXPECT_EQ(pp_vip(vs, 0), "10.0.0.1:80");
+    EXPECT_EQ(pp_vip(vs, 1), "10.0.0.1:80+10.0.0.2");
+    bahd_config_t v6 = tcp_vs("2001:db8::1", 443);
+    v6.vip2 = "2001:db8::2";
+    EXPECT_EQ(pp_vip(v6, 1), "[2001:db8::1]:443+[2001:db8::2]");
+}
+
+TEST(VsIpVal, LabelOrInvalid) {
+    bahd_config_t vs = tcp_vs();
+    vs.vip2 = "10.0.0.2";
+    EXPECT_EQ(vs_ip_val(vs), "tcp/10.0.0.1:80");
+    vs.proto = "udp";
+    vs.port = 2;
+    EXPECT_EQ(vs_ip_val(vs), "udp/10.0.0.1:*");
+    vs.vip = "";
+    EXPECT_EQ(vs_ip_val(vs), "<invalid>");
+    vs.vip = "10.0.0.1:80";
+    EXPECT_EQ(vs_ip_val(vs), "<invalid>");
+    vs.vip = "www";
+    EXPECT_EQ(vs_ip_val(vs), "<invalid>");
+}
+
+}  // namespace
+}  // namespace lbsnap

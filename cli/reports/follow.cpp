@@ -23,9 +23,34 @@ std::string vs_label(const bahd_config_t& vs) { return "VS " + pp_vip(vs, 0); }
 
 bool is_ordinary(const bahd_config_t& vs) { return !vs.ismaster && !vs.isslave; }
 
+// How a sub-VS is told apart under its master: its name, else "#" and its
+// entry index, else nothing.
+std::string subvs_tag(const bahd_config_t& master, const bahd_config_t& sub) {
+    if (!sub.name.empty()) return sub.name.str();
+    const int idx = subvs_index(master, sub.id);
+    return idx >= 0 ? "#" + std::to_string(idx) : std::string();
+}
+
 void print_option(Ctx& c, int rsid, const rs_info_t& me, const rs_info_t& e) {
     std::fprintf(c.out, "<option value=\"%d/%d\" %s>%s/%d</option>\n", rsid, e.id,
                  e.id == me.rsfollow ? "selected" : "", e.rip.c_str(), e.port);
+}
+
+// The options for the entries of one VS that `me` may follow, after the
+// group headers that open_group writes before the first of them.
+template <typename Open>
+void print_candidates(Ctx& c, int rsid, const rs_info_t& me, const bahd_config_t& vs,
+                      Open open_group, const char* close) {
+    bool opened = false;
+    for (const rs_info_t& e : vs.rsinfo) {
+        if (detect_loop(c.m, me, e)) continue;
+        if (!opened) {
+            open_group();
+            opened = true;
+        }
+        print_option(c, rsid, me, e);
+    }
+    if (opened) std::fprintf(c.out, "%s\n", close);
 }
 
 }  // namespace
@@ -104,17 +129,13 @@ void print_rsfollows(Ctx& c, int rsid) {
     for (const auto& vp : c.m.bahd) {
         const bahd_config_t& vs = *vp;
         if (!is_ordinary(vs) || &vs == home) continue;
-        bool opened = false;
-        for (const rs_info_t& e : vs.rsinfo) {
-            if (detect_loop(c.m, *me, e)) continue;
-            if (!opened) {
+        print_candidates(
+            c, rsid, *me, vs,
+            [&] {
                 std::fprintf(c.out, "<optgroup id=vs%d label=\"%s\">\n", vs.id,
                              vs_label(vs).c_str());
-                opened = true;
-            }
-            print_option(c, rsid, *me, e);
-        }
-        if (opened) std::fputs("</optgroup>\n", c.out);
+            },
+            "</optgroup>");
     }
 
     for (const auto& vp : c.m.bahd) {
@@ -123,28 +144,18 @@ void print_rsfollows(Ctx& c, int rsid) {
         // A sub-VS whose master is missing has no group to go in.
         const bahd_config_t* master = find_vip_id(c.m, sub.isslave);
         if (!master) continue;
-        bool opened = false;
-        for (const rs_info_t& e : sub.rsinfo) {
-            if (detect_loop(c.m, *me, e)) continue;
-            if (!opened) {
+        print_candidates(
+            c, rsid, *me, sub,
+            [&] {
                 const std::string outer = vs_label(*master);
-                std::string inner;
-                if (!sub.name.empty()) {
-                    inner = "SubVs " + sub.name.str();
-                } else if (int idx = subvs_index(*master, sub.id); idx >= 0) {
-                    inner = "SubVs #" + std::to_string(idx);
-                } else {
-                    inner = outer;
-                }
+                const std::string tag = subvs_tag(*master, sub);
+                const std::string inner = tag.empty() ? outer : "SubVs " + tag;
                 std::fprintf(c.out, "<optgroup id=svs%d label=\"%s\">\n", master->id,
                              outer.c_str());
                 std::fprintf(c.out, "<optgroup id=sub%d label=\"%s\">\n", master->id,
                              inner.c_str());
-                opened = true;
-            }
-            print_option(c, rsid, *me, e);
-        }
-        if (opened) std::fputs("</optgroup></optgroup>\n", c.out);
+            },
+            "</optgroup></optgroup>");
     }
 }
 
@@ -173,14 +184,8 @@ void print_hasfollows(Ctx& c, int rsid) {
         if (!sub.isslave || &sub == home) continue;
         const bahd_config_t* master = find_vip_id(c.m, sub.isslave);
         if (!master) continue;
-        print_followers(sub, [&] {
-            std::string label = vs_label(*master) + " SubVs ";
-            if (!sub.name.empty())
-                label += sub.name.str();
-            else if (int idx = subvs_index(*master, sub.id); idx >= 0)
-                label += "#" + std::to_string(idx);
-            return label;
-        });
+        print_followers(sub,
+                        [&] { return vs_label(*master) + " SubVs " + subvs_tag(*master, sub); });
     }
 }
 

@@ -55,7 +55,8 @@ public:
         if (inrules_) line("exit");
         print_onetemplate(vs, nullptr, 0);
         if (vs.ismaster)
-            each_subvs(vs, [&](int i, const bahd_config_t& sub) { print_onetemplate(sub, &vs, i); });
+            each_subvs(vs,
+                       [&](int i, const bahd_config_t& sub) { print_onetemplate(sub, &vs, i); });
         line("exit");
     }
 
@@ -142,7 +143,8 @@ private:
             case 0:
                 if (rule.match_type >= 0 && rule.match_type < 6)
                     line(kMatchLines[rule.match_type]);
-                if (!rule.header.empty()) std::fprintf(out_, "header \"%s\"\n", rule.header.c_str());
+                if (!rule.header.empty())
+                    std::fprintf(out_, "header \"%s\"\n", rule.header.c_str());
                 std::fprintf(out_, "value \"%s\"\n", value.c_str());
                 break;
             case 1:

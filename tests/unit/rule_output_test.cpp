@@ -29,17 +29,12 @@ struct RuleOutput : ::testing::Test {
         return *m.Rules.back();
     }
 
-    bahd_config_t& add_vs(int id, const char* vip, int port, const char* name = "",
-                          int isslave = 0) {
+    void add_vs_using(Rule_t* rule) {
         auto vs = std::make_unique<bahd_config_t>();
-        vs->id = id;
-        vs->vip = vip;
-        vs->port = port;
-        vs->proto = "tcp";
-        vs->name = name;
-        vs->isslave = isslave;
+        vs->vip = "10.0.0.1";
+        vs->port = 80;
+        vs->r.rule_list = {rule};
         m.bahd.push_back(std::move(vs));
-        return *m.bahd.back();
     }
 
     std::string rule_line(const Rule_t& r) {
@@ -100,25 +95,6 @@ TEST_F(RuleOutput, MatchTypeWordsAndHostFlag) {
     }
 }
 
-TEST_F(RuleOutput, TypeFilterByCount) {
-    Rule_t& content = add_rule(1, "c", 0);
-    Rule_t& header = add_rule(2, "h", 1);
-    auto listed = [&](int tflag) {
-        opt.tflag = tflag;
-        Capture o;
-        Ctx c{m, opt, o.file(), err.file()};
-        print_rule(c, content);
-        print_rule(c, header);
-        return o.str();
-    };
-    const std::string c_line = "c: 0 dflt 0 0 0 0 0 0 0 0 - - -\n";
-    const std::string h_line = "h: 1 dflt 0 0 0 0 0 0 0 0 - - -\n";
-    EXPECT_EQ(listed(0), c_line + h_line);
-    EXPECT_EQ(listed(1), c_line);
-    EXPECT_EQ(listed(2), h_line);
-    EXPECT_EQ(listed(3), c_line + h_line);
-}
-
 TEST_F(RuleOutput, FindRuleIsExactAndFindsTheDefault) {
     Rule_t& a = add_rule(1, "Web", 0);
     add_rule(2, "Web", 0);
@@ -127,24 +103,8 @@ TEST_F(RuleOutput, FindRuleIsExactAndFindsTheDefault) {
     EXPECT_EQ(find_rule(m, "default"), m.defRule_id);
 }
 
-TEST_F(RuleOutput, UsersOfOneRule) {
-    Rule_t& r = add_rule(1, "web1", 0);
-    add_vs(1, "10.0.0.1", 80, "shop").r.rule_list = {&r};
-    add_vs(2, "10.0.0.2", 2).requests.rule_list = {&r};
-    add_vs(3, "10.0.0.3", 80);  // does not use it
-    bahd_config_t& named_sub = add_vs(12, "", 0, "blue", 1);
-    named_sub.preprocess.rule_list = {&r};
-    named_sub.matchbody.rule_list = {&r};
-    add_vs(13, "", 0, "", 1).responses.rule_list = {&r};
-    opt.tst_rule_id = "web1";
-    Ctx c{m, opt, out.file(), err.file()};
-    print_rule_in_vs(c);
-    EXPECT_EQ(out.str(), "shop (10.0.0.1:80)\n10.0.0.2:*\nblue (#12)\n#13\n");
-    EXPECT_EQ(err.str(), "");
-}
-
 TEST_F(RuleOutput, UsersOfTheDefaultOrAnUnknownRuleAreRefused) {
-    add_vs(1, "10.0.0.1", 80).r.rule_list = {m.defRule_id};
+    add_vs_using(m.defRule_id);
     for (const char* name : {"default", "nosuch"}) {
         opt.tst_rule_id = name;
         Capture o, e;
@@ -153,26 +113,6 @@ TEST_F(RuleOutput, UsersOfTheDefaultOrAnUnknownRuleAreRefused) {
         EXPECT_EQ(o.str(), "");
         EXPECT_EQ(e.str(), std::string("Invalid rule id '") + name + "'\n");
     }
-}
-
-TEST_F(RuleOutput, UsersOfEveryRule) {
-    Rule_t& web1 = add_rule(1, "web1", 0);
-    Rule_t& unused = add_rule(2, "unused", 0);
-    Rule_t& hdr = add_rule(3, "hdr", 1);
-    (void)unused;
-    bahd_config_t& shop = add_vs(1, "10.0.0.1", 80, "shop");
-    shop.r.rule_list = {&web1, m.defRule_id};
-    shop.requests.rule_list = {&hdr};
-    shop.responses.rule_list = {&hdr};
-    add_vs(2, "2001:db8::1", 443).requests.rule_list = {&hdr};
-    add_vs(12, "", 0, "", 1).r.rule_list = {&web1};
-    add_vs(14, "", 0, "green", 1).r.rule_list = {&web1};
-    Ctx c{m, opt, out.file(), err.file()};
-    print_rule_in_vs_all(c);
-    EXPECT_EQ(out.str(),
-              "default: 10.0.0.1:80 (shop)\n"
-              "web1: 10.0.0.1:80 (shop);#12;#14 (green)\n"
-              "hdr: 10.0.0.1:80 (shop);[2001:db8::1]:443\n");
 }
 
 }  // namespace

@@ -48,10 +48,50 @@ int perform_command(Ctx& c, int operation, const char* arg) {
             break;
 
         // ---- rule output ----
+        case 1:
+            if (arg) {
+                const Rule_t* rule = find_rule(c.m, arg);
+                if (!rule || rule == c.m.defRule_id)
+                    std::fprintf(c.err, "Unknown rule '%s'\n", arg);
+                else
+                    print_rule(c, *rule);
+            } else {
+                for (const auto& rule : c.m.Rules)
+                    if (rule.get() != c.m.defRule_id) print_rule(c, *rule);
+            }
+            break;
+        case 8: print_rule_in_vs(c); break;
+        case 32: print_rule_in_vs_all(c); break;
 
         // ---- template ----
+        case 23: {
+            if (!arg) {
+                std::fprintf(c.err, "No VS specified\n");
+                return 1;
+            }
+            const bahd_config_t* vs = locate_vip(c, arg);
+            if (!vs) {
+                std::fprintf(c.err, "Cannot find VS '%s'\n", arg);
+                return 2;
+            }
+            if (vs->isslave) {
+                std::fprintf(c.err, "Cannot generate template from subVS\n");
+                return 3;
+            }
+            print_template(c, *vs);
+            break;
+        }
 
         // ---- follow selectors ----
+        case 22:
+            if (c.opt.followid) print_follows(c, c.opt.followid);
+            break;
+        case 24:
+            if (c.opt.followid) print_rsfollows(c, c.opt.followid);
+            break;
+        case 25:
+            if (c.opt.followid) print_hasfollows(c, c.opt.followid);
+            break;
 
         // ---- real-server report ----
         case 3:

@@ -3,6 +3,7 @@
 #include "reader.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
@@ -285,6 +286,9 @@ LoadStatus load_data(Model& m, const std::string& path, std::FILE* err) {
         return LoadStatus::cannot_open;
     }
     std::string text;
+    // Sized up front: configurations run to tens of megabytes.
+    struct stat st {};
+    if (fstat(fileno(f), &st) == 0 && st.st_size > 0) text.reserve(static_cast<std::size_t>(st.st_size));
     char buf[1 << 16];
     std::size_t n;
     // A read error ends the text as the end of the file would.

@@ -2,9 +2,11 @@
 // option syntax of the IPVS administration tool.
 #include <strings.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "key_table.h"
@@ -265,51 +267,30 @@ void rs_method(const Model&, bahd_config_t&, rs_info_t& e, const char*) {
     e.for_method_str = Letter == 'g' ? "route" : Letter == 'i' ? "tunnel" : "nat";
 }
 
+// The options are recognised by their second character alone.
 const RsOption* rs_option(char letter) {
     using R = rs_info_t;
-    static const RsOption w{RsValue::needed, rs_int<&R::weight>};
-    static const RsOption l{RsValue::needed, rs_int<&R::limit>};
-    static const RsOption R_{RsValue::needed, rs_int<&R::ratelimit>};
-    static const RsOption c{RsValue::needed, rs_int<&R::critical>};
-    static const RsOption f{RsValue::needed, rs_int<&R::rsfollow>};
-    static const RsOption S{RsValue::needed, rs_int<&R::snat_port>};
-    static const RsOption I{RsValue::needed, rs_int<&R::id>};
-    static const RsOption d{RsValue::needed,
-                            [](const Model&, bahd_config_t&, rs_info_t& e, const char* v) { e.dns = v; }};
-    static const RsOption y{RsValue::needed,
-                            [](const Model& m, bahd_config_t&, rs_info_t& e, const char* v) {
-                                expand_rules(m, v, e.r, 1);
-                            }};
-    static const RsOption g{RsValue::none, rs_method<'g'>};
-    static const RsOption i{RsValue::none, rs_method<'i'>};
-    static const RsOption mm{RsValue::none, rs_method<'m'>};
-    static const RsOption s{RsValue::needed,
-                            [](const Model&, bahd_config_t& vs, rs_info_t&, const char* v) {
-                                vs.schedule = v;
-                            }};
-    static const RsOption p{RsValue::needed,
-                            [](const Model&, bahd_config_t& vs, rs_info_t&, const char* v) {
-                                vs.timeout = config_int(v);
-                            }};
-    static const RsOption M{RsValue::needed, [](const Model&, bahd_config_t&, rs_info_t&, const char*) {}};
-    switch (letter) {
-        case 'w': return &w;
-        case 'l': return &l;
-        case 'R': return &R_;
-        case 'c': return &c;
-        case 'f': return &f;
-        case 'S': return &S;
-        case 'I': return &I;
-        case 'd': return &d;
-        case 'y': return &y;
-        case 'g': return &g;
-        case 'i': return &i;
-        case 'm': return &mm;
-        case 's': return &s;
-        case 'p': return &p;
-        case 'M': return &M;
-        default: return nullptr;
-    }
+    using E = const Model&;
+    using VS = bahd_config_t&;
+    static const std::unordered_map<char, RsOption> options{
+        {'w', {RsValue::needed, rs_int<&R::weight>}},
+        {'l', {RsValue::needed, rs_int<&R::limit>}},
+        {'R', {RsValue::needed, rs_int<&R::ratelimit>}},
+        {'c', {RsValue::needed, rs_int<&R::critical>}},
+        {'f', {RsValue::needed, rs_int<&R::rsfollow>}},
+        {'S', {RsValue::needed, rs_int<&R::snat_port>}},
+        {'I', {RsValue::needed, rs_int<&R::id>}},
+        {'d', {RsValue::needed, [](E, VS, R& e, const char* v) { e.dns = v; }}},
+        {'y', {RsValue::needed, [](E m, VS, R& e, const char* v) { expand_rules(m, v, e.r, 1); }}},
+        {'g', {RsValue::none, rs_method<'g'>}},
+        {'i', {RsValue::none, rs_method<'i'>}},
+        {'m', {RsValue::none, rs_method<'m'>}},
+        {'s', {RsValue::needed, [](E, VS vs, R&, const char* v) { vs.schedule = v; }}},
+        {'p', {RsValue::needed, [](E, VS vs, R&, const char* v) { vs.timeout = config_int(v); }}},
+        {'M', {RsValue::needed, [](E, VS, R&, const char*) {}}},
+    };
+    auto it = options.find(letter);
+    return it == options.end() ? nullptr : &it->second;
 }
 
 }  // namespace

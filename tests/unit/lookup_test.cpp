@@ -1,0 +1,138 @@
+#include "lookup.h"
+
+#include <gtest/gtest.h>
+
+#include "config_text.h"
+
+namespace lbsnap {
+namespace {
+
+using testing::load_ok;
+using testing::vs_section;
+
+std::string vs(int id, const std::string& vip, int port, const std::string& more = "") {
+    return vs_section("VID: " + std::to_string(id) + "\nVIP: " + vip + "\nPORT: " +
+                      std::to_string(port) + "\nPROTO: tcp\n" + more);
+}
+
+class Lookup : public ::testing::Test {
+protected:
+    Lookup()
+        : m(load_ok(vs(1, "10.0.0.1", 80, "NAME: web\nEXTRAPORTS: 8080\n<IPVSADM>\n-a -r 10.1.0.1:80 -I 5\n") +
+                    vs(2, "10.0.0.1", 443) + vs(3, "10.0.0.5", 53, "PROTO: udp\nALTVIP: 10.0.0.6\n") +
+                    vs(4, "2001:db8::1", 443) + vs(5, "10.0.0.7", 80, "NAME: 10.0.0.9\n") +
+                    vs(6, "10.0.0.8", 80, "MASTER: 1\n<IPVSADM>\n-a -r #12 -I 5\n") +
+                    vs(12, "10.0.0.20", 80, "SLAVE: 6\nNAME: sub\n<IPVSADM>\n-a -r 10.1.0.9:80 -I 9\n") +
+                    vs(8, "10.0.0.30", 80, "NAME: 77\n") +
+                    // Later in the file but earlier in the list: its real
+                    // server 5 is the first one.
+                    vs(9, "9.0.0.1", 80, "<IPVSADM>\n-a -r 10.1.0.2:80 -I 5\n"))) {}
+
+    // The id found for `arg` (0: none) and what was written on err.
+    std::pair<int, std::string> locate(const char* arg) {
+        testing::Capture err;
+        Options opt;
+        Ctx c{*m, opt, stdout, err.file()};
+        bahd_config_t* found = locate_vip(c, arg);
+        return {found ? found->id : 0, err.str()};
+    }
+
+    std::unique_ptr<Model> m;
+};
+
+using R = std::pair<int, std::string>;
+
+TEST_F(Lookup, IdsAndNames) {
+    EXPECT_EQ(locate("3"), R(3, ""));
+    EXPECT_EQ(locate("003"), R(3, ""));
+    EXPECT_EQ(locate("77"), R(0, "Unknown VIP <77>\n"));  // ids win over names
+    EXPECT_EQ(locate("web"), R(1, ""));
+    EXPECT_EQ(locate("10.0.0.9"), R(5, ""));  // a name before an address
+    EXPECT_EQ(locate("sub"), R(12, ""));
+    EXPECT_EQ(locate("12"), R(12, ""));
+    EXPECT_EQ(locate("webserver"), R(0, "Unknown VIP <webserver>\n"));
+    EXPECT_EQ(locate(" 7"), R(0, "Unknown VIP < 7>\n"));
+    EXPECT_EQ(locate("0"), R(0, "Invalid IP spec: '0'\nUnknown VIP <0>\n"));
+    EXPECT_EQ(locate("7x"), R(0, "Invalid IP spec: '7x'\nUnknown VIP <7x>\n"));
+}
+
+TEST_F(Lookup, AddressSpecifications) {
+    EXPECT_EQ(locate("10.0.0.1"), R(0, "VS not fully qualified\n"));
+    EXPECT_EQ(locate("10.0.0.1:443"), R(2, ""));
+    EXPECT_EQ(locate("tcp/10.0.0.1:443"), R(2, ""));
+    EXPECT_EQ(locate("TCP/10.0.0.1+80"), R(1, ""));
+    EXPECT_EQ(locate("10.0.0.1:8080"), R(1, ""));
+    EXPECT_EQ(locate("udp/10.0.0.1:80"), R(0, "Unknown VS\n"));
+    EXPECT_EQ(locate("10.0.0.6:53"), R(3, ""));
+    EXPECT_EQ(locate("udp/10.0.0.6"), R(3, ""));
+    EXPECT_EQ(locate("[2001:DB8:0::1]:443"), R(4, ""));
+    EXPECT_EQ(locate("10.0.0.20"), R(0, "Unknown VS\n"));  // sub-VSs have no address
+    EXPECT_EQ(locate("sctp/10.0.0.1:80"), R(0, "Unknown VIP <sctp/10.0.0.1:80>\n"));
+    EXPECT_EQ(locate("tcp/10.0.0.999"),
+              R(0, "Invalid IP spec: '10.0.0.999'\nUnknown VIP <tcp/10.0.0.999>\n"));
+}
+
+TEST_F(Lookup, FindVipCurSkipsTheCurrentVsAndStaysSilent) {
+    testing::Capture err;
+    const bahd_config_t* one = find_vip_id(*m, 1);
+    const bahd_config_t* two = find_vip_id(*m, 2);
+    EXPECT_EQ(find_vip_cur(*m, one, "10.0.0.1", nullptr, 0, err.file()), two);
+    EXPECT_EQ(find_vip_cur(*m, two, "10.0.0.1", tcp_string, 0, err.file()), one);
+    EXPECT_EQ(find_vip_cur(*m, find_vip_id(*m, 3), "10.0.0.1", nullptr, 0, err.file()), one);
+    EXPECT_EQ(find_vip_cur(*m, one, "10.0.0.5", udp_string, 80, err.file()), nullptr);
+    EXPECT_EQ(err.str(), "");
+    EXPECT_TRUE(same_addr("10.0.0.6", *find_vip_id(*m, 3)));
+    EXPECT_FALSE(same_addr("10.0.0.06", *find_vip_id(*m, 3)));
+}
+
+TEST_F(Lookup, RealServersByNumberSkipMasters) {
+    bahd_config_t* holder = nullptr;
+    rs_info_t* rs = find_rs_follow(*m, 5, &holder);
+    ASSERT_NE(rs, nullptr);
+    EXPECT_EQ(rs->rip.str(), "10.1.0.2");
+    EXPECT_EQ(holder->id, 9);
+    EXPECT_EQ(find_rs_follow(*m, 9, nullptr)->rip.str(), "10.1.0.9");
+    holder = nullptr;
+    EXPECT_EQ(find_rs_follow(*m, 4, &holder), nullptr);
+    EXPECT_EQ(holder, nullptr);
+}
+
+TEST(LookupForms, IdShapes) {
+    EXPECT_EQ(id_to_vip("7"), 7);
+    EXPECT_EQ(id_to_vip("007"), 7);
+    EXPECT_EQ(id_to_vip("0"), -1);
+    EXPECT_EQ(id_to_vip("7 "), -1);
+    EXPECT_EQ(id_to_vip("+7"), -1);
+    EXPECT_EQ(id_to_vip(""), -1);
+}
+
+TEST(LookupForms, AddressShapes) {
+    EXPECT_EQ(maybe_ip("10.0.0.1"), 1);
+    EXPECT_EQ(maybe_ip("udp/1"), 1);
+    EXPECT_EQ(maybe_ip("[::1]"), 1);
+    EXPECT_EQ(maybe_ip("fe80::1"), 1);
+    EXPECT_EQ(maybe_ip("[abc]"), 0);
+    EXPECT_EQ(maybe_ip("tcp/web"), 0);
+    EXPECT_EQ(maybe_ip("x/10.0.0.1"), 0);
+}
+
+TEST(LookupForms, ValidateIpNormalisesAndSplitsTheProtocol) {
+    testing::Capture err;
+    const char* prot = "unset";
+    int port = -1;
+    EXPECT_EQ(validate_ip("UDP/10.0.0.1+*", &prot, &port, err.file()), "10.0.0.1");
+    EXPECT_EQ(prot, udp_string);
+    EXPECT_EQ(port, 2);
+    EXPECT_EQ(validate_ip("2001:0DB8::0001+443", &prot, &port, err.file()), "2001:db8::1");
+    EXPECT_EQ(prot, nullptr);
+    EXPECT_EQ(port, 443);
+    EXPECT_EQ(validate_ip("#12", nullptr, &port, err.file()), "#12");
+    EXPECT_EQ(port, 12);
+    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(validate_ip("ftp/10.0.0.1", &prot, &port, err.file()), std::nullopt);
+    EXPECT_EQ(validate_ip("tcp/10.0.0.1", nullptr, &port, err.file()), std::nullopt);
+    EXPECT_EQ(err.str(), "Invalid protocol specifier\nInvalid IP spec: 'tcp/10.0.0.1'\n");
+}
+
+}  // namespace
+}  // namespace lbsnap

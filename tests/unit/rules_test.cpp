@@ -1,0 +1,136 @@
+#include "rules.h"
+
+#include <gtest/gtest.h>
+
+#include "config_text.h"
+
+namespace lbsnap {
+namespace {
+
+using testing::load_ok;
+using testing::rule_ids;
+using testing::rule_section;
+using testing::vs_section;
+using V = std::vector<int>;
+
+TEST(RuleLine, KeysConvertAsTheirFieldsNeed) {
+    Rule_t r;
+    for (const char* l : {"name: login", "NEGATION: 5", "SETFLAG: 3", "TYPE: 256", "ONLYONFLAG: 511",
+                          "OPTIONS: Prefix+Host", "MUSTFAIL: 0", "ID:  12"})
+        add_rule_line(l, r);
+    EXPECT_EQ(r.rule_name.str(), "login");
+    EXPECT_EQ(r.negation, 1);
+    EXPECT_EQ(r.set_flag_onmatch, 3);
+    EXPECT_EQ(r.rule_type, 0);        // low 8 bits of 256
+    EXPECT_EQ(r.only_on_flag, -1);    // low 8 bits of 511, signed
+    EXPECT_EQ(r.match_type, 4);
+    EXPECT_EQ(r.must_fail, 0);
+    EXPECT_EQ(r.id, 12);
+    add_rule_line("OPTIONS: postfix+host", r);
+    EXPECT_EQ(r.match_type, 5);
+    add_rule_line("OPTIONS: exact", r);
+    EXPECT_EQ(r.match_type, 5);
+    add_rule_line(("VALUE: " + std::string(300, 'p')).c_str(), r);
+    EXPECT_EQ(r.pattern.str(), std::string(255, 'p'));
+}
+
+TEST(RuleList, ContentListsKeepTheDefaultRuleLast) {
+    std::string text = rule_section(3) + rule_section(4) + rule_section(5) + rule_section(7, 1);
+    struct Case {
+        const char* line;
+        V want;
+    } cases[] = {
+        {"RULES: 3,5,0,4", {3, 5, 4, 0}},
+        {"RULES: 0", {0}},
+        {"REQUESTS: 0", {}},
+        {"REQUESTS: 3,7", {7}},
+        {"RULES: 3,7", {3}},
+        {"RULES: 3,x,5", {3}},
+        {"RULES: 3,,5", {3, 5}},
+        {"RULES: ,3, 5", {3, 5}},
+        {"RULES: 3,3", {3}},
+        {"RULES: 3,99,-4,5", {3, 5}},
+        {"RULES: 9", {}},  // defined only after the VS section
+    };
+    for (const Case& c : cases) {
+        std::string line = c.line;
+        auto m = load_ok(text + vs_section(line + "\n") + rule_section(9));
+        const bahd_config_t& vs = *m->bahd.at(0);
+        const Rule_list& got = line.rfind("RULES", 0) == 0 ? vs.r : vs.requests;
+        EXPECT_EQ(rule_ids(got), c.want) << c.line;
+    }
+}
+
+TEST(RuleList, AKeyGivenTwiceReplacesTheList) {
+    auto m = load_ok(rule_section(3) + rule_section(4) + vs_section("RULES: 3,0\nRULES: 4\n"));
+    EXPECT_EQ(rule_ids(m->bahd.at(0)->r), V({4}));
+}
+
+TEST(RuleList, AddRuleIdStopsAtCapacityAndKeepsDefaultLast) {
+    Model m;
+    clean_up(m);
+    std::vector<Rule_t> rules(MAX_rules + 10);
+    Rule_list rl;
+    add_ruleid(m, rl, m.defRule_id);
+    for (Rule_t& r : rules) add_ruleid(m, rl, &r);
+    ASSERT_EQ(rl.rules(), MAX_rules);
+    EXPECT_EQ(rl.rule_list.front(), &rules[0]);
+    EXPECT_EQ(rl.rule_list[MAX_rules - 2], &rules[MAX_rules - 2]);
+    EXPECT_EQ(rl.rule_list.back(), m.defRule_id);
+    // Identity, not number, decides membership.
+    Rule_t twin = rules[0];
+    EXPECT_TRUE(rule_is_in(rl, &rules[0]));
+    EXPECT_FALSE(rule_is_in(rl, &twin));
+}
+
+TEST(RuleList, MergeKeepsOrderAndPutsDefaultLast) {
+    Model m;
+    clean_up(m);
+    Rule_t a, b, c;
+    Rule_list rv{{&a, m.defRule_id}};
+    Rule_list rl{{&b, &a, &c, m.defRule_id}};
+    merge_rules(m, rv, rl);
+    EXPECT_EQ(rv.rule_list, (std::vector<Rule_t*>{&a, &b, &c, m.defRule_id}));
+    EXPECT_EQ(rl.rules(), 4);
+    Rule_list plain{{&a}};
+    merge_rules(m, plain, Rule_list{{m.defRule_id}});
+    EXPECT_EQ(plain.rule_list, (std::vector<Rule_t*>{&a, m.defRule_id}));
+}
+
+TEST(RuleLookup, NumberZeroIsTheDefaultRule) {
+    auto m = load_ok(rule_section(3));
+    EXPECT_EQ(id_to_rule(*m, 0), m->defRule_id);
+    EXPECT_EQ(id_to_rule(*m, 3)->rule_name.str(), "r3");
+    EXPECT_EQ(id_to_rule(*m, 4), nullptr);
+    // A model assembled without the reader has no number map.
+    Model hand;
+    clean_up(hand);
+    hand.Rules.push_back(std::make_unique<Rule_t>());
+    hand.Rules.back()->id = 8;
+    EXPECT_EQ(id_to_rule(hand, 8), hand.Rules.back().get());
+}
+
+TEST(ParameterSections, StartFromDefaultsAndLaterValuesWin) {
+    auto m = load_ok(
+        "<CHECKER_ARGS>\nINTERVAL: 20\n<END CHECKER_ARGS>\n"
+        "<CHECKER_ARGS>\ninterval: 30\nRETRY_COUNT: 5\n<END CHECKER_ARGS>\n"
+        "<ADAPTIVE_ARGS_SDN_GSTATS>\nNAVG: 9\n<END ADAPTIVE_ARGS_SDN_GSTATS>\n");
+    EXPECT_EQ(m->chk_args.chk_interval, 30);
+    EXPECT_EQ(m->chk_args.chk_timeout, 4);
+    EXPECT_EQ(m->chk_args.chk_retrycount, 5);
+    EXPECT_EQ(m->sdn_adapt_args.navg, 9);
+    EXPECT_EQ(m->sdn_adapt_args.interval, 5);
+    EXPECT_EQ(m->got_adapt_args, 0);
+}
+
+TEST(ParameterSections, AdaptiveHttpPortZeroBecomes80) {
+    auto m = load_ok("<ADAPTIVE_ARGS_HTTP_RS>\nHTTP_PORT: 0\nURL: /status\n<END ADAPTIVE_ARGS_HTTP_RS>\n");
+    EXPECT_EQ(m->adapt_args.http_port, 80);
+    EXPECT_EQ(m->adapt_args.url.str(), "/status");
+    auto other = load_ok("<ADAPTIVE_ARGS_HTTP_RS>\nsomething\n<END ADAPTIVE_ARGS_HTTP_RS>\n");
+    EXPECT_EQ(other->got_adapt_args, 1);
+    EXPECT_EQ(other->adapt_args.interval, 7);
+}
+
+}  // namespace
+}  // namespace lbsnap

@@ -101,6 +101,8 @@ void RsNameTable::add_oners(const char* rsname, const char* proto, const char* d
         rsnames_[i].dupcnt++;
         return;
     }
+    // Running out of memory here ends the process (std::bad_alloc), like
+    // every other allocation of the tool.
     if (size() == max_rsnames_) {
         max_rsnames_ = max_rsnames_ ? 2 * max_rsnames_ : 16;
         rsnames_.reserve(max_rsnames_);

@@ -1,5 +1,5 @@
-// Certificate helpers: the default name, the self-signed test, the grouping
-// by name and the shell lists.
+// Certificate helpers: the default name and the self-signed test. The
+// reports themselves are covered by the end-to-end cases.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,7 +10,6 @@
 namespace lbsnap {
 namespace {
 
-using testing::Capture;
 using testing::TempRoot;
 
 bahd_config_t ssl_vs(int id, const char* vip, int port, const char* certfile = "") {
@@ -78,62 +77,6 @@ TEST_F(IsSelf, TemporaryCertificateDecidesWithH) {
     root.write("/corvane/certs/real.pem", "x");
     EXPECT_EQ(isself_with(1, "test"), 1);
     EXPECT_EQ(isself_with(1, "real"), 0);
-}
-
-TEST(CertList, GroupsByNameInListOrder) {
-    bahd_config_t a = ssl_vs(5, "10.0.0.2", 443, "shared");
-    bahd_config_t b = ssl_vs(6, "10.0.0.3", 2, "other");
-    bahd_config_t d = ssl_vs(7, "10.0.0.4", 443, "shared");
-    d.vip2 = "10.0.0.5";
-    bahd_config_t rev = ssl_vs(8, "10.0.0.6", 443, "shared");
-    rev.reverse = 1;
-    CertList certs;
-    for (bahd_config_t* vs : {&a, &b, &d, &rev}) certs.certname(*vs, 0);
-    EXPECT_EQ(certs.ncerts(), 2);
-
-    Model m;
-    Options opt;
-    Capture out;
-    Ctx c{m, opt, out.file(), stderr};
-    certs.print_certname(c, "shared");
-    certs.print_certname(c, "nobody");
-    EXPECT_EQ(out.str(),
-              "NADDRS: 2\n"
-              "VIP0: 10.0.0.2\nPORT0: 443\nVID0: 5\nADDR0 10.0.0.2:443\n"
-              "VIP1: 10.0.0.4\nPORT1: 443\nVID1: 7\nADDR1 10.0.0.4:443+10.0.0.5\n");
-}
-
-TEST(CertList, ClientCertificatesOnlyOfReencryptingVss) {
-    bahd_config_t a = ssl_vs(1, "10.0.0.2", 443);
-    a.clientcertfile = "client";
-    bahd_config_t b = ssl_vs(2, "10.0.0.3", 443);
-    b.clientcertfile = "client";
-    b.reencrypt = 1;
-    CertList certs;
-    certs.certname(a, 1);
-    certs.certname(b, 1);
-    EXPECT_EQ(certs.ncerts(), 1);
-    EXPECT_TRUE(a.certfile.empty());  // no default name for client grouping
-
-    Model m;
-    Options opt;
-    Capture out;
-    Ctx c{m, opt, out.file(), stderr};
-    certs.print_certname(c, "client");
-    EXPECT_EQ(out.str(), "NADDRS: 1\nVIP0: 10.0.0.3\nPORT0: 443\nVID0: 2\nADDR0 10.0.0.3:443\n");
-}
-
-TEST(CertCounts, ListsStartWithoutSeparator) {
-    CertCounts counts;
-    EXPECT_FALSE(counts.dellist);
-    bahd_config_t a = ssl_vs(3, "10.0.0.2", 2);
-    bahd_config_t b = ssl_vs(12, "2001:db8::1", 443);
-    b.vip2 = "10.0.0.9";  // the lists never show the alternate address
-    counts.add_clist(a);
-    counts.add_clist(b);
-    EXPECT_EQ(counts.NADDRS, 2);
-    EXPECT_EQ(*counts.dellist, "3 10.0.0.2:* 12 [2001:db8::1]:443");
-    EXPECT_EQ(*counts.servlist, "10.0.0.2:*<br>[2001:db8::1]:443");
 }
 
 }  // namespace

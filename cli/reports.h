@@ -104,9 +104,6 @@ void print_snat_iptables(Ctx& c, const RsNameTable& names, const bahd_config_t& 
 
 // ---- certificate reports (certs.cpp) ----
 
-// Fills an empty certfile with the name derived from the VS address and port
-// (left empty when the address does not convert).
-void default_certname(bahd_config_t& cur);
 int isself(const Ctx& c, const char* certfile);
 
 void oldcertname(Ctx& c, bahd_config_t& cur, int isfips);

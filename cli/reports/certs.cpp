@@ -46,13 +46,6 @@ bool offloading_vs(const bahd_config_t& cur) {
 
 }  // namespace
 
-void default_certname(bahd_config_t& cur) {
-    if (!cur.certfile.empty()) return;
-    char name[33];
-    if (lm_addr_hash(cur.vip.c_str(), static_cast<std::uint16_t>(cur.port), name))
-        cur.certfile = name;
-}
-
 int isself(const Ctx& c, const char* certfile) {
     std::string_view cert = certfile ? certfile : "";
     if (cert.empty()) return 1;

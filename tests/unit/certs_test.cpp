@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "classify.h"
 #include "reports.h"
 #include "test_support.h"
 

@@ -26,8 +26,9 @@ int main(int ac, char** av) {
     CommandLine cl;
     if (int status = parse_command_line(ac, av, cl, stderr)) finish(status);
 
-    // The model lives until the process exits, as reports may point into it.
-    static Model model;
+    // The model lives until the process exits: reports point into it, and
+    // tearing down hundreds of thousands of records at exit buys nothing.
+    Model& model = *new Model;
     const std::string path = cl.opt.bahd_file ? *cl.opt.bahd_file : sys_path("/corvane/bahd.conf");
     switch (load_data(model, path, stderr)) {
         case LoadStatus::ok: break;

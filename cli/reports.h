@@ -21,16 +21,132 @@ void list_dflts(Ctx& c, const bahd_config_t& cur, int wantv6);
 void print_checks(Ctx& c);
 
 // ---- rule output (rule_output.cpp) ----
+// The first rule named exactly `name` (the default rule included), or null.
+Rule_t* find_rule(const Model& m, const char* name);
+// The summary line of one rule, unless c.opt.tflag filters its type out.
+void print_rule(Ctx& c, const Rule_t& rule);
+// A blank and the escaped text; " -" for an empty text.
+void mangle_minus(std::FILE* out, const char* text);
+// The VSs using the rule named by c.opt.tst_rule_id.
+void print_rule_in_vs(Ctx& c);
+// Each rule with the VSs using it.
+void print_rule_in_vs_all(Ctx& c);
 
 // ---- template (template.cpp) ----
+// The whole template of a VS that is not a sub-VS; marks the rules it
+// defines as dumped.
+void print_template(Ctx& c, const bahd_config_t& vs);
 
 // ---- follow selectors (follow.cpp) ----
+// Persistence mode number of a VS: index in l7_persist_types, -1 for an
+// unknown word; without a word 1 if it has a persistence time-out, else 0.
+int map_persist(const bahd_config_t& vs);
+// 1 for the persistence modes that include the client address.
+int has_src_addr(int mode);
+void print_follows(Ctx& c, int followid);
+// 1 if letting `me` follow `candidate` would close a follow cycle.
+int detect_loop(const Model& m, const rs_info_t& me, const rs_info_t& candidate);
+void print_rsfollows(Ctx& c, int rsid);
+void print_hasfollows(Ctx& c, int rsid);
 
 // ---- real-server report (realservers.cpp) ----
 
+// One entry of the real-server name table. The texts point into the model
+// (or, for proto, at a constant ""); the table never owns them.
+struct rsdups_t {
+    const char* name = nullptr;
+    const char* proto = nullptr;
+    const char* dnsname = nullptr;
+    int dupcnt = 0;
+};
+
+// Orders two entries by address (IPv6 before IPv4, then numerically), then by
+// protocol text.
+int rs_namecmp(const rsdups_t& a, const rsdups_t& b);
+
+// The distinct real-server address texts of one command, in insertion order
+// until sorted. Hash indexes keep "first matching entry" lookups O(1).
+class RsNameTable {
+public:
+    // The host name of an address, or nullopt when it has none.
+    using ReverseLookup = std::function<std::optional<std::string>(const lm_sockaddr&)>;
+
+    RsNameTable();
+
+    void add_oners(const char* rsname, const char* proto, const char* dnsname);
+    int has_dup(const char* rsname, const char* proto) const;
+    void add_rslist(const bahd_config_t& cur, int chkenable, const char* proto);
+    void sort_rsnames();
+    void print_realservers(Ctx& c, int wantrealname);
+
+    int size() const { return static_cast<int>(rsnames_.size()); }
+    int capacity() const { return max_rsnames_; }
+    const std::vector<rsdups_t>& entries() const { return rsnames_; }
+    // Replaces the resolver's reverse lookup (tests run without a resolver).
+    void set_reverse_lookup(ReverseLookup lookup) { reverse_ = std::move(lookup); }
+
+private:
+    std::size_t find(std::string_view name, const char* proto, std::size_t* last) const;
+    void link(std::size_t i, std::size_t last);
+    void reindex() const;
+
+    std::vector<rsdups_t> rsnames_;
+    int max_rsnames_ = 0;
+    // The first entry of each name, and per entry the next one of the same
+    // name, both in table order; rebuilt after sorting, on first use.
+    mutable std::unordered_map<std::string_view, std::size_t> first_by_name_;
+    mutable std::vector<std::size_t> next_same_name_;
+    mutable bool stale_ = false;
+    ReverseLookup reverse_;
+};
+
 // ---- SNAT rules (snat.cpp) ----
 
+void gen_snat(Ctx& c, const RsNameTable& names, const bahd_config_t& cur);
+void print_snat_iptables(Ctx& c, const RsNameTable& names, const bahd_config_t& cur,
+                         const bahd_config_t& rscur);
+
 // ---- certificate reports (certs.cpp) ----
+
+int isself(const Ctx& c, const char* certfile);
+
+void oldcertname(Ctx& c, bahd_config_t& cur, int isfips);
+void print_certs(Ctx& c, bahd_config_t& cur, int clientcert);
+void print_reenc(Ctx& c, const bahd_config_t& cur, const char* certfile);
+void get_addlist(Ctx& c, const bahd_config_t& cur, const char* cert);
+void get_selfsigned(Ctx& c, const bahd_config_t& cur);
+
+// One certificate name and the VSs using it, in list order.
+struct certlist {
+    const char* certname = nullptr;
+    int nbahds = 0;
+    std::vector<const bahd_config_t*> bahds;
+};
+
+// The grouping of VSs by certificate name for one command.
+class CertList {
+public:
+    void certname(bahd_config_t& cur, int clientcert);
+    void print_certname(Ctx& c, const char* certfile) const;
+    int ncerts() const { return static_cast<int>(certlist_.size()); }
+
+private:
+    std::vector<certlist> certlist_;
+    std::unordered_map<std::string_view, std::size_t> by_name_;
+};
+
+// The count and the two lists that -Q, -q and -I report.
+struct CertCounts {
+    int NADDRS = 0;
+    std::optional<std::string> dellist;
+    std::optional<std::string> servlist;
+
+    void add_clist(const bahd_config_t& cur);
+};
+
+void get_certlists(Ctx& c, CertCounts& counts, const bahd_config_t& cur, const char* cert,
+                   int reenc);
+void get_3rdcertlists(CertCounts& counts, const bahd_config_t& cur, const char* cert);
 
 // ---- name resolution and server lists (resolve.cpp) ----
 

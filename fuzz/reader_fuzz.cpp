@@ -1,15 +1,37 @@
-// Feeds arbitrary bytes to the configuration reader.
+// Feeds arbitrary bytes to the configuration reader, then runs a few
+// reports over whatever it loaded, writing to the null stream.
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string_view>
 
+#include "command_line.h"
+#include "context.h"
 #include "reader.h"
+#include "sysroot.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace lbsnap;
     static std::FILE* devnull = std::fopen("/dev/null", "w");
+    // Reports may read settings and record cipher sets: keep them in a
+    // private root, never the appliance's paths.
+    static const bool rooted = [] {
+        auto root = std::filesystem::current_path() / "fuzz-root";
+        std::filesystem::create_directories(root / "corvane/cfg");
+        set_sysroot(root.string());
+        return true;
+    }();
+    (void)rooted;
     Model m;
     std::string_view text(reinterpret_cast<const char*>(data), size);
-    (void)load_text(m, text, devnull);
+    if (load_text(m, text, devnull) != LoadStatus::ok) return 0;
+    Options opt;
+    Ctx c{m, opt, devnull, devnull, [](int, const std::string&) {}};
+    for (int cmd : {0, 1, 3, 7, 13, 16, 19, 29, 30, 32, 33}) {
+        opt.certfile = "x";
+        opt.dflt_snat = "1.2.3.4";
+        (void)perform_command(c, cmd, nullptr);
+    }
+    if (!m.bahd.empty()) (void)perform_command(c, 23, "1");
     return 0;
 }

@@ -135,17 +135,8 @@ private:
         if (!v.errurl.empty()) text_line("ERRURL: ", v.errurl.c_str());
     }
 
-    // An SSL VS without a certificate name uses the name derived from its
-    // address and port; a failed hash leaves it without one.
-    void derive_certfile() {
-        if (cur_.sslaccel.empty() || !cur_.certfile.empty()) return;
-        char ret[33];
-        if (lm_addr_hash(cur_.vip.c_str(), static_cast<std::uint16_t>(cur_.port & 0xffff), ret))
-            cur_.certfile = ret;
-    }
-
     void certificates_and_checks() {
-        derive_certfile();
+        if (!cur_.sslaccel.empty()) default_certname(cur_);
         const bahd_config_t& v = cur_;
         if (!v.certfile.empty()) std::fprintf(out_, "CERTFILE: %s\n", v.certfile.c_str());
         if (!v.clientcertfile.empty())

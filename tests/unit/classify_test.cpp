@@ -194,6 +194,7 @@ TEST(CalcTransparent, Rules) {
     EXPECT_EQ(calc_transparent(vs, nullptr, 4), 2);  // setting absent: "no"
     root.write("/corvane/cfg/_L7_TRANSPARENT", "yes\n");
     EXPECT_EQ(calc_transparent(vs, nullptr, 4), 0);
+    EXPECT_EQ(CFGARGLEN, 100);
     root.write("/corvane/cfg/_L7_TRANSPARENT", "no\n");
     EXPECT_EQ(calc_transparent(vs, nullptr, 7), 2);
 
@@ -227,18 +228,6 @@ TEST(CalcTransparent, MasterAndSubVs) {
     EXPECT_EQ(calc_transparent(sub, &master, 6), 2);
     sub.localbinds.push_back(lm_v4_zero_addr);
     EXPECT_EQ(calc_transparent(sub, &master, 6), 1);
-}
-
-TEST(CalcTransparent, ValueIsCutAtCapacity) {
-    testing::TempRoot root;
-    // 99 bytes are read: "no" followed by 97 more bytes is not "no"...
-    root.write("/corvane/cfg/_L7_TRANSPARENT", "no" + std::string(200, ' '));
-    bahd_config_t vs = tcp_vs();
-    EXPECT_EQ(calc_transparent(vs, nullptr, 4), 0);
-    EXPECT_EQ(CFGARGLEN, 100);
-    // ...and an empty first line is empty text, not the default.
-    root.write("/corvane/cfg/_L7_TRANSPARENT", "\nno\n");
-    EXPECT_EQ(calc_transparent(vs, nullptr, 4), 0);
 }
 
 TEST(CalcPort, SslOffloadOn443) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "lookup.h"
@@ -139,6 +140,7 @@ TEST_F(DumpTest, ModelWritesHappenBeforeTheirLines) {
     load("<SECTION VS>\nVID: 1\nVIP: 10.0.0.1\nPORT: 80\nPROTO: tcp\nFOLLOW: 443\n"
          "FOLLOWVSID: 0\nSSLACCEL: 1\nCIPHERS: AES128-SHA\n<END VS>\n"
          "<SECTION VS>\nVID: 5\nVIP: 10.0.0.1\nPORT: 443\nPROTO: tcp\n<END VS>\n");
+    std::filesystem::create_directories(root.path("/corvane/cfg"));
     std::string out = dump(1);
     EXPECT_EQ(value(out, "FOLLOWVSID"), "5");
     EXPECT_EQ(value(out, "FOLLOWVS"), "tcp/10.0.0.1:443");

@@ -1,0 +1,162 @@
+// Certificate reports: which VSs use which certificate (-C -z -Z -M -m -Q
+// -q -I).
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "addrs.h"
+#include "classify.h"
+#include "reports.h"
+#include "sysroot.h"
+
+namespace lbsnap {
+
+namespace {
+
+bool is_ssl(const bahd_config_t& cur) { return !cur.sslaccel.empty(); }
+
+// Calls f for each name of a blank- or tab-separated list; runs of
+// separators count once. The model's text is left as it is.
+template <typename F>
+void for_each_name(std::string_view list, F f) {
+    constexpr std::string_view seps = " \t";
+    std::size_t pos = list.find_first_not_of(seps);
+    while (pos != std::string_view::npos) {
+        std::size_t end = list.find_first_of(seps, pos);
+        f(list.substr(pos, end == std::string_view::npos ? end : end - pos));
+        if (end == std::string_view::npos) break;
+        pos = list.find_first_not_of(seps, end);
+    }
+}
+
+int count_name(std::string_view list, std::string_view name) {
+    int n = 0;
+    for_each_name(list, [&](std::string_view s) { n += s == name; });
+    return n;
+}
+
+bool file_exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+// The SSL VSs whose own certificate the server-certificate reports look at.
+bool offloading_vs(const bahd_config_t& cur) {
+    return !cur.isslave && is_ssl(cur) && !cur.reverse;
+}
+
+}  // namespace
+
+int isself(const Ctx& c, const char* certfile) {
+    std::string_view cert = certfile ? certfile : "";
+    if (cert.empty()) return 1;
+    // Only a blank makes a list here: a tab-separated text is tested as one
+    // file name.
+    if (cert.find(' ') != std::string_view::npos) return 0;
+    std::string file(cert);
+    if (c.opt.hashsm) return file_exists(sys_path("/tmp/certs/" + file + ".pem")) ? 1 : 0;
+    return file_exists(sys_path("/corvane/certs/" + file + ".pem")) ? 0 : 1;
+}
+
+void oldcertname(Ctx& c, bahd_config_t& cur, int isfips) {
+    if (!is_ssl(cur) || lm_family(cur.vip.c_str()) != AF_INET) return;
+    default_certname(cur);
+    std::fprintf(c.out, "%s%c%d %s\n", cur.vip.c_str(), isfips ? '_' : ',', cur.port,
+                 cur.certfile.c_str());
+}
+
+void print_certs(Ctx& c, bahd_config_t& cur, int clientcert) {
+    if (!is_ssl(cur) || cur.reverse) return;
+    if (!clientcert) {
+        default_certname(cur);
+        std::fprintf(c.out, "%s\n", cur.certfile.c_str());
+    } else if (cur.reencrypt && !cur.clientcertfile.empty()) {
+        std::fprintf(c.out, "%s\n", cur.clientcertfile.c_str());
+    }
+}
+
+void CertList::certname(bahd_config_t& cur, int clientcert) {
+    if (!is_ssl(cur) || cur.reverse) return;
+    const char* key;
+    if (clientcert) {
+        if (!cur.reencrypt || cur.clientcertfile.empty()) return;
+        key = cur.clientcertfile.c_str();
+    } else {
+        default_certname(cur);
+        key = cur.certfile.c_str();
+    }
+    auto [it, added] = by_name_.emplace(key, certlist_.size());
+    if (added) certlist_.push_back(certlist{key, 0, {}});
+    certlist& entry = certlist_[it->second];
+    entry.bahds.push_back(&cur);
+    entry.nbahds++;
+}
+
+void CertList::print_certname(Ctx& c, const char* certfile) const {
+    auto it = by_name_.find(certfile ? certfile : "");
+    if (it == by_name_.end()) return;
+    const certlist& entry = certlist_[it->second];
+    std::fprintf(c.out, "NADDRS: %d\n", entry.nbahds);
+    for (int i = 0; i < entry.nbahds; ++i) {
+        const bahd_config_t& vs = *entry.bahds[i];
+        std::fprintf(c.out, "VIP%d: %s\n", i, vs.vip.c_str());
+        std::fprintf(c.out, "PORT%d: %d\n", i, vs.port);
+        std::fprintf(c.out, "VID%d: %d\n", i, vs.id);
+        std::fprintf(c.out, "ADDR%d %s\n", i, pp_vip(vs, 1).c_str());
+    }
+}
+
+void print_reenc(Ctx& c, const bahd_config_t& cur, const char* certfile) {
+    if (cur.isslave || !is_ssl(cur)) return;
+    if (!cur.reencrypt && !cur.reverse) return;
+    if (cur.clientcertfile == std::string_view(certfile ? certfile : "")) return;
+    std::fprintf(c.out, "%d %s\n", cur.id, pp_vip(cur, 1).c_str());
+}
+
+void get_addlist(Ctx& c, const bahd_config_t& cur, const char* cert) {
+    if (!offloading_vs(cur)) return;
+    if (!isself(c, cur.certfile.c_str()) && count_name(cur.certfile, cert ? cert : "") > 0) return;
+    std::fprintf(c.out, "%d %s\n", cur.id, pp_vip(cur, 0).c_str());
+}
+
+void get_selfsigned(Ctx& c, const bahd_config_t& cur) {
+    if (!offloading_vs(cur) || !isself(c, cur.certfile.c_str())) return;
+    std::fprintf(c.out, "<br>%s\n", pp_vip(cur, 0).c_str());
+}
+
+void CertCounts::add_clist(const bahd_config_t& cur) {
+    NADDRS++;
+    const std::string shown = pp_vip(cur, 0);
+    const std::string item = std::to_string(cur.id) + " " + shown;
+    if (dellist) {
+        *dellist += ' ';
+        *dellist += item;
+    } else {
+        dellist = item;
+    }
+    if (servlist) {
+        *servlist += "<br>";
+        *servlist += shown;
+    } else {
+        servlist = shown;
+    }
+}
+
+void get_certlists(Ctx& c, CertCounts& counts, const bahd_config_t& cur, const char* cert,
+                   int reenc) {
+    if (cur.isslave || !is_ssl(cur)) return;
+    const std::string_view name = cert ? cert : "";
+    if (reenc) {
+        if ((cur.reencrypt || cur.reverse) && cur.clientcertfile == name) counts.add_clist(cur);
+        return;
+    }
+    if (cur.reverse || isself(c, cur.certfile.c_str())) return;
+    // A list naming the certificate twice counts the VS twice.
+    for (int n = count_name(cur.certfile, name); n > 0; --n) counts.add_clist(cur);
+}
+
+void get_3rdcertlists(CertCounts& counts, const bahd_config_t& cur, const char* cert) {
+    if (!cur.verify_certs || !offloading_vs(cur)) return;
+    counts.NADDRS += count_name(*cur.verify_certs, cert ? cert : "");
+}
+
+}  // namespace lbsnap

@@ -1,0 +1,192 @@
+// Follow selectors: the VSs a VS can follow (-F), the real servers a real
+// server can follow (-b) and the real servers that follow one (-B).
+#include <string>
+#include <unordered_set>
+
+#include "classify.h"
+#include "l7user.h"
+#include "lookup.h"
+#include "reports.h"
+
+namespace lbsnap {
+
+namespace {
+
+// The 0-based index of the master's entry naming the sub-VS, or -1.
+int subvs_index(const bahd_config_t& master, int subvs_id) {
+    for (int i = 0; i < master.n_rs(); ++i)
+        if (master.rsinfo[i].port == subvs_id) return i;
+    return -1;
+}
+
+std::string vs_label(const bahd_config_t& vs) { return "VS " + pp_vip(vs, 0); }
+
+bool is_ordinary(const bahd_config_t& vs) { return !vs.ismaster && !vs.isslave; }
+
+// How a sub-VS is told apart under its master: its name, else "#" and its
+// entry index, else nothing.
+std::string subvs_tag(const bahd_config_t& master, const bahd_config_t& sub) {
+    if (!sub.name.empty()) return sub.name.str();
+    const int idx = subvs_index(master, sub.id);
+    return idx >= 0 ? "#" + std::to_string(idx) : std::string();
+}
+
+void print_option(Ctx& c, int rsid, const rs_info_t& me, const rs_info_t& e) {
+    std::fprintf(c.out, "<option value=\"%d/%d\" %s>%s/%d</option>\n", rsid, e.id,
+                 e.id == me.rsfollow ? "selected" : "", e.rip.c_str(), e.port);
+}
+
+// The options for the entries of one VS that `me` may follow, after the
+// group headers that open_group writes before the first of them.
+template <typename Open>
+void print_candidates(Ctx& c, int rsid, const rs_info_t& me, const bahd_config_t& vs,
+                      Open open_group, const char* close) {
+    bool opened = false;
+    for (const rs_info_t& e : vs.rsinfo) {
+        if (detect_loop(c.m, me, e)) continue;
+        if (!opened) {
+            open_group();
+            opened = true;
+        }
+        print_option(c, rsid, me, e);
+    }
+    if (opened) std::fprintf(c.out, "%s\n", close);
+}
+
+}  // namespace
+
+int map_persist(const bahd_config_t& vs) {
+    if (vs.persist.empty()) return vs.timeout ? 1 : 0;
+    for (std::size_t i = 0; i < l7_persist_types.size(); ++i)
+        if (vs.persist == l7_persist_types[i]) return static_cast<int>(i);
+    return -1;
+}
+
+int has_src_addr(int mode) {
+    switch (mode) {
+        case 1:
+        case 3:
+        case 5:
+        case 7:
+        case 15: return 1;
+        default: return 0;
+    }
+}
+
+void print_follows(Ctx& c, int followid) {
+    const bahd_config_t* me = find_vip_id(c.m, followid);
+    if (!me) {
+        std::fprintf(c.err, "Unknown follow vip id %d\n", followid);
+        return;
+    }
+    const int p = map_persist(*me);
+    if (p <= 0) return;
+    // hasv6 is exactly the IPv6 bit of vip_character, without the rest.
+    const int v6 = hasv6(*me);
+    for (const auto& vp : c.m.bahd) {
+        const bahd_config_t& v = *vp;
+        if (&v == me || v.isslave) continue;
+        if (hasv6(v) != v6) continue;
+        const int q = map_persist(v);
+        if (q <= 0) continue;
+        if (!(has_src_addr(p) && has_src_addr(q)) && p != q) continue;
+        lm_addr plain;
+        if (!lm_cvtaddr(&plain, v.vip.c_str())) continue;
+        std::fprintf(c.out, "%d %s\n", v.id, vs_ip_val(v).c_str());
+    }
+}
+
+int detect_loop(const Model& m, const rs_info_t& me, const rs_info_t& candidate) {
+    if (candidate.rsfollow == 0) return 0;
+    // `me` is taken to follow the candidate while the chain is walked; the
+    // entry itself is never written, so the model stays as it was.
+    auto follows = [&](const rs_info_t& e) { return &e == &me ? candidate.id : e.rsfollow; };
+    // A chain can run into a cycle that passes neither entry; it ends (with
+    // 0) at the first entry it has already visited.
+    std::unordered_set<const rs_info_t*> visited{&candidate};
+    const rs_info_t* cur = &candidate;
+    for (;;) {
+        // 0 means "follows nobody", never "follows the entry numbered 0".
+        const int target = follows(*cur);
+        if (target == 0) return 0;
+        const rs_info_t* next = find_rs_follow(m, target, nullptr);
+        if (!next) return 0;
+        if (next == &candidate) return 1;
+        if (!visited.insert(next).second) return 0;
+        cur = next;
+    }
+}
+
+void print_rsfollows(Ctx& c, int rsid) {
+    bahd_config_t* home = nullptr;
+    const rs_info_t* me = find_rs_follow(c.m, rsid, &home);
+    if (!me || !home->extendedhealth) return;
+    std::fprintf(c.out, "<option value=\"%d/0\" %s>Self</option>\n", rsid,
+                 me->rsfollow == 0 ? "selected" : "");
+    for (const rs_info_t& e : home->rsinfo)
+        if (&e != me && !detect_loop(c.m, *me, e)) print_option(c, rsid, *me, e);
+
+    for (const auto& vp : c.m.bahd) {
+        const bahd_config_t& vs = *vp;
+        if (!is_ordinary(vs) || &vs == home) continue;
+        print_candidates(
+            c, rsid, *me, vs,
+            [&] {
+                std::fprintf(c.out, "<optgroup id=vs%d label=\"%s\">\n", vs.id,
+                             vs_label(vs).c_str());
+            },
+            "</optgroup>");
+    }
+
+    for (const auto& vp : c.m.bahd) {
+        const bahd_config_t& sub = *vp;
+        if (!sub.isslave || &sub == home) continue;
+        // A sub-VS whose master is missing has no group to go in.
+        const bahd_config_t* master = find_vip_id(c.m, sub.isslave);
+        if (!master) continue;
+        print_candidates(
+            c, rsid, *me, sub,
+            [&] {
+                const std::string outer = vs_label(*master);
+                const std::string tag = subvs_tag(*master, sub);
+                const std::string inner = tag.empty() ? outer : "SubVs " + tag;
+                std::fprintf(c.out, "<optgroup id=svs%d label=\"%s\">\n", master->id,
+                             outer.c_str());
+                std::fprintf(c.out, "<optgroup id=sub%d label=\"%s\">\n", master->id,
+                             inner.c_str());
+            },
+            "</optgroup></optgroup>");
+    }
+}
+
+void print_hasfollows(Ctx& c, int rsid) {
+    bahd_config_t* home = nullptr;
+    const rs_info_t* me = find_rs_follow(c.m, rsid, &home);
+    if (!me || !home->extendedhealth) return;
+    for (const rs_info_t& e : home->rsinfo)
+        if (e.rsfollow == rsid) std::fprintf(c.out, "%s/%d\n", e.rip.c_str(), e.port);
+
+    // Labels are built only for VSs that have a follower.
+    auto print_followers = [&](const bahd_config_t& vs, auto make_label) {
+        std::string label;
+        for (const rs_info_t& e : vs.rsinfo) {
+            if (e.rsfollow != rsid) continue;
+            if (label.empty()) label = make_label();
+            std::fprintf(c.out, "%s RS %s/%d\n", label.c_str(), e.rip.c_str(), e.port);
+        }
+    };
+    for (const auto& vp : c.m.bahd)
+        if (is_ordinary(*vp) && vp.get() != home)
+            print_followers(*vp, [&] { return vs_label(*vp); });
+
+    for (const auto& vp : c.m.bahd) {
+        const bahd_config_t& sub = *vp;
+        if (!sub.isslave || &sub == home) continue;
+        const bahd_config_t* master = find_vip_id(c.m, sub.isslave);
+        if (!master) continue;
+        print_followers(sub,
+                        [&] { return vs_label(*master) + " SubVs " + subvs_tag(*master, sub); });
+    }
+}
+
+}  // namespace lbsnap

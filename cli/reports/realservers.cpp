@@ -1,0 +1,163 @@
+// The real-server name table and the -s / -S report.
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <utility>
+
+#include "addrs.h"
+#include "cfglib.h"
+#include "reports.h"
+
+namespace lbsnap {
+
+namespace {
+
+// The sort key of one entry, its address converted once.
+struct NameKey {
+    lm_addr addr;
+    bool converted;
+    const rsdups_t* entry;
+};
+
+NameKey make_key(const rsdups_t& e) {
+    NameKey k{};
+    k.entry = &e;
+    k.converted = lm_cvtaddr(&k.addr, e.name) == 1;
+    return k;
+}
+
+// Texts that are not plain addresses (unparsable, or carrying a port) have no
+// address order; they go after every address, by name text.
+int keycmp(const NameKey& a, const NameKey& b) {
+    if (a.converted != b.converted) return a.converted ? -1 : 1;
+    int d = a.converted ? lm_addrcmp(a.addr, b.addr) : std::strcmp(a.entry->name, b.entry->name);
+    if (d) return d;
+    return std::strcmp(a.entry->proto, b.entry->proto);
+}
+
+std::optional<std::string> resolver_reverse_lookup(const lm_sockaddr& sa) {
+    char host[1025];
+    // The IPv6 length serves both families: the platform only checks that
+    // the buffer is large enough.
+    if (getnameinfo(&sa.sa, sizeof(sockaddr_in6), host, sizeof host, nullptr, 0, NI_NAMEREQD) != 0)
+        return std::nullopt;
+    return std::string(host);
+}
+
+bool is_empty(const char* s) { return !s || !*s; }
+
+}  // namespace
+
+int rs_namecmp(const rsdups_t& a, const rsdups_t& b) { return keycmp(make_key(a), make_key(b)); }
+
+RsNameTable::RsNameTable() : reverse_(resolver_reverse_lookup) {}
+
+// The first entry with that name and, unless proto is null, that protocol;
+// npos if none. *last receives the last entry of the name's chain (npos when
+// the name is new).
+std::size_t RsNameTable::find(std::string_view name, const char* proto, std::size_t* last) const {
+    if (stale_) reindex();
+    *last = std::string_view::npos;
+    auto it = first_by_name_.find(name);
+    if (it == first_by_name_.end()) return std::string_view::npos;
+    for (std::size_t i = it->second; i != std::string_view::npos; i = next_same_name_[i]) {
+        if (!proto || std::strcmp(rsnames_[i].proto, proto) == 0) return i;
+        *last = i;
+    }
+    return std::string_view::npos;
+}
+
+void RsNameTable::link(std::size_t i, std::size_t last) {
+    next_same_name_.push_back(std::string_view::npos);
+    if (last == std::string_view::npos)
+        first_by_name_.emplace(rsnames_[i].name, i);
+    else
+        next_same_name_[last] = i;
+}
+
+void RsNameTable::reindex() const {
+    first_by_name_.clear();
+    next_same_name_.assign(rsnames_.size(), std::string_view::npos);
+    std::unordered_map<std::string_view, std::size_t> last_by_name;
+    for (std::size_t i = 0; i < rsnames_.size(); ++i) {
+        auto [it, added] = last_by_name.try_emplace(rsnames_[i].name, i);
+        if (added)
+            first_by_name_.emplace(rsnames_[i].name, i);
+        else
+            next_same_name_[std::exchange(it->second, i)] = i;
+    }
+    stale_ = false;
+}
+
+void RsNameTable::add_oners(const char* rsname, const char* proto, const char* dnsname) {
+    if (is_empty(rsname)) return;
+    // A null protocol matches an entry of any protocol: the first one with
+    // that name.
+    std::size_t last;
+    if (std::size_t i = find(rsname, proto, &last); i != std::string_view::npos) {
+        rsnames_[i].dupcnt++;
+        return;
+    }
+    // Running out of memory here ends the process (std::bad_alloc), like
+    // every other allocation of the tool.
+    if (size() == max_rsnames_) {
+        max_rsnames_ = max_rsnames_ ? 2 * max_rsnames_ : 16;
+        rsnames_.reserve(max_rsnames_);
+    }
+    rsnames_.push_back(rsdups_t{rsname, proto ? proto : "", dnsname, 0});
+    link(rsnames_.size() - 1, last);
+}
+
+int RsNameTable::has_dup(const char* rsname, const char* proto) const {
+    if (is_empty(rsname)) return 0;
+    // No protocol is the empty one, as entries added without one hold.
+    std::size_t last;
+    std::size_t i = find(rsname, proto ? proto : "", &last);
+    return i == std::string_view::npos ? 0 : rsnames_[i].dupcnt;
+}
+
+void RsNameTable::add_rslist(const bahd_config_t& cur, int chkenable, const char* proto) {
+    if (cur.ismaster) return;  // its entries are sub-VS references
+    for (const rs_info_t& rs : cur.rsinfo) {
+        if (rs.rip.empty()) continue;
+        if (rs.enabled || chkenable) add_oners(rs.rip.c_str(), proto, rs.dns.c_str());
+    }
+}
+
+void RsNameTable::sort_rsnames() {
+    if (rsnames_.size() < 2) return;
+    std::vector<NameKey> keys;
+    keys.reserve(rsnames_.size());
+    for (const rsdups_t& e : rsnames_) keys.push_back(make_key(e));
+    // Stable: entries that compare equal keep their insertion order.
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const NameKey& a, const NameKey& b) { return keycmp(a, b) < 0; });
+    std::vector<rsdups_t> sorted;
+    sorted.reserve(max_rsnames_);
+    for (const NameKey& k : keys) sorted.push_back(*k.entry);
+    rsnames_ = std::move(sorted);
+    // After sorting, "first" means first in the sorted table.
+    stale_ = true;
+}
+
+void RsNameTable::print_realservers(Ctx& c, int wantrealname) {
+    const int dnsnames = READIVAL("DNSNAMES_ENABLE", 0);
+    sort_rsnames();
+    for (const rsdups_t& e : rsnames_) {
+        lm_sockaddr sa{};
+        if (!wantrealname || lm_str2addr(&sa, e.name) != 1) {
+            std::fprintf(c.out, "%s\n", e.name);
+        } else if (dnsnames && !is_empty(e.dnsname)) {
+            std::fprintf(c.out, "%s (%s)\n", e.name, e.dnsname);
+        } else if (auto host = reverse_(sa)) {
+            std::fprintf(c.out, "%s (%s)\n", e.name, host->c_str());
+        } else {
+            std::fprintf(c.out, "%s\n", e.name);
+        }
+    }
+}
+
+}  // namespace lbsnap

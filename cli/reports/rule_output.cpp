@@ -1,0 +1,141 @@
+// Rule output: the rule summary lines (-r), the VSs using one rule (-R) and
+// the VSs of every rule (-J).
+#include <unordered_map>
+#include <vector>
+
+#include "classify.h"
+#include "mangle.h"
+#include "reports.h"
+#include "rules.h"
+
+namespace lbsnap {
+
+namespace {
+
+struct MatchWord {
+    const char* word;
+    int host;
+};
+
+MatchWord match_word(int match_type) {
+    switch (match_type) {
+        case 1: return {"prefix", 0};
+        case 2: return {"postfix", 0};
+        case 3: return {"dflt", 1};
+        case 4: return {"prefix", 1};
+        case 5: return {"postfix", 1};
+        default: return {"dflt", 0};
+    }
+}
+
+// The five lists through which a VS can use a rule.
+template <typename Fn>
+void each_rule_list(const bahd_config_t& vs, Fn fn) {
+    fn(vs.r);
+    fn(vs.requests);
+    fn(vs.responses);
+    fn(vs.matchbody);
+    fn(vs.preprocess);
+}
+
+bool vs_uses_rule(const bahd_config_t& vs, const Rule_t* rule) {
+    bool used = false;
+    each_rule_list(vs, [&](const Rule_list& rl) {
+        if (!used && rule_is_in(rl, rule)) used = true;
+    });
+    return used;
+}
+
+// The VS address text: pp_vip without the second address.
+std::string vs_address(const bahd_config_t& vs) { return pp_vip(vs, 0); }
+
+}  // namespace
+
+Rule_t* find_rule(const Model& m, const char* name) {
+    for (const auto& rule : m.Rules)
+        if (rule->rule_name == name) return rule.get();
+    return nullptr;
+}
+
+void mangle_minus(std::FILE* out, const char* text) {
+    if (!*text) {
+        std::fputs(" -", out);
+        return;
+    }
+    std::fputc(' ', out);
+    mangle(text, out);
+}
+
+void print_rule(Ctx& c, const Rule_t& rule) {
+    if (c.opt.tflag == 1 && rule.rule_type != 0) return;
+    if (c.opt.tflag == 2 && rule.rule_type == 0) return;
+    const MatchWord mw = match_word(rule.match_type);
+    // A replaceuri rule has no query option; its slot shows the version switch.
+    const int sixth = rule.rule_type == 4 ? rule.forcevers : rule.inc_query;
+    std::fprintf(c.out, "%s: %d %s %d %d %d %d %d %d %d %d", rule.rule_name.c_str(),
+                 rule.rule_type, mw.word, mw.host, rule.negation, sixth, rule.nocase,
+                 rule.must_fail, rule.only_on_flag, rule.set_flag_onmatch, rule.only_on_noflag);
+    mangle_minus(c.out, rule.pattern.c_str());
+    mangle_minus(c.out, rule.header.c_str());
+    mangle_minus(c.out, rule.replacement.c_str());
+    std::fputc('\n', c.out);
+}
+
+void print_rule_in_vs(Ctx& c) {
+    const char* name = c.opt.tst_rule_id ? c.opt.tst_rule_id : "";
+    const Rule_t* rule = find_rule(c.m, name);
+    if (!rule || rule == c.m.defRule_id) {
+        std::fprintf(c.err, "Invalid rule id '%s'\n", name);
+        return;
+    }
+    for (const auto& vsp : c.m.bahd) {
+        const bahd_config_t& vs = *vsp;
+        if (!vs_uses_rule(vs, rule)) continue;
+        if (vs.isslave) {
+            if (!vs.name.empty())
+                std::fprintf(c.out, "%s (#%d)\n", vs.name.c_str(), vs.id);
+            else
+                std::fprintf(c.out, "#%d\n", vs.id);
+        } else if (!vs.name.empty()) {
+            std::fprintf(c.out, "%s (%s)\n", vs.name.c_str(), vs_address(vs).c_str());
+        } else {
+            std::fprintf(c.out, "%s\n", vs_address(vs).c_str());
+        }
+    }
+}
+
+void print_rule_in_vs_all(Ctx& c) {
+    // One walk over the VSs collects the users of every rule in list order;
+    // asking each rule about each VS would be rules x VSs x list length.
+    std::unordered_map<const Rule_t*, std::vector<const bahd_config_t*>> users;
+    for (const auto& vsp : c.m.bahd) {
+        const bahd_config_t* vs = vsp.get();
+        each_rule_list(*vs, [&](const Rule_list& rl) {
+            for (const Rule_t* rule : rl.rule_list) {
+                auto& list = users[rule];
+                // A rule held in several lists of one VS names that VS once.
+                if (list.empty() || list.back() != vs) list.push_back(vs);
+            }
+        });
+    }
+    for (const auto& rule : c.m.Rules) {
+        auto it = users.find(rule.get());
+        if (it == users.end()) continue;
+        bool first = true;
+        for (const bahd_config_t* vs : it->second) {
+            if (first)
+                std::fprintf(c.out, "%s: ", rule->rule_name.c_str());
+            else
+                std::fputc(';', c.out);
+            first = false;
+            if (vs->isslave)
+                std::fprintf(c.out, "#%d", vs->id);
+            else
+                std::fprintf(c.out, "%s", vs_address(*vs).c_str());
+            if (!vs->name.empty()) std::fprintf(c.out, " (%s)", vs->name.c_str());
+        }
+        std::fputc('\n', c.out);
+    }
+}
+
+}  // namespace lbsnap

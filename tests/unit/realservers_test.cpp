@@ -1,0 +1,205 @@
+// The real-server name table: order, duplicate counts, growth and printing.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "reports.h"
+#include "test_support.h"
+
+namespace lbsnap {
+namespace {
+
+using testing::Capture;
+using testing::TempRoot;
+
+rs_info_t rs(const char* rip, int enabled = 1, const char* dns = "") {
+    rs_info_t r;
+    r.rip = rip;
+    r.enabled = enabled;
+    r.dns = dns;
+    return r;
+}
+
+std::vector<std::string> names_of(const RsNameTable& t) {
+    std::vector<std::string> v;
+    for (const rsdups_t& e : t.entries()) v.push_back(std::string(e.name) + "/" + e.proto);
+    return v;
+}
+
+int cmp(const char* a, const char* pa, const char* b, const char* pb) {
+    return rs_namecmp(rsdups_t{a, pa, nullptr, 0}, rsdups_t{b, pb, nullptr, 0});
+}
+
+TEST(RsNameCmp, AddressOrderThenProtocol) {
+    EXPECT_LT(cmp("10.0.0.9", "", "10.0.0.10", ""), 0);
+    EXPECT_GT(cmp("10.0.0.10", "", "10.0.0.9", ""), 0);
+    EXPECT_LT(cmp("2001:db8::1", "", "1.2.3.4", ""), 0);
+    EXPECT_LT(cmp("::1", "", "2001:db8::1", ""), 0);
+    EXPECT_LT(cmp("10.0.0.1", "tcp", "10.0.0.1", "udp"), 0);
+    EXPECT_EQ(cmp("10.0.0.1", "tcp", "10.0.0.1", "tcp"), 0);
+    // The address decides before the protocol does.
+    EXPECT_LT(cmp("10.0.0.1", "udp", "10.0.0.2", "tcp"), 0);
+}
+
+TEST(RsNameCmp, TextsThatAreNoAddressGoLastByText) {
+    EXPECT_GT(cmp("backend", "", "255.255.255.255", ""), 0);
+    EXPECT_GT(cmp("10.0.0.1:80", "", "10.0.0.2", ""), 0);
+    EXPECT_LT(cmp("alpha", "", "beta", ""), 0);
+}
+
+TEST(RsNameTable, CountsOccurrencesPerNameAndProtocol) {
+    RsNameTable t;
+    t.add_oners("10.0.0.1", "tcp", nullptr);
+    t.add_oners("10.0.0.1", "tcp", nullptr);
+    t.add_oners("10.0.0.1", "tcp", nullptr);
+    t.add_oners("10.0.0.1", "udp", nullptr);
+    EXPECT_EQ(t.size(), 2);
+    EXPECT_EQ(t.has_dup("10.0.0.1", "tcp"), 2);
+    EXPECT_EQ(t.has_dup("10.0.0.1", "udp"), 0);
+    EXPECT_EQ(t.has_dup("10.0.0.2", "tcp"), 0);
+    EXPECT_EQ(t.has_dup("", "tcp"), 0);
+    EXPECT_EQ(t.has_dup(nullptr, "tcp"), 0);
+}
+
+TEST(RsNameTable, NullProtocolMatchesTheFirstEntryOfAnyProtocol) {
+    RsNameTable t;
+    t.add_oners("10.0.0.1", "udp", "first");
+    t.add_oners("10.0.0.1", "tcp", "second");
+    t.add_oners("10.0.0.1", nullptr, nullptr);
+    ASSERT_EQ(t.size(), 2);
+    EXPECT_EQ(t.has_dup("10.0.0.1", "udp"), 1);
+    EXPECT_EQ(t.has_dup("10.0.0.1", "tcp"), 0);
+    // Without a protocol the entry holds the empty one.
+    t.add_oners("10.0.0.7", nullptr, nullptr);
+    EXPECT_STREQ(t.entries().back().proto, "");
+    EXPECT_EQ(t.has_dup("10.0.0.7", ""), 0);
+    t.add_oners("10.0.0.7", "", nullptr);
+    EXPECT_EQ(t.has_dup("10.0.0.7", ""), 1);
+}
+
+TEST(RsNameTable, EmptyNamesAndLaterDnsNamesAreIgnored) {
+    RsNameTable t;
+    t.add_oners(nullptr, "tcp", nullptr);
+    t.add_oners("", "tcp", nullptr);
+    EXPECT_EQ(t.size(), 0);
+    t.add_oners("10.0.0.1", nullptr, "www");
+    t.add_oners("10.0.0.1", nullptr, "other");
+    ASSERT_EQ(t.size(), 1);
+    EXPECT_STREQ(t.entries()[0].dnsname, "www");
+    EXPECT_EQ(t.entries()[0].dupcnt, 1);
+}
+
+TEST(RsNameTable, GrowsBySixteenThenDoubles) {
+    RsNameTable t;
+    EXPECT_EQ(t.capacity(), 0);
+    std::vector<std::string> texts;
+    for (int i = 1; i <= 40; ++i) texts.push_back("10.1.0." + std::to_string(i));
+    for (int i = 0; i < 16; ++i) t.add_oners(texts[i].c_str(), nullptr, nullptr);
+    EXPECT_EQ(t.capacity(), 16);
+    t.add_oners(texts[16].c_str(), nullptr, nullptr);
+    EXPECT_EQ(t.capacity(), 32);
+    for (int i = 17; i < 40; ++i) t.add_oners(texts[i].c_str(), nullptr, nullptr);
+    EXPECT_EQ(t.capacity(), 64);
+    ASSERT_EQ(t.size(), 40);
+    for (int i = 0; i < 40; ++i) EXPECT_EQ(t.entries()[i].name, texts[i].c_str());
+    // A repeat after growth still finds the old entry.
+    t.add_oners(texts[0].c_str(), nullptr, nullptr);
+    EXPECT_EQ(t.size(), 40);
+    EXPECT_EQ(t.has_dup(texts[0].c_str(), ""), 1);
+}
+
+TEST(RsNameTable, AddRslistTakesServersByEnableFlag) {
+    bahd_config_t vs;
+    vs.rsinfo = {rs("10.0.0.1"), rs("10.0.0.2", 0), rs(""), rs("10.0.0.1")};
+    RsNameTable all;
+    all.add_rslist(vs, 1, nullptr);
+    EXPECT_EQ(names_of(all), (std::vector<std::string>{"10.0.0.1/", "10.0.0.2/"}));
+    EXPECT_EQ(all.has_dup("10.0.0.1", ""), 1);
+
+    RsNameTable enabled;
+    enabled.add_rslist(vs, 0, "tcp");
+    EXPECT_EQ(names_of(enabled), (std::vector<std::string>{"10.0.0.1/tcp"}));
+    EXPECT_EQ(enabled.has_dup("10.0.0.1", "tcp"), 1);
+}
+
+TEST(RsNameTable, MasterContributesNothing) {
+    bahd_config_t master;
+    master.ismaster = 1;
+    master.rsinfo = {rs("#3"), rs("#4")};
+    RsNameTable t;
+    t.add_rslist(master, 1, nullptr);
+    EXPECT_EQ(t.size(), 0);
+}
+
+TEST(RsNameTable, SortKeepsDuplicateLookupsWorking) {
+    RsNameTable t;
+    t.add_oners("10.0.0.10", "udp", nullptr);
+    t.add_oners("10.0.0.9", "tcp", nullptr);
+    t.add_oners("10.0.0.10", "tcp", nullptr);
+    t.add_oners("2001:db8::5", "tcp", nullptr);
+    t.add_oners("10.0.0.10", "tcp", nullptr);
+    t.sort_rsnames();
+    EXPECT_EQ(names_of(t), (std::vector<std::string>{"2001:db8::5/tcp", "10.0.0.9/tcp",
+                                                     "10.0.0.10/tcp", "10.0.0.10/udp"}));
+    EXPECT_EQ(t.has_dup("10.0.0.10", "tcp"), 1);
+    t.add_oners("10.0.0.10", nullptr, nullptr);
+    EXPECT_EQ(t.has_dup("10.0.0.10", "tcp"), 2);
+}
+
+TEST(RsNameTable, SortIsStableForEqualEntries) {
+    // Two spellings of one address compare equal; insertion order stays.
+    RsNameTable t;
+    t.add_oners("2001:db8:0::1", "", nullptr);
+    t.add_oners("2001:db8::1", "", nullptr);
+    t.sort_rsnames();
+    EXPECT_EQ(names_of(t), (std::vector<std::string>{"2001:db8:0::1/", "2001:db8::1/"}));
+}
+
+class PrintRealservers : public ::testing::Test {
+protected:
+    void SetUp() override {
+        t.add_oners("192.0.2.20", nullptr, "web.example");
+        t.add_oners("192.0.2.3", nullptr, nullptr);
+        t.add_oners("not-an-address", nullptr, "x");
+        t.add_oners("2001:db8::9", nullptr, "");
+        t.set_reverse_lookup([this](const lm_sockaddr& sa) -> std::optional<std::string> {
+            ++lookups;
+            if (sa.sa.sa_family == AF_INET6) return "v6.reverse";
+            return std::nullopt;
+        });
+    }
+    std::string print(int wantrealname) {
+        Capture out, err;
+        Ctx c{m, opt, out.file(), err.file()};
+        t.print_realservers(c, wantrealname);
+        EXPECT_EQ(err.str(), "");
+        return out.str();
+    }
+    TempRoot root;
+    Model m;
+    Options opt;
+    RsNameTable t;
+    int lookups = 0;
+};
+
+TEST_F(PrintRealservers, PlainListIsSortedNames) {
+    EXPECT_EQ(print(0), "2001:db8::9\n192.0.2.3\n192.0.2.20\nnot-an-address\n");
+    EXPECT_EQ(lookups, 0);
+}
+
+TEST_F(PrintRealservers, ConfiguredNamesOnlyWhenEnabled) {
+    root.write("/corvane/cfg/_DNSNAMES_ENABLE", "yes\n");
+    EXPECT_EQ(print(1),
+              "2001:db8::9 (v6.reverse)\n192.0.2.3\n192.0.2.20 (web.example)\nnot-an-address\n");
+    EXPECT_EQ(lookups, 2);
+}
+
+TEST_F(PrintRealservers, ReverseLookupWhenSettingIsOff) {
+    root.write("/corvane/cfg/_DNSNAMES_ENABLE", "0\n");
+    EXPECT_EQ(print(1), "2001:db8::9 (v6.reverse)\n192.0.2.3\n192.0.2.20\nnot-an-address\n");
+    EXPECT_EQ(lookups, 3);
+}
+
+}  // namespace
+}  // namespace lbsnap

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "report_harness.h"
 #include "reports.h"
-#include "test_support.h"
 
 namespace lbsnap {
 namespace {
@@ -45,24 +45,8 @@ std::vector<std::string> rips(const rs_disp_tab& tab) {
     return out;
 }
 
-struct LogLine {
-    int priority;
-    std::string text;
-    bool operator==(const LogLine&) const = default;
-};
-
-// A context over a model with captured streams and log.
-struct Harness {
-    Model m;
-    Options opt;
-    testing::Capture out, err;
-    std::vector<LogLine> log;
-    Ctx ctx() {
-        Ctx c{m, opt, out.file(), err.file()};
-        c.log = [this](int p, const std::string& t) { log.push_back({p, t}); };
-        return c;
-    }
-};
+using Harness = testing::ReportHarness;
+using testing::LogLine;
 
 TEST(RsCmpTab, NamedEntriesFirstByNameThenAddressesNumerically) {
     const auto named_b = entry("10.0.0.1", "b.example");

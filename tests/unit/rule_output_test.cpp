@@ -1,41 +1,15 @@
 #include <gtest/gtest.h>
 
+#include "report_harness.h"
 #include "reports.h"
-#include "test_support.h"
 
 namespace lbsnap {
 namespace {
 
 using testing::Capture;
 
-struct RuleOutput : ::testing::Test {
-    Model m;
-    Options opt;
-    Capture out, err;
-
-    RuleOutput() {
-        auto def = std::make_unique<Rule_t>();
-        def->rule_name = "default";
-        m.defRule_id = def.get();
-        m.Rules.push_back(std::move(def));
-    }
-
-    Rule_t& add_rule(int id, const char* name, int type) {
-        auto r = std::make_unique<Rule_t>();
-        r->id = id;
-        r->rule_name = name;
-        r->rule_type = static_cast<std::int8_t>(type);
-        m.Rules.push_back(std::move(r));
-        return *m.Rules.back();
-    }
-
-    void add_vs_using(Rule_t* rule) {
-        auto vs = std::make_unique<bahd_config_t>();
-        vs->vip = "10.0.0.1";
-        vs->port = 80;
-        vs->r.rule_list = {rule};
-        m.bahd.push_back(std::move(vs));
-    }
+struct RuleOutput : ::testing::Test, testing::ReportHarness {
+    void add_vs_using(Rule_t* rule) { add_vs(0).r.rule_list = {rule}; }
 
     std::string rule_line(const Rule_t& r) {
         Ctx c{m, opt, out.file(), err.file()};

@@ -5,38 +5,14 @@
 #include <utility>
 #include <vector>
 
+#include "report_harness.h"
 #include "reports.h"
-#include "test_support.h"
 
 namespace lbsnap {
 namespace {
 
-struct LogLine {
-    int priority;
-    std::string text;
-    bool operator==(const LogLine&) const = default;
-};
-
-struct Harness {
-    Model m;
-    Options opt;
-    testing::Capture out, err;
-    std::vector<LogLine> log;
-    Ctx ctx() {
-        Ctx c{m, opt, out.file(), err.file()};
-        c.log = [this](int p, const std::string& t) { log.push_back({p, t}); };
-        return c;
-    }
-    bahd_config_t& add_vs(int id, const char* vip) {
-        auto vs = std::make_unique<bahd_config_t>();
-        vs->id = id;
-        vs->vip = vip;
-        vs->port = 80;
-        vs->proto = "tcp";
-        m.bahd.push_back(std::move(vs));
-        return *m.bahd.back();
-    }
-};
+using Harness = testing::ReportHarness;
+using testing::LogLine;
 
 TEST(AuthNames, ClientSideNamesRecordedOnceInOrderMet) {
     Harness r;

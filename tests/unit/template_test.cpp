@@ -2,34 +2,17 @@
 
 #include "command_line.h"
 #include "lookup.h"
+#include "report_harness.h"
 #include "reports.h"
-#include "test_support.h"
 
 namespace lbsnap {
 namespace {
 
 using testing::Capture;
 
-struct Template : ::testing::Test {
-    Model m;
-    Options opt;
-    Capture out, err;
-
-    Template() {
-        auto def = std::make_unique<Rule_t>();
-        def->rule_name = "default";
-        m.defRule_id = def.get();
-        m.Rules.push_back(std::move(def));
-    }
+struct Template : ::testing::Test, testing::ReportHarness {
     bahd_config_t& add_vs(int id, int isslave = 0) {
-        auto vs = std::make_unique<bahd_config_t>();
-        vs->id = id;
-        vs->vip = isslave ? "" : "10.0.0.1";
-        vs->port = 80;
-        vs->proto = "tcp";
-        vs->isslave = isslave;
-        m.bahd.push_back(std::move(vs));
-        return *m.bahd.back();
+        return ReportHarness::add_vs(id, isslave ? "" : "10.0.0.1", isslave);
     }
     void add_entry(bahd_config_t& master, const char* rip, int port) {
         rs_info_t e;

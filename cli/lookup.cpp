@@ -30,6 +30,27 @@ bool port_matches(const bahd_config_t& vs, int port) {
     return false;
 }
 
+// Groups up to this size are searched by walking them; larger ones (many
+// VSs on one address) get a port index.
+constexpr std::size_t kPortIndexFrom = 32;
+
+void index_ports(VsIndexes::AddrGroup& g) {
+    if (g.vss.size() < kPortIndexFrom) return;
+    for (bahd_config_t* vs : g.vss) {
+        g.by_port[vs->port].push_back(vs);
+        for (int p : vs->extraports)
+            if (p != vs->port) g.by_port[p].push_back(vs);
+    }
+}
+
+// The VSs of the group that may serve `port` (0: any), in list order.
+const std::vector<bahd_config_t*>* port_candidates(const VsIndexes::AddrGroup& g, int port) {
+    static const std::vector<bahd_config_t*> none;
+    if (port == 0 || g.by_port.empty()) return &g.vss;
+    auto it = g.by_port.find(port);
+    return it == g.by_port.end() ? &none : &it->second;
+}
+
 }  // namespace
 
 void build_indexes(Model& m) {
@@ -40,13 +61,15 @@ void build_indexes(Model& m) {
         idx.by_id.emplace(vs->id, vs);
         idx.by_name.emplace(std::string_view(vs->name), vs);
         if (!vs->isslave) {
-            idx.by_addr[std::string_view(vs->vip)].push_back(vs);
+            idx.by_addr[std::string_view(vs->vip)].vss.push_back(vs);
             // A VS whose two addresses are the same text is one candidate.
-            if (vs->vip2.str() != vs->vip.str()) idx.by_addr[std::string_view(vs->vip2)].push_back(vs);
+            if (vs->vip2.str() != vs->vip.str())
+                idx.by_addr[std::string_view(vs->vip2)].vss.push_back(vs);
         }
         if (!vs->ismaster)
             for (rs_info_t& rs : vs->rsinfo) idx.rs_by_id.emplace(rs.id, std::pair{&rs, vs});
     }
+    for (auto& [addr, group] : idx.by_addr) index_ports(group);
 }
 
 int id_to_vip(const char* name) {
@@ -118,7 +141,7 @@ bahd_config_t* find_vip_cur(const Model& m, const bahd_config_t* current, const 
     auto it = m.idx.by_addr.find(std::string_view(vip));
     if (it != m.idx.by_addr.end()) {
         // The candidates are the non-sub VSs that hold vip, in list order.
-        for (bahd_config_t* vs : it->second) {
+        for (bahd_config_t* vs : *port_candidates(it->second, port)) {
             if (vs == current) continue;
             if (port != 0 && !port_matches(*vs, port)) continue;
             if (proto && strcasecmp(proto, vs->proto.c_str()) != 0) continue;

@@ -311,8 +311,14 @@ struct bahd_config_t {
 struct VsIndexes {
     std::unordered_map<int, bahd_config_t*> by_id;
     std::unordered_map<std::string_view, bahd_config_t*> by_name;
-    // Non-sub VSs under their vip and their vip2 text, in list order.
-    std::unordered_map<std::string_view, std::vector<bahd_config_t*>> by_addr;
+    // The non-sub VSs that hold one address text (as vip or vip2), in list
+    // order; a large group also by every port it serves (port and extra
+    // ports), so a lookup with a port does not walk the whole group.
+    struct AddrGroup {
+        std::vector<bahd_config_t*> vss;
+        std::unordered_map<int, std::vector<bahd_config_t*>> by_port;
+    };
+    std::unordered_map<std::string_view, AddrGroup> by_addr;
     // First real-server entry of each id among VSs that are not masters.
     std::unordered_map<int, std::pair<rs_info_t*, bahd_config_t*>> rs_by_id;
 };

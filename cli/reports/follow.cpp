@@ -106,10 +106,10 @@ int detect_loop(const Model& m, const rs_info_t& me, const rs_info_t& candidate)
     std::unordered_set<const rs_info_t*> visited{&candidate};
     const rs_info_t* cur = &candidate;
     for (;;) {
-        // 0 means "follows nobody", never "follows the entry numbered 0".
-        const int target = follows(*cur);
-        if (target == 0) return 0;
-        const rs_info_t* next = find_rs_follow(m, target, nullptr);
+        // Only the candidate's own 0 means "follows nobody"; further down the
+        // chain 0 is looked up like any number and finds the first entry
+        // written without one.
+        const rs_info_t* next = find_rs_follow(m, follows(*cur), nullptr);
         if (!next) return 0;
         if (next == &candidate) return 1;
         if (!visited.insert(next).second) return 0;

@@ -114,11 +114,11 @@ constexpr KeyCmp sort_funcs[4] = {rs_cmp_key, rs_cmp_key_rev, st_cmp_key, st_cmp
 // Host-map name of an address text, or null.
 const char* map_name(const FixedText<64>& rip) { return local_ip2name(rip.c_str(), nullptr); }
 
+// Entries with an empty rip are folded too: the server lists count every
+// used entry, gaps included (they fold together under the empty address).
 void fold_vs(const bahd_config_t& vs, const VsServerKeys* cur, rs_disp_tab& tab,
              const rs_disp_tab* exclude) {
-    for (const rs_info_t& rs : vs.rsinfo) {
-        if (!rs.rip.empty()) add_one_rs_list(rs, cur, tab, exclude);
-    }
+    for (const rs_info_t& rs : vs.rsinfo) add_one_rs_list(rs, cur, tab, exclude);
 }
 
 }  // namespace
@@ -169,7 +169,6 @@ void rs_disp_tab::reindex() {
 
 VsServerKeys::VsServerKeys(const bahd_config_t& vs) {
     for (const rs_info_t& rs : vs.rsinfo) {
-        if (rs.rip.empty()) continue;
         if (!rs.dns.empty()) dns_.insert(rs.dns.str());
         rip_.insert(rs.rip.str());
     }
@@ -250,7 +249,6 @@ void gen_add_rs_list(Ctx& c, const bahd_config_t& arg) {
     if (arg.isslave) {
         if (const bahd_config_t* master = find_vip_id(c.m, arg.isslave)) {
             for (const rs_info_t& entry : master->rsinfo) {
-                if (entry.rip.empty()) continue;
                 const bahd_config_t* sub = find_vip_id(c.m, entry.port);
                 if (sub && sub != &arg) fold_vs(*sub, &cur, siblings, nullptr);
             }

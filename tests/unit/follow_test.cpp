@@ -60,6 +60,10 @@ struct DetectLoop : ::testing::Test {
         build_indexes(m);
     }
     void follow(int who, int whom) { rs[who]->rsfollow = whom; }
+    void renumber(int who, int id) {
+        rs[who]->id = id;
+        build_indexes(m);
+    }
 };
 
 TEST_F(DetectLoop, CandidateFollowingNobodyIsFine) {
@@ -99,9 +103,23 @@ TEST_F(DetectLoop, ChainToAMissingIdEnds) {
     EXPECT_EQ(detect_loop(m, *rs[1], *rs[4]), 0);
 }
 
-TEST_F(DetectLoop, EntryFollowingNobodyEndsTheChainEvenWithNumberZeroAround) {
-    rs[4]->id = 0;  // a real server written without a number
-    follow(4, 5);
+// Past the candidate, a follow of 0 is looked up like any number: it finds
+// the first real server written without a number.
+TEST_F(DetectLoop, ZeroInTheChainFindsTheFirstEntryNumberedZero) {
+    renumber(4, 0);
+    follow(4, 5);  // 4 -> 5 -> (0) = 4
+    EXPECT_EQ(detect_loop(m, *rs[1], *rs[4]), 1);
+}
+
+TEST_F(DetectLoop, UnnumberedCandidateFollowingMeIsRefused) {
+    renumber(2, 0);
+    follow(2, 1);  // 2 -> me, and me would follow number 0, which is 2
+    EXPECT_EQ(detect_loop(m, *rs[1], *rs[2]), 1);
+}
+
+TEST_F(DetectLoop, UnnumberedEntryFollowingNobodyEnds) {
+    renumber(5, 0);
+    follow(4, 6);  // 4 -> 6 -> (0) = 5 -> (0) = 5 ...
     EXPECT_EQ(detect_loop(m, *rs[1], *rs[4]), 0);
 }
 

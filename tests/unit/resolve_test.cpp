@@ -146,8 +146,12 @@ TEST(AddOneRsList, SkipsServersOfCurAndOfTheExclusionTable) {
     add_one_rs_list(server("10.0.0.8", "shop.example"), &keys, tab, &excl);
     add_one_rs_list(server("10.0.0.9", "sib.example"), &keys, tab, &excl);
     add_one_rs_list(server("10.0.0.3"), &keys, tab, &excl);
+    // cur's entry with an empty rip still counts, by its name and by its
+    // empty address.
     add_one_rs_list(server("10.0.0.4", "gap.example"), &keys, tab, &excl);
-    EXPECT_EQ(rips(tab), (std::vector<std::string>{"10.0.0.4"}));
+    add_one_rs_list(server(""), &keys, tab, &excl);
+    add_one_rs_list(server("10.0.0.11"), &keys, tab, &excl);
+    EXPECT_EQ(rips(tab), (std::vector<std::string>{"10.0.0.11"}));
 }
 
 TEST(ServerListLines, OptionAndCountLinesUseDnsOrHostMap) {

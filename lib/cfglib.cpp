@@ -153,7 +153,8 @@ int replace_set(const std::string& path, const char* name, const char* ciphers) 
 // ---- add-on markers ----
 
 // The controller name from the marker's first line, upper-cased; none when
-// the marker is unreadable, empty or names something too long.
+// the marker is unreadable, empty or names something too long. A first line
+// that is only a newline is not an empty marker: it lists an empty name.
 std::optional<std::string> controller_name(const std::string& marker) {
     std::FILE* f = std::fopen(marker.c_str(), "r");
     if (!f)
@@ -169,10 +170,6 @@ std::optional<std::string> controller_name(const std::string& marker) {
         if (name.size() > kMaxControllerName)
             return std::nullopt;
     }
-    // An empty first line names nothing; a bare "+" would only confuse the
-    // dump's list.
-    if (name.empty())
-        return std::nullopt;
     for (char& ch : name)
         if (ch >= 'a' && ch <= 'z')
             ch = static_cast<char>(ch - 'a' + 'A');

@@ -306,6 +306,11 @@ TEST_F(ExtCtrl, SkipsLongNamesDotFilesAndEmptyMarkers) {
     EXPECT_EQ(ctrl(), "+" + std::string(16, 'S'));
 }
 
+TEST_F(ExtCtrl, EmptyFirstLineListsAnEmptyName) {
+    marker("blank", "\nwaf\n");
+    EXPECT_EQ(ctrl(), "+");
+}
+
 TEST_F(ExtCtrl, UnterminatedLineIsTakenWhole) {
     marker("auth", "single-sign-on-portal");
     EXPECT_EQ(ctrl(), "+SINGLE-SIGN-ON-PORTAL");

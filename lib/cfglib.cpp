@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 
 #include "sysroot.h"
 
@@ -150,10 +152,114 @@ int replace_set(const std::string& path, const char* name, const char* ciphers) 
     return 0;
 }
 
+// ---- cipher-set index ----
+
+// The dump records one custom set per VS, and the custom file grows by one
+// line each time: reading both files whole for every VS would make a dump of
+// many VSs quadratic. So each file is indexed once and the index is trusted
+// while the file keeps its identity; our own appends extend it.
+struct FileId {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = -1;  // -1: never matches, the file is read again
+    time_t sec = 0;
+    long nsec = 0;
+    bool operator==(const FileId&) const = default;
+};
+
+FileId file_id(const struct stat& st) {
+    return {st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+struct SetIndex {
+    FileId id;
+    bool ends_line = true;  // an append starts a line of its own
+    std::unordered_map<std::string, std::string> sets;  // lower-case name -> list
+};
+
+std::unordered_map<std::string, SetIndex>& set_indexes() {
+    static std::unordered_map<std::string, SetIndex> all;
+    return all;
+}
+
+std::string lower(std::string_view s) {
+    std::string r(s);
+    for (char& ch : r)
+        if (ch >= 'A' && ch <= 'Z')
+            ch = static_cast<char>(ch - 'A' + 'a');
+    return r;
+}
+
+// Indexes the lines from the current position on; the first line of a name wins.
+void index_lines(std::FILE* f, SetIndex& idx) {
+    std::string piece;
+    while (read_piece(f, piece)) {
+        idx.ends_line = ends_line(piece);
+        if (auto set = parse_set_line(piece))
+            idx.sets.try_emplace(lower(set->name), set->ciphers);
+    }
+    if (std::ferror(f))
+        idx.id = FileId{};
+}
+
+// The index of the file at `path` as it is now; null when it cannot be opened.
+const SetIndex* set_index(const std::string& path) {
+    auto& all = set_indexes();
+    struct stat st {};
+    auto it = all.find(path);
+    if (it != all.end() && stat(path.c_str(), &st) == 0 && file_id(st) == it->second.id)
+        return &it->second;
+    all.erase(path);
+    std::FILE* f = std::fopen(path.c_str(), "r");
+    if (!f)
+        return nullptr;
+    SetIndex& idx = all[path];
+    if (fstat(fileno(f), &st) == 0)
+        idx.id = file_id(st);
+    index_lines(f, idx);
+    std::fclose(f);
+    return &idx;
+}
+
+// Finds `name` in the file at `path` like __read_cipherset.
+const std::string* indexed_set(const std::string& path, const char* name) {
+    const SetIndex* idx = set_index(path);
+    if (!idx)
+        return nullptr;
+    auto it = idx->sets.find(lower(name));
+    return it == idx->sets.end() ? nullptr : &it->second;
+}
+
+// After we appended `added` bytes to the indexed file: index the new line,
+// unless the file shows another change too (then it is read again).
+void extend_index(const std::string& path, std::size_t added) {
+    auto& all = set_indexes();
+    auto it = all.find(path);
+    if (it == all.end())
+        return;
+    SetIndex& idx = it->second;
+    const FileId before = idx.id;
+    std::FILE* f = std::fopen(path.c_str(), "r");
+    struct stat st {};
+    bool ok = f && fstat(fileno(f), &st) == 0 && idx.ends_line &&
+              st.st_dev == before.dev && st.st_ino == before.ino &&
+              st.st_size == before.size + static_cast<off_t>(added) &&
+              fseeko(f, before.size, SEEK_SET) == 0;
+    if (ok) {
+        idx.id = file_id(st);
+        index_lines(f, idx);
+    } else {
+        all.erase(it);
+    }
+    if (f)
+        std::fclose(f);
+}
+
 // ---- add-on markers ----
 
 // The controller name from the marker's first line, upper-cased; none when
-// the marker is unreadable, empty or names something too long.
+// the marker is unreadable, empty or names something too long. A first line
+// that is only a newline is not an empty marker: it lists an empty name.
 std::optional<std::string> controller_name(const std::string& marker) {
     std::FILE* f = std::fopen(marker.c_str(), "r");
     if (!f)
@@ -169,10 +275,6 @@ std::optional<std::string> controller_name(const std::string& marker) {
         if (name.size() > kMaxControllerName)
             return std::nullopt;
     }
-    // An empty first line names nothing; a bare "+" would only confuse the
-    // dump's list.
-    if (name.empty())
-        return std::nullopt;
     for (char& ch : name)
         if (ch >= 'a' && ch <= 'z')
             ch = static_cast<char>(ch - 'a' + 'A');
@@ -244,14 +346,21 @@ int __read_cipherset(const char* path, const char* name, std::string& ciphers) {
 int update_cipherset(const char* name, const char* ciphers) {
     if (std::strcmp(name, "Default") == 0)
         return -1;
-    std::string stored;
-    if (__read_cipherset(sys_path(kSystemSets).c_str(), name, stored))
+    if (indexed_set(sys_path(kSystemSets), name))
         return -1;
     std::string path = mkcfgfile("CIPHER_SETS");
-    if (!__read_cipherset(path.c_str(), name, stored))
-        return append_set(path, name, ciphers);
-    if (stored == ciphers)
+    const std::string* stored = indexed_set(path, name);
+    if (!stored) {
+        int r = append_set(path, name, ciphers);
+        if (r == 0)
+            extend_index(path, std::strlen(name) + std::strlen(ciphers) + 2);
+        else
+            set_indexes().erase(path);
+        return r;
+    }
+    if (*stored == ciphers)
         return 0;
+    set_indexes().erase(path);
     return replace_set(path, name, ciphers);
 }
 

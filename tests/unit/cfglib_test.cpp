@@ -222,6 +222,30 @@ TEST_F(CipherSetUpdate, OverlongLinesSurviveRewrite) {
     EXPECT_EQ(root.read(kCustom), longline + "Custom_5 SHORT\n" + unterminated);
 }
 
+// Many calls in one run: each must see the files as they are by then.
+TEST_F(CipherSetUpdate, RepeatedCallsFollowTheFiles) {
+    root.write(kCustom, "Last NoNewline");
+    // The append joins the unterminated line, so the set is still missing.
+    EXPECT_EQ(update_cipherset("Custom_5", "A"), 0);
+    EXPECT_EQ(update_cipherset("Custom_5", "A"), 0);
+    EXPECT_EQ(update_cipherset("Custom_5", "A"), 0);
+    EXPECT_EQ(root.read(kCustom), "Last NoNewlineCustom_5 A\nCustom_5 A\n");
+    EXPECT_EQ(update_cipherset("custom_6", "B"), 0);
+    EXPECT_EQ(update_cipherset("CUSTOM_6", "B"), 0);
+    EXPECT_EQ(root.read(kCustom), "Last NoNewlineCustom_5 A\nCustom_5 A\ncustom_6 B\n");
+
+    // Changed by someone else between two calls.
+    root.write(kCustom, "# rewritten\nCustom_5 OTHER:LIST\n");
+    EXPECT_EQ(update_cipherset("Custom_6", "B"), 0);
+    EXPECT_EQ(update_cipherset("Custom_5", "A"), 0);
+    EXPECT_EQ(root.read(kCustom), "# rewritten\nCustom_5 A\nCustom_6 B\n");
+    root.write("/etc/cipher_sets", "Custom_7 SYS\n");
+    EXPECT_EQ(update_cipherset("Custom_7", "C"), -1);
+    fs::remove(root.path(kCustom));
+    EXPECT_EQ(update_cipherset("Custom_5", "A"), 0);
+    EXPECT_EQ(root.read(kCustom), "Custom_5 A\n");
+}
+
 TEST_F(CipherSetUpdate, TemporaryPathTakenLeavesFileAlone) {
     const std::string original = "Custom_5 OLD\n";
     root.write(kCustom, original);
@@ -304,6 +328,11 @@ TEST_F(ExtCtrl, SkipsLongNamesDotFilesAndEmptyMarkers) {
     EXPECT_EQ(ctrl(), "");
     marker("sixteen", std::string(16, 's') + "\n");
     EXPECT_EQ(ctrl(), "+" + std::string(16, 'S'));
+}
+
+TEST_F(ExtCtrl, EmptyFirstLineListsAnEmptyName) {
+    marker("blank", "\nwaf\n");
+    EXPECT_EQ(ctrl(), "+");
 }
 
 TEST_F(ExtCtrl, UnterminatedLineIsTakenWhole) {

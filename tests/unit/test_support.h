@@ -47,7 +47,7 @@ public:
         set_sysroot(dir_);
     }
     ~TempRoot() {
-        set_sysroot("");
+        set_sysroot(lbsnap_compiled_root());
         std::error_code ec;
         std::filesystem::permissions(dir_, std::filesystem::perms::owner_all,
                                      std::filesystem::perm_options::add, ec);

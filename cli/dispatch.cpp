@@ -30,9 +30,11 @@ void every_vs(Ctx& c, Action action) {
 int perform_command(Ctx& c, int operation, const char* arg) {
     switch (operation) {
         // ---- VS dump ----
-        case 0:
-            one_or_all(c, arg, [&](bahd_config_t& vs) { print_vs(c, vs); });
+        case 0: {
+            FollowEnds ends;
+            one_or_all(c, arg, [&](bahd_config_t& vs) { print_vs(c, vs, ends); });
             break;
+        }
 
         // ---- listings ----
         case 2:

@@ -13,7 +13,19 @@
 namespace lbsnap {
 
 // ---- VS dump (dump.cpp) ----
-void print_vs(Ctx& c, bahd_config_t& cur);
+// Where real-server follow chains end, kept over one dump command: chains
+// may be long and shared by many real servers, so each id is walked once.
+class FollowEnds {
+public:
+    // The VS of the last real server reached from real-server id `id`, or
+    // null when there is none with that id.
+    const bahd_config_t* end_of(const Model& m, int id);
+
+private:
+    std::unordered_map<int, const bahd_config_t*> end_;
+};
+
+void print_vs(Ctx& c, bahd_config_t& cur, FollowEnds& ends);
 
 // ---- listings (listings.cpp) ----
 void list_vs(Ctx& c, const bahd_config_t& cur, int wantsslonly);

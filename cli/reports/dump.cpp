@@ -1,10 +1,12 @@
 // The VS dump: every setting of a VS, its derived character and its real
 // servers as key-and-value lines. Other programs read it line by line, so
 // each line's key, format and condition are fixed.
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
+#include <vector>
 
 #include "addrs.h"
 #include "cfglib.h"
@@ -20,8 +22,8 @@ namespace {
 
 class Dump {
 public:
-    Dump(Ctx& c, bahd_config_t& cur)
-        : c_(c), m_(c.m), cur_(cur), out_(c.out),
+    Dump(Ctx& c, bahd_config_t& cur, FollowEnds& ends)
+        : c_(c), m_(c.m), cur_(cur), out_(c.out), ends_(ends),
           ms_(cur.isslave ? find_vip_id(c.m, cur.isslave) : nullptr),
           typ_(vip_character(cur)),
           subvs_idx_(ms_ ? subvs_index() : 0) {}
@@ -358,22 +360,6 @@ private:
         std::fprintf(out_, "NRS: %d\n", cur_.n_rs());
     }
 
-    // The VS at the end of the follow chain that starts at real server
-    // `id`, or none. A chain that comes back to an id it has already visited
-    // ends at the VS of the last real server found before the repeat.
-    const bahd_config_t* follow_chain_end(int id) const {
-        const bahd_config_t* last = nullptr;
-        std::unordered_set<int> visited;
-        while (id != 0 && visited.insert(id).second) {
-            bahd_config_t* holder = nullptr;
-            const rs_info_t* rs = find_rs_follow(m_, id, &holder);
-            if (!rs) break;
-            last = holder;
-            id = rs->rsfollow;
-        }
-        return last;
-    }
-
     std::string subvs_name(const rs_info_t& e) const {
         const bahd_config_t* sub = find_vip_id(m_, e.port);
         if (!sub || sub->name.empty()) return "-";
@@ -385,7 +371,7 @@ private:
             needhealth_ = 1;
             return subvs_name(e);
         }
-        if (e.rsfollow == 0 || follow_chain_end(e.rsfollow) == &cur_) needhealth_ = 1;
+        if (e.rsfollow == 0 || ends_.end_of(m_, e.rsfollow) == &cur_) needhealth_ = 1;
         if (e.dns.empty()) return e.rip.str();
         return e.dns.str() + "&nbsp;(" + e.rip.str() + ")";
     }
@@ -424,6 +410,7 @@ private:
     const Model& m_;
     bahd_config_t& cur_;
     std::FILE* out_;
+    FollowEnds& ends_;
     const bahd_config_t* ms_;
     int typ_;
     int subvs_idx_;
@@ -432,6 +419,39 @@ private:
 
 }  // namespace
 
-void print_vs(Ctx& c, bahd_config_t& cur) { Dump(c, cur).run(); }
+// A chain that comes back to an id it has already visited ends at the VS of
+// the last real server found before the repeat. Every id of a walk gets its
+// own end: before a cycle the walk's end, on a cycle the VS of the id's
+// predecessor on it (where a walk from that id would stop).
+const bahd_config_t* FollowEnds::end_of(const Model& m, int id) {
+    std::vector<int> path;
+    std::vector<const bahd_config_t*> holders;
+    std::unordered_map<int, std::size_t> pos;
+    const bahd_config_t* known = nullptr;
+    std::size_t cycle = SIZE_MAX;
+    while (id != 0) {
+        if (auto it = end_.find(id); it != end_.end()) {
+            known = it->second;
+            break;
+        }
+        if (auto it = pos.find(id); it != pos.end()) {
+            cycle = it->second;
+            break;
+        }
+        bahd_config_t* holder = nullptr;
+        const rs_info_t* rs = find_rs_follow(m, id, &holder);
+        if (!rs) break;
+        pos.emplace(id, path.size());
+        path.push_back(id);
+        holders.push_back(holder);
+        id = rs->rsfollow;
+    }
+    const bahd_config_t* last = known ? known : holders.empty() ? nullptr : holders.back();
+    for (std::size_t i = 0; i < path.size(); ++i)
+        end_.emplace(path[i], i > cycle ? holders[i - 1] : last);
+    return last;
+}
+
+void print_vs(Ctx& c, bahd_config_t& cur, FollowEnds& ends) { Dump(c, cur, ends).run(); }
 
 }  // namespace lbsnap

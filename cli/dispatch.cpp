@@ -25,112 +25,145 @@ void every_vs(Ctx& c, Action action) {
     for (auto& vs : c.m.bahd) action(*vs);
 }
 
+// ---- VS dump and listings ----
+
+void dump(Ctx& c, const char* arg) {
+    FollowEnds ends;
+    one_or_all(c, arg, [&](bahd_config_t& vs) { print_vs(c, vs, ends); });
+}
+
+// ---- rule output and template ----
+
+void rule_listing(Ctx& c, const char* arg) {
+    if (!arg) {
+        for (const auto& rule : c.m.Rules)
+            if (rule.get() != c.m.defRule_id) print_rule(c, *rule);
+        return;
+    }
+    const Rule_t* rule = find_rule(c.m, arg);
+    if (!rule || rule == c.m.defRule_id)
+        std::fprintf(c.err, "Unknown rule '%s'\n", arg);
+    else
+        print_rule(c, *rule);
+}
+
+int template_of(Ctx& c, const char* arg) {
+    if (!arg) {
+        std::fprintf(c.err, "No VS specified\n");
+        return 1;
+    }
+    const bahd_config_t* vs = locate_vip(c, arg);
+    if (!vs) {
+        std::fprintf(c.err, "Cannot find VS '%s'\n", arg);
+        return 2;
+    }
+    if (vs->isslave) {
+        std::fprintf(c.err, "Cannot generate template from subVS\n");
+        return 3;
+    }
+    print_template(c, *vs);
+    return 0;
+}
+
+// ---- real servers and SNAT ----
+
+void real_servers(Ctx& c, const char* arg, int wantrealname) {
+    RsNameTable names;
+    one_or_all(c, arg, [&](bahd_config_t& vs) {
+        names.add_rslist(vs, 1, nullptr);
+        if (wantrealname) {
+            names.add_oners(vs.vip.c_str(), nullptr, nullptr);
+            names.add_oners(vs.vip2.c_str(), nullptr, nullptr);
+        }
+    });
+    names.print_realservers(c, wantrealname);
+}
+
+void snat(Ctx& c, const char* arg) {
+    RsNameTable names;
+    if (arg) {
+        if (bahd_config_t* vs = locate_vip(c, arg)) {
+            names.add_rslist(*vs, 0, vs->proto.c_str());
+            gen_snat(c, names, *vs);
+        }
+    } else {
+        // The whole configuration goes into the table before the first rule
+        // asks it for duplicates.
+        every_vs(c, [&](bahd_config_t& vs) { names.add_rslist(vs, 0, vs.proto.c_str()); });
+        every_vs(c, [&](bahd_config_t& vs) { gen_snat(c, names, vs); });
+    }
+    if (c.opt.dflt_iface) std::fprintf(c.out, "-o %s ", c.opt.dflt_iface);
+    if (c.opt.local_snat) std::fprintf(c.out, "-s ! %s ", c.opt.local_snat);
+    std::fprintf(c.out, "--to-source %s\n", c.opt.dflt_snat ? c.opt.dflt_snat : "");
+}
+
+// ---- certificate reports ----
+
+void certificate_users(Ctx& c, int clientcert) {
+    CertList certs;
+    every_vs(c, [&](bahd_config_t& vs) { certs.certname(vs, clientcert); });
+    certs.print_certname(c, c.opt.certfile);
+}
+
+void certificate_lists(Ctx& c, int reenc) {
+    CertCounts counts;
+    every_vs(c, [&](bahd_config_t& vs) { get_certlists(c, counts, vs, c.opt.certfile, reenc); });
+    std::fprintf(c.out, "NADDRS=\"%d\"\n", counts.NADDRS);
+    std::fprintf(c.out, "DELLIST=\"%s\"\n", counts.dellist ? counts.dellist->c_str() : "");
+    std::fprintf(c.out, "SERVLIST=\"%s\"\n", counts.servlist ? counts.servlist->c_str() : "");
+}
+
+void verification_count(Ctx& c) {
+    CertCounts counts;
+    every_vs(c, [&](bahd_config_t& vs) { get_3rdcertlists(counts, vs, c.opt.certfile); });
+    std::fprintf(c.out, "%d\n", counts.NADDRS);
+}
+
+// ---- server lists ----
+
+int addable_servers(Ctx& c, const char* arg) {
+    // -A always brings its argument; an absent one is simply not found.
+    const bahd_config_t* vs = arg ? locate_vip(c, arg) : nullptr;
+    if (!vs) {
+        std::fprintf(c.err, "Cannot find VS '%s'\n", arg ? arg : "");
+        return 2;
+    }
+    if (vs->ismaster) {
+        std::fprintf(c.err, "Cannot generate RS list for master\n");
+        return 3;
+    }
+    gen_add_rs_list(c, *vs);
+    return 0;
+}
+
+void server_counts(Ctx& c, const char* sortorder) {
+    rs_disp_tab tab;
+    every_vs(c, [&](const bahd_config_t& vs) {
+        if (!vs.ismaster) add_new_rslist(vs, tab);
+    });
+    print_realserverlist(c, tab, sortorder);
+}
+
 }  // namespace
 
 int perform_command(Ctx& c, int operation, const char* arg) {
+    const Options& o = c.opt;
     switch (operation) {
-        // ---- VS dump ----
-        case 0: {
-            FollowEnds ends;
-            one_or_all(c, arg, [&](bahd_config_t& vs) { print_vs(c, vs, ends); });
-            break;
-        }
-
-        // ---- listings ----
-        case 2:
-            print_checks(c);
-            break;
+        case 0: dump(c, arg); break;
+        case 1: rule_listing(c, arg); break;
+        case 2: print_checks(c); break;
+        case 3:
+        case 6: real_servers(c, arg, operation == 6); break;
         case 4:
         case 5:
             one_or_all(c, arg, [&](bahd_config_t& vs) { list_vs(c, vs, operation == 5); });
             break;
+        case 7: snat(c, arg); break;
+        case 8: print_rule_in_vs(c); break;
         case 9:
         case 10:
             one_or_all(c, arg, [&](bahd_config_t& vs) { list_dflts(c, vs, operation == 10); });
             break;
-
-        // ---- rule output ----
-        case 1:
-            if (arg) {
-                const Rule_t* rule = find_rule(c.m, arg);
-                if (!rule || rule == c.m.defRule_id)
-                    std::fprintf(c.err, "Unknown rule '%s'\n", arg);
-                else
-                    print_rule(c, *rule);
-            } else {
-                for (const auto& rule : c.m.Rules)
-                    if (rule.get() != c.m.defRule_id) print_rule(c, *rule);
-            }
-            break;
-        case 8: print_rule_in_vs(c); break;
-        case 32: print_rule_in_vs_all(c); break;
-
-        // ---- template ----
-        case 23: {
-            if (!arg) {
-                std::fprintf(c.err, "No VS specified\n");
-                return 1;
-            }
-            const bahd_config_t* vs = locate_vip(c, arg);
-            if (!vs) {
-                std::fprintf(c.err, "Cannot find VS '%s'\n", arg);
-                return 2;
-            }
-            if (vs->isslave) {
-                std::fprintf(c.err, "Cannot generate template from subVS\n");
-                return 3;
-            }
-            print_template(c, *vs);
-            break;
-        }
-
-        // ---- follow selectors ----
-        case 22:
-            if (c.opt.followid) print_follows(c, c.opt.followid);
-            break;
-        case 24:
-            if (c.opt.followid) print_rsfollows(c, c.opt.followid);
-            break;
-        case 25:
-            if (c.opt.followid) print_hasfollows(c, c.opt.followid);
-            break;
-
-        // ---- real-server report ----
-        case 3:
-        case 6: {
-            RsNameTable names;
-            one_or_all(c, arg, [&](bahd_config_t& vs) {
-                names.add_rslist(vs, 1, nullptr);
-                if (operation == 6) {
-                    names.add_oners(vs.vip.c_str(), nullptr, nullptr);
-                    names.add_oners(vs.vip2.c_str(), nullptr, nullptr);
-                }
-            });
-            names.print_realservers(c, operation == 6);
-            break;
-        }
-
-        // ---- SNAT rules ----
-        case 7: {
-            RsNameTable names;
-            if (arg) {
-                if (bahd_config_t* vs = locate_vip(c, arg)) {
-                    names.add_rslist(*vs, 0, vs->proto.c_str());
-                    gen_snat(c, names, *vs);
-                }
-            } else {
-                // The whole configuration goes into the table before the
-                // first rule asks it for duplicates.
-                every_vs(c, [&](bahd_config_t& vs) { names.add_rslist(vs, 0, vs.proto.c_str()); });
-                every_vs(c, [&](bahd_config_t& vs) { gen_snat(c, names, vs); });
-            }
-            if (c.opt.dflt_iface) std::fprintf(c.out, "-o %s ", c.opt.dflt_iface);
-            if (c.opt.local_snat) std::fprintf(c.out, "-s ! %s ", c.opt.local_snat);
-            std::fprintf(c.out, "--to-source %s\n", c.opt.dflt_snat ? c.opt.dflt_snat : "");
-            break;
-        }
-
-        // ---- certificate reports ----
         case 11:
         case 12:
             one_or_all(c, arg, [&](bahd_config_t& vs) { oldcertname(c, vs, operation == 12); });
@@ -139,86 +172,34 @@ int perform_command(Ctx& c, int operation, const char* arg) {
         case 14:
             one_or_all(c, arg, [&](bahd_config_t& vs) { print_certs(c, vs, operation == 14); });
             break;
-        case 15:
-            every_vs(c, [&](bahd_config_t& vs) { print_reenc(c, vs, c.opt.certfile); });
-            break;
+        case 15: every_vs(c, [&](bahd_config_t& vs) { print_reenc(c, vs, o.certfile); }); break;
         case 16:
-        case 17: {
-            CertList certs;
-            every_vs(c, [&](bahd_config_t& vs) { certs.certname(vs, operation == 17); });
-            certs.print_certname(c, c.opt.certfile);
-            break;
-        }
-        case 18:
-            every_vs(c, [&](bahd_config_t& vs) { get_addlist(c, vs, c.opt.certfile); });
-            break;
-        case 19:
-            every_vs(c, [&](bahd_config_t& vs) { get_selfsigned(c, vs); });
-            break;
+        case 17: certificate_users(c, operation == 17); break;
+        case 18: every_vs(c, [&](bahd_config_t& vs) { get_addlist(c, vs, o.certfile); }); break;
+        case 19: every_vs(c, [&](bahd_config_t& vs) { get_selfsigned(c, vs); }); break;
         case 20:
-        case 21: {
-            CertCounts counts;
-            every_vs(c, [&](bahd_config_t& vs) {
-                get_certlists(c, counts, vs, c.opt.certfile, operation == 21);
-            });
-            std::fprintf(c.out, "NADDRS=\"%d\"\n", counts.NADDRS);
-            std::fprintf(c.out, "DELLIST=\"%s\"\n", counts.dellist ? counts.dellist->c_str() : "");
-            std::fprintf(c.out, "SERVLIST=\"%s\"\n", counts.servlist ? counts.servlist->c_str() : "");
+        case 21: certificate_lists(c, operation == 21); break;
+        case 22:
+            if (o.followid) print_follows(c, o.followid);
             break;
-        }
-        case 31: {
-            CertCounts counts;
-            every_vs(c, [&](bahd_config_t& vs) { get_3rdcertlists(counts, vs, c.opt.certfile); });
-            std::fprintf(c.out, "%d\n", counts.NADDRS);
+        case 23: return template_of(c, arg);
+        case 24:
+            if (o.followid) print_rsfollows(c, o.followid);
             break;
-        }
-
-        // ---- name resolution and server lists ----
-        case 26:
-            resolv_realnames(c, arg);
+        case 25:
+            if (o.followid) print_hasfollows(c, o.followid);
             break;
-        case 27:
-            resolv_realnames(c, nullptr);
-            break;
-        case 28: {
-            // -A always brings its argument; an absent one is simply not found.
-            const bahd_config_t* vs = arg ? locate_vip(c, arg) : nullptr;
-            if (!vs) {
-                std::fprintf(c.err, "Cannot find VS '%s'\n", arg ? arg : "");
-                return 2;
-            }
-            if (vs->ismaster) {
-                std::fprintf(c.err, "Cannot generate RS list for master\n");
-                return 3;
-            }
-            gen_add_rs_list(c, *vs);
-            break;
-        }
-        case 29: {
-            rs_disp_tab tab;
-            every_vs(c, [&](const bahd_config_t& vs) {
-                if (!vs.ismaster) add_new_rslist(vs, tab);
-            });
-            print_realserverlist(c, tab, arg);
-            break;
-        }
-
-        // ---- WAF list and usage statistics ----
-        case 30:
-            gen_callhomedata(c);
-            break;
-        case 33:
-            print_max_check_time(c);
-            break;
-        case 34:
-            print_wafvs(c, 1);
-            break;
-        case 35:
-            print_wafvs(c, 2);
-            break;
-
-        default:
-            break;
+        case 26: resolv_realnames(c, arg); break;
+        case 27: resolv_realnames(c, nullptr); break;
+        case 28: return addable_servers(c, arg);
+        case 29: server_counts(c, arg); break;
+        case 30: gen_callhomedata(c); break;
+        case 31: verification_count(c); break;
+        case 32: print_rule_in_vs_all(c); break;
+        case 33: print_max_check_time(c); break;
+        case 34: print_wafvs(c, 1); break;
+        case 35: print_wafvs(c, 2); break;
+        default: break;
     }
     return 0;
 }

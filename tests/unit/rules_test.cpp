@@ -24,7 +24,6 @@ TEST(RuleLine, KeysConvertAsTheirFieldsNeed) {
     EXPECT_EQ(r.rule_type, 0);        // low 8 bits of 256
     EXPECT_EQ(r.only_on_flag, -1);    // low 8 bits of 511, signed
     EXPECT_EQ(r.match_type, 4);
-    EXPECT_EQ(r.must_fail, 0);
     EXPECT_EQ(r.id, 12);
     add_rule_line("OPTIONS: postfix+host", r);
     EXPECT_EQ(r.match_type, 5);
@@ -51,6 +50,7 @@ TEST(RuleList, ContentListsKeepTheDefaultRuleLast) {
         {"RULES: 3,3", {3}},
         {"RULES: 3,99,-4,5", {3, 5}},
         {"RULES: 9", {}},  // defined only after the VS section
+        {"RULES: 3,0\nRULES: 4", {4}},  // a key given twice replaces the list
     };
     for (const Case& c : cases) {
         std::string line = c.line;
@@ -59,11 +59,6 @@ TEST(RuleList, ContentListsKeepTheDefaultRuleLast) {
         const Rule_list& got = line.rfind("RULES", 0) == 0 ? vs.r : vs.requests;
         EXPECT_EQ(rule_ids(got), c.want) << c.line;
     }
-}
-
-TEST(RuleList, AKeyGivenTwiceReplacesTheList) {
-    auto m = load_ok(rule_section(3) + rule_section(4) + vs_section("RULES: 3,0\nRULES: 4\n"));
-    EXPECT_EQ(rule_ids(m->bahd.at(0)->r), V({4}));
 }
 
 TEST(RuleList, AddRuleIdStopsAtCapacityAndKeepsDefaultLast) {

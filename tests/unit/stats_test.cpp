@@ -55,25 +55,5 @@ TEST(Callhome, OutOfRangeModeOnlyLogs) {
     EXPECT_EQ(r.log, want);
 }
 
-TEST(MinInterval, GlobalValuesFillInAndOwnIntervalsStayOut) {
-    Harness r;
-    r.m.chk_args = {9, 5, 2};
-    bahd_config_t& a = r.add_vs(1, "10.0.0.1");
-    a.chk_timeout = 10;
-    EXPECT_EQ(get_vs_min_interval(r.m, a), 21);
-    bahd_config_t& b = r.add_vs(2, "10.0.0.2");
-    b.chk_retrycount = 3;
-    EXPECT_EQ(get_vs_min_interval(r.m, b), 16);
-    bahd_config_t& own = r.add_vs(3, "10.0.0.3");
-    own.chk_interval = 30;
-    own.chk_timeout = 100;
-    Ctx c = r.ctx();
-    print_max_check_time(c);
-    a.chk_interval = 5;
-    b.chk_interval = 5;
-    print_max_check_time(c);
-    EXPECT_EQ(r.out.str(), "21\n0\n");
-}
-
 }  // namespace
 }  // namespace lbsnap

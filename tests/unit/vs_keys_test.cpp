@@ -143,13 +143,5 @@ TEST(RealServerLines, TokenAndServerLimits) {
     EXPECT_EQ(vs.schedule.str(), "");
 }
 
-TEST(RealServerLines, AnInvalidAddressStopsTheLoad) {
-    Model m;
-    testing::Capture err;
-    EXPECT_EQ(load_text(m, vs_section("<IPVSADM>\n-a -r 10.0.0.999:80\n"), err.file()),
-              LoadStatus::invalid_rs_address);
-    EXPECT_EQ(err.str(), "Invalid IP spec: '10.0.0.999:80'\n");
-}
-
 }  // namespace
 }  // namespace lbsnap

@@ -58,6 +58,26 @@ int has_src_addr(int mode);
 void print_follows(Ctx& c, int followid);
 // 1 if letting `me` follow `candidate` would close a follow cycle.
 int detect_loop(const Model& m, const rs_info_t& me, const rs_info_t& candidate);
+
+// detect_loop for every candidate of one edited entry, in time linear in the
+// entries visited overall: where each follow chain leads is worked out once
+// and remembered, instead of walking it again for every candidate.
+class LoopTest {
+public:
+    LoopTest(const Model& m, const rs_info_t& me) : m_(m), me_(me) {}
+    bool refused(const rs_info_t& candidate);
+
+private:
+    struct Fate {
+        bool reaches_me;  // the chain meets `me` before it repeats an entry
+        bool on_cycle;    // the entry lies on a cycle of follows
+    };
+    const Fate& fate(const rs_info_t& e);
+
+    const Model& m_;
+    const rs_info_t& me_;
+    std::unordered_map<const rs_info_t*, Fate> fates_;
+};
 void print_rsfollows(Ctx& c, int rsid);
 void print_hasfollows(Ctx& c, int rsid);
 

@@ -1,7 +1,10 @@
 // Follow selectors: the VSs a VS can follow (-F), the real servers a real
 // server can follow (-b) and the real servers that follow one (-B).
 #include <string>
+#include <cstdint>
+#include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "classify.h"
 #include "l7user.h"
@@ -39,11 +42,11 @@ void print_option(Ctx& c, int rsid, const rs_info_t& me, const rs_info_t& e) {
 // The options for the entries of one VS that `me` may follow, after the
 // group headers that open_group writes before the first of them.
 template <typename Open>
-void print_candidates(Ctx& c, int rsid, const rs_info_t& me, const bahd_config_t& vs,
-                      Open open_group, const char* close) {
+void print_candidates(Ctx& c, int rsid, const rs_info_t& me, LoopTest& loops,
+                      const bahd_config_t& vs, Open open_group, const char* close) {
     bool opened = false;
     for (const rs_info_t& e : vs.rsinfo) {
-        if (detect_loop(c.m, me, e)) continue;
+        if (loops.refused(e)) continue;
         if (!opened) {
             open_group();
             opened = true;
@@ -117,20 +120,62 @@ int detect_loop(const Model& m, const rs_info_t& me, const rs_info_t& candidate)
     }
 }
 
+const LoopTest::Fate& LoopTest::fate(const rs_info_t& start) {
+    // Walk until `me`, a known entry, the end of the chain or a repeat; then
+    // every entry of the walk shares the outcome.
+    std::vector<const rs_info_t*> path;
+    std::unordered_map<const rs_info_t*, std::size_t> pos;
+    Fate tail{false, false};
+    std::size_t cycle_from = SIZE_MAX;
+    for (const rs_info_t* e = &start;;) {
+        if (e == &me_) {
+            tail.reaches_me = true;
+            break;
+        }
+        if (auto known = fates_.find(e); known != fates_.end()) {
+            tail.reaches_me = known->second.reaches_me;
+            break;
+        }
+        if (auto seen = pos.find(e); seen != pos.end()) {
+            cycle_from = seen->second;
+            break;
+        }
+        pos.emplace(e, path.size());
+        path.push_back(e);
+        e = find_rs_follow(m_, e->rsfollow, nullptr);
+        if (!e) break;
+    }
+    for (std::size_t i = 0; i < path.size(); ++i)
+        fates_[path[i]] = Fate{tail.reaches_me, i >= cycle_from};
+    if (&start == &me_) fates_[&start] = Fate{true, false};
+    return fates_.at(&start);
+}
+
+bool LoopTest::refused(const rs_info_t& candidate) {
+    if (candidate.rsfollow == 0) return false;
+    if (!fate(candidate).reaches_me) return fate(candidate).on_cycle;
+    // Reaching `me`, the chain goes on at the first entry numbered like the
+    // candidate: the candidate itself, unless an earlier entry shares its
+    // number, which is rare enough to walk the long way.
+    if (find_rs_follow(m_, candidate.id, nullptr) == &candidate) return true;
+    return detect_loop(m_, me_, candidate) != 0;
+}
+
 void print_rsfollows(Ctx& c, int rsid) {
     bahd_config_t* home = nullptr;
     const rs_info_t* me = find_rs_follow(c.m, rsid, &home);
     if (!me || !home->extendedhealth) return;
     std::fprintf(c.out, "<option value=\"%d/0\" %s>Self</option>\n", rsid,
                  me->rsfollow == 0 ? "selected" : "");
+    LoopTest loops(c.m, *me);
     for (const rs_info_t& e : home->rsinfo)
-        if (&e != me && !detect_loop(c.m, *me, e)) print_option(c, rsid, *me, e);
+        if (&e != me && !loops.refused(e)) print_option(c, rsid, *me, e);
 
     for (const auto& vp : c.m.bahd) {
         const bahd_config_t& vs = *vp;
         if (!is_ordinary(vs) || &vs == home) continue;
         print_candidates(
-            c, rsid, *me, vs,
+            c, rsid, *me, loops, vs,
             [&] {
                 std::fprintf(c.out, "<optgroup id=vs%d label=\"%s\">\n", vs.id,
                              vs_label(vs).c_str());
@@ -145,7 +190,7 @@ void print_rsfollows(Ctx& c, int rsid) {
         const bahd_config_t* master = find_vip_id(c.m, sub.isslave);
         if (!master) continue;
         print_candidates(
-            c, rsid, *me, sub,
+            c, rsid, *me, loops, sub,
             [&] {
                 const std::string outer = vs_label(*master);
                 const std::string tag = subvs_tag(*master, sub);

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <random>
+#include <string>
+
 #include "lookup.h"
 #include "reports.h"
 
@@ -100,6 +104,46 @@ TEST(DetectLoop, Chains) {
                 if (w == who) want_follow = whom;
             EXPECT_EQ(t.rs[who]->rsfollow, want_follow) << who;
         }
+    }
+}
+
+}  // namespace
+}  // namespace lbsnap
+
+namespace lbsnap {
+namespace {
+
+// The remembered walks of the selector must answer exactly as the plain loop
+// test, duplicate ids, follows of 0 and foreign cycles included.
+TEST(LoopTest, AgreesWithTheWalkOnRandomFollowGraphs) {
+    std::mt19937 rng(7);
+    for (int round = 0; round < 200; ++round) {
+        Model m;
+        const int ids = 2 + static_cast<int>(rng() % 8);
+        for (int v = 0; v < 3; ++v) {
+            auto vs = std::make_unique<bahd_config_t>();
+            vs->id = v + 1;
+            vs->ismaster = (v == 2 && round % 5 == 0);  // masters are never looked up
+            for (int n = static_cast<int>(rng() % 5); n > 0; --n) {
+                rs_info_t e;
+                e.rip = "10.0.0.1";
+                e.id = static_cast<int>(rng() % ids);
+                e.rsfollow = static_cast<int>(rng() % ids);
+                vs->rsinfo.push_back(e);
+            }
+            m.bahd.push_back(std::move(vs));
+        }
+        build_indexes(m);
+        for (const auto& home : m.bahd)
+            for (const rs_info_t& me : home->rsinfo) {
+                LoopTest loops(m, me);
+                for (const auto& vs : m.bahd)
+                    for (const rs_info_t& cand : vs->rsinfo) {
+                        if (&cand == &me) continue;
+                        SCOPED_TRACE("round " + std::to_string(round));
+                        EXPECT_EQ(loops.refused(cand), detect_loop(m, me, cand) != 0);
+                    }
+            }
     }
 }
 

@@ -40,36 +40,29 @@ protected:
     std::unique_ptr<Model> m;
 };
 
-using R = std::pair<int, std::string>;
-
-TEST_F(Lookup, IdsAndNames) {
-    EXPECT_EQ(locate("3"), R(3, ""));
-    EXPECT_EQ(locate("003"), R(3, ""));
-    EXPECT_EQ(locate("77"), R(0, "Unknown VIP <77>\n"));  // ids win over names
-    EXPECT_EQ(locate("web"), R(1, ""));
-    EXPECT_EQ(locate("10.0.0.9"), R(5, ""));  // a name before an address
-    EXPECT_EQ(locate("sub"), R(12, ""));
-    EXPECT_EQ(locate("12"), R(12, ""));
-    EXPECT_EQ(locate("webserver"), R(0, "Unknown VIP <webserver>\n"));
-    EXPECT_EQ(locate(" 7"), R(0, "Unknown VIP < 7>\n"));
-    EXPECT_EQ(locate("0"), R(0, "Invalid IP spec: '0'\nUnknown VIP <0>\n"));
-    EXPECT_EQ(locate("7x"), R(0, "Invalid IP spec: '7x'\nUnknown VIP <7x>\n"));
-}
-
-TEST_F(Lookup, AddressSpecifications) {
-    EXPECT_EQ(locate("10.0.0.1"), R(0, "VS not fully qualified\n"));
-    EXPECT_EQ(locate("10.0.0.1:443"), R(2, ""));
-    EXPECT_EQ(locate("tcp/10.0.0.1:443"), R(2, ""));
-    EXPECT_EQ(locate("TCP/10.0.0.1+80"), R(1, ""));
-    EXPECT_EQ(locate("10.0.0.1:8080"), R(1, ""));
-    EXPECT_EQ(locate("udp/10.0.0.1:80"), R(0, "Unknown VS\n"));
-    EXPECT_EQ(locate("10.0.0.6:53"), R(3, ""));
-    EXPECT_EQ(locate("udp/10.0.0.6"), R(3, ""));
-    EXPECT_EQ(locate("[2001:DB8:0::1]:443"), R(4, ""));
-    EXPECT_EQ(locate("10.0.0.20"), R(0, "Unknown VS\n"));  // sub-VSs have no address
-    EXPECT_EQ(locate("sctp/10.0.0.1:80"), R(0, "Unknown VIP <sctp/10.0.0.1:80>\n"));
-    EXPECT_EQ(locate("tcp/10.0.0.999"),
-              R(0, "Invalid IP spec: '10.0.0.999'\nUnknown VIP <tcp/10.0.0.999>\n"));
+// Errors: "U" is "Unknown VIP <arg>", "IU" the invalid-spec line before it.
+TEST_F(Lookup, IdsNamesAndAddressSpecifications) {
+    const struct { const char* arg; int id; std::string err; } rows[] = {
+        {"3", 3, ""}, {"003", 3, ""}, {"77", 0, "U"},  // ids win over names
+        {"web", 1, ""}, {"10.0.0.9", 5, ""},  // a name before an address
+        {"sub", 12, ""}, {"12", 12, ""}, {"webserver", 0, "U"}, {" 7", 0, "U"},
+        {"0", 0, "IU"}, {"7x", 0, "IU"},
+        {"10.0.0.1", 0, "VS not fully qualified\n"}, {"10.0.0.1:443", 2, ""},
+        {"tcp/10.0.0.1:443", 2, ""}, {"TCP/10.0.0.1+80", 1, ""}, {"10.0.0.1:8080", 1, ""},
+        {"udp/10.0.0.1:80", 0, "Unknown VS\n"}, {"10.0.0.6:53", 3, ""}, {"udp/10.0.0.6", 3, ""},
+        {"[2001:DB8:0::1]:443", 4, ""},
+        {"10.0.0.20", 0, "Unknown VS\n"},  // sub-VSs have no address
+        {"sctp/10.0.0.1:80", 0, "U"},
+        {"tcp/10.0.0.999", 0, "Invalid IP spec: '10.0.0.999'\nUnknown VIP <tcp/10.0.0.999>\n"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.arg);
+        std::string unknown = "Unknown VIP <" + std::string(r.arg) + ">\n";
+        std::string err = r.err == "U"    ? unknown
+                          : r.err == "IU" ? "Invalid IP spec: '" + std::string(r.arg) + "'\n" + unknown
+                                          : r.err;
+        EXPECT_EQ(locate(r.arg), std::make_pair(r.id, err));
+    }
 }
 
 TEST_F(Lookup, FindVipCurSkipsTheCurrentVsAndStaysSilent) {
@@ -97,23 +90,12 @@ TEST_F(Lookup, RealServersByNumberSkipMasters) {
     EXPECT_EQ(holder, nullptr);
 }
 
-TEST(LookupForms, IdShapes) {
-    EXPECT_EQ(id_to_vip("7"), 7);
-    EXPECT_EQ(id_to_vip("007"), 7);
-    EXPECT_EQ(id_to_vip("0"), -1);
-    EXPECT_EQ(id_to_vip("7 "), -1);
-    EXPECT_EQ(id_to_vip("+7"), -1);
-    EXPECT_EQ(id_to_vip(""), -1);
-}
-
-TEST(LookupForms, AddressShapes) {
-    EXPECT_EQ(maybe_ip("10.0.0.1"), 1);
-    EXPECT_EQ(maybe_ip("udp/1"), 1);
-    EXPECT_EQ(maybe_ip("[::1]"), 1);
-    EXPECT_EQ(maybe_ip("fe80::1"), 1);
-    EXPECT_EQ(maybe_ip("[abc]"), 0);
-    EXPECT_EQ(maybe_ip("tcp/web"), 0);
-    EXPECT_EQ(maybe_ip("x/10.0.0.1"), 0);
+TEST(LookupForms, IdAndAddressShapes) {
+    for (auto [text, want] : {std::pair{"7", 7}, {"007", 7}, {"0", -1}, {"7 ", -1}, {"+7", -1}, {"", -1}})
+        EXPECT_EQ(id_to_vip(text), want) << text;
+    for (auto [text, want] : {std::pair{"10.0.0.1", 1}, {"udp/1", 1}, {"[::1]", 1}, {"fe80::1", 1},
+                              {"[abc]", 0}, {"tcp/web", 0}, {"x/10.0.0.1", 0}})
+        EXPECT_EQ(maybe_ip(text), want) << text;
 }
 
 TEST(LookupForms, ValidateIpNormalisesAndSplitsTheProtocol) {

@@ -41,23 +41,23 @@ TEST(VsKeys, TextsAreCutToTheirFieldsAndStringsKeepEmptyValues) {
 }
 
 TEST(VsKeys, PersistAndNameSpecialValues) {
-    EXPECT_EQ(only_vs(*one_vs("PERSIST: cookie\nPERSIST: none\n")).persist.str(), "");
-    EXPECT_EQ(only_vs(*one_vs("persist: SrcAddr\n")).persist.str(), "src");
-    EXPECT_EQ(only_vs(*one_vs("PERSIST: cookie\n")).persist.str(), "cookie");
+    for (auto [text, want] : {std::pair{"PERSIST: cookie\nPERSIST: none\n", ""},
+                              {"persist: SrcAddr\n", "src"}, {"PERSIST: cookie\n", "cookie"}})
+        EXPECT_EQ(only_vs(*one_vs(text)).persist.str(), want) << text;
     EXPECT_EQ(only_vs(*one_vs("NAME: web\nNAME: NULL\n")).name.str(), "web");
 }
 
-TEST(VsKeys, RangeCountsFromThePortReadSoFar) {
-    EXPECT_EQ(only_vs(*one_vs("PORT: 80\nRANGE: 3\n")).extraports, V({81, 82, 83}));
-    EXPECT_EQ(only_vs(*one_vs("PORT: 80\nRANGE: 1\n")).extraports, V());
-    EXPECT_EQ(only_vs(*one_vs("RANGE: 3\nPORT: 80\n")).extraports, V());
-    EXPECT_EQ(only_vs(*one_vs("PORT: 2147483647\nRANGE: 5\n")).extraports, V());
-}
-
-TEST(VsKeys, ExtraPortListsReplaceEarlierOnes) {
-    EXPECT_EQ(only_vs(*one_vs("EXTRAPORTS: 8443,8080\n")).extraports, V({8080, 8443}));
-    EXPECT_EQ(only_vs(*one_vs("EXTRAPORTS: 8080\nEXTRAPORTS: 2\n")).extraports, V());
+TEST(VsKeys, PortListsAndCheckCodes) {
+    // RANGE counts from the port read so far; lists replace earlier ones.
+    const std::pair<const char*, V> ports[] = {
+        {"PORT: 80\nRANGE: 3\n", {81, 82, 83}}, {"PORT: 80\nRANGE: 1\n", {}},
+        {"RANGE: 3\nPORT: 80\n", {}}, {"PORT: 2147483647\nRANGE: 5\n", {}},
+        {"EXTRAPORTS: 8443,8080\n", {8080, 8443}}, {"EXTRAPORTS: 8080\nEXTRAPORTS: 2\n", {}},
+    };
+    for (const auto& [text, want] : ports) EXPECT_EQ(only_vs(*one_vs(text)).extraports, want) << text;
     EXPECT_EQ(only_vs(*one_vs("EXTRAPORTS: 1000-2000\n")).extraports.size(), 511u);
+    EXPECT_EQ(only_vs(*one_vs("CHKCODES: 301 302\n")).checkcodes, V({301, 302}));
+    EXPECT_EQ(only_vs(*one_vs("CHKCODES: 301\nCHKCODES: 200 302\n")).checkcodes, V({302}));
 }
 
 TEST(VsKeys, FollowAndMasterInteractions) {
@@ -70,16 +70,14 @@ TEST(VsKeys, FollowAndMasterInteractions) {
     EXPECT_EQ(only_vs(*one_vs("EXTENDEDHEALTH: 4\n")).extendedhealth, 4);
 }
 
-TEST(VsKeys, CheckCodesAndLocalBinds) {
-    EXPECT_EQ(only_vs(*one_vs("CHKCODES: 301 302\n")).checkcodes, V({301, 302}));
-    EXPECT_EQ(only_vs(*one_vs("CHKCODES: 301\nCHKCODES: 200 302\n")).checkcodes, V({302}));
-    EXPECT_EQ(only_vs(*one_vs("LOCALBIND: 10.0.0.1  10.0.0.2 bogus\n")).nlocalbinds(), 2);
-    EXPECT_EQ(only_vs(*one_vs("LOCALBIND: 10.0.0.1\nLOCALBIND: bogus\n")).nlocalbinds(), 1);
-    EXPECT_EQ(only_vs(*one_vs("LOCALBIND: 10.0.0.1:80\n")).nlocalbinds(), 0);
-    EXPECT_EQ(only_vs(*one_vs("LOCALBIND: 10.0.0.1\t10.0.0.2\n")).nlocalbinds(), 0);
+TEST(VsKeys, LocalBinds) {
     std::string many = "LOCALBIND:";
     for (int i = 0; i < 300; ++i) many += " 10.0." + std::to_string(i / 250) + "." + std::to_string(i % 250);
-    EXPECT_EQ(only_vs(*one_vs(many + "\n")).nlocalbinds(), 256);
+    const std::pair<std::string, int> binds[] = {
+        {"LOCALBIND: 10.0.0.1  10.0.0.2 bogus\n", 2}, {"LOCALBIND: 10.0.0.1\nLOCALBIND: bogus\n", 1},
+        {"LOCALBIND: 10.0.0.1:80\n", 0}, {"LOCALBIND: 10.0.0.1\t10.0.0.2\n", 0}, {many + "\n", 256},
+    };
+    for (const auto& [text, want] : binds) EXPECT_EQ(only_vs(*one_vs(text)).nlocalbinds(), want) << text;
 }
 
 TEST(RealServerLines, OptionsFillTheEntryAndTheVs) {

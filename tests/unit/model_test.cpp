@@ -13,14 +13,5 @@ TEST(FixedText, CutsToCapacityLessOne) {
     EXPECT_EQ(t.str(), "rr");
 }
 
-TEST(Model, StartsWithDefaultParameterBlocks) {
-    Model m;
-    EXPECT_EQ(m.chk_args.chk_interval, 9);
-    EXPECT_EQ(m.adapt_args.url.str(), "/load");
-    EXPECT_EQ(m.sdn_adapt_args.navg, 6);
-    bahd_config_t vs;
-    EXPECT_EQ(vs.enabled, 1);
-}
-
 }  // namespace
 }  // namespace lbsnap

@@ -35,36 +35,23 @@ std::unique_ptr<Parsed> parse(std::vector<std::string> args) {
 
 int code_of(std::vector<std::string> args) { return parse(std::move(args))->cl.cmd; }
 
-TEST(CommandLine, PlainOptionsSelectTheirCodes) {
-    EXPECT_EQ(code_of({}), 0);
-    EXPECT_EQ(code_of({"-r"}), 1);
-    EXPECT_EQ(code_of({"-c"}), 2);
-    EXPECT_EQ(code_of({"-S"}), 6);
-    EXPECT_EQ(code_of({"-m"}), 19);
-    EXPECT_EQ(code_of({"-Y"}), 29);
-    EXPECT_EQ(code_of({"-j"}), 33);
-    EXPECT_EQ(code_of({"-W", "3"}), 35);
-    EXPECT_EQ(code_of({"-s", "-v"}), 0);  // the last command option wins
-}
-
-TEST(CommandLine, TogglesLookOnlyAtTheCurrentCode) {
-    EXPECT_EQ(code_of({"-X"}), 9);
-    EXPECT_EQ(code_of({"-XX"}), 10);
-    EXPECT_EQ(code_of({"-X", "-X", "-X"}), 9);
-    EXPECT_EQ(code_of({"-X", "-v", "-X"}), 9);
-    EXPECT_EQ(code_of({"-CC"}), 12);
-    EXPECT_EQ(code_of({"-z"}), 13);
-    EXPECT_EQ(code_of({"-zz"}), 14);
-}
-
-TEST(CommandLine, CertificateOptionDependsOnThePrecedingToggle) {
-    auto alone = parse({"-Z", "name"});
-    EXPECT_EQ(alone->cl.cmd, 16);
-    EXPECT_STREQ(alone->cl.opt.certfile, "name");
-    EXPECT_EQ(code_of({"-zZ", "name"}), 17);
-    EXPECT_EQ(code_of({"-zzZ", "name"}), 15);
-    EXPECT_EQ(code_of({"-zzzZ", "name"}), 17);
-    EXPECT_EQ(code_of({"-z", "-v", "-Z", "name"}), 16);
+// Toggles and the certificate option look only at the code set so far; the
+// last command option wins.
+TEST(CommandLine, OptionsSelectTheirCodes) {
+    const std::pair<std::vector<std::string>, int> rows[] = {
+        {{}, 0}, {{"-r"}, 1}, {{"-c"}, 2}, {{"-S"}, 6}, {{"-m"}, 19}, {{"-Y"}, 29}, {{"-j"}, 33},
+        {{"-W", "3"}, 35}, {{"-s", "-v"}, 0},
+        {{"-X"}, 9}, {{"-XX"}, 10}, {{"-X", "-X", "-X"}, 9}, {{"-X", "-v", "-X"}, 9},
+        {{"-CC"}, 12}, {{"-z"}, 13}, {{"-zz"}, 14},
+        {{"-Z", "name"}, 16}, {{"-zZ", "name"}, 17}, {{"-zzZ", "name"}, 15},
+        {{"-zzzZ", "name"}, 17}, {{"-z", "-v", "-Z", "name"}, 16},
+    };
+    for (const auto& [args, code] : rows) {
+        std::string joined;
+        for (const auto& a : args) joined += a + " ";
+        EXPECT_EQ(code_of(args), code) << joined;
+    }
+    EXPECT_STREQ(parse({"-Z", "name"})->cl.opt.certfile, "name");
 }
 
 TEST(CommandLine, NumbersGoThroughAtoi) {

@@ -70,32 +70,5 @@ TEST_F(Template, MasterSkipsGapsAndMissingSubVss) {
                              "exit\n");
 }
 
-TEST_F(Template, RulesAreMarkedAsDefined) {
-    auto r = std::make_unique<Rule_t>();
-    r->id = 1;
-    r->rule_name = "x";
-    r->pattern = "p";
-    Rule_t* rule = r.get();
-    m.Rules.push_back(std::move(r));
-    add_vs(1).preprocess.rule_list = {rule, m.defRule_id};
-    EXPECT_EQ(run("1"), 0);
-    EXPECT_EQ(rule->dumped, 1);
-    EXPECT_EQ(m.defRule_id->dumped, 1);
-    EXPECT_EQ(out.str(), std::string(kHeader) +
-                             "\n"
-                             "rules\n"
-                             "add \"x_%RAND%\"\n"
-                             "regex\n"
-                             "value \"p\"\n"
-                             "exit\n"
-                             "\n"
-                             "exit\n"
-                             "vip tcp/%VIP%+%PORT%\n"
-                             "name \"%REALNAME%\"\n"
-                             "addprule x_%RAND%\n"
-                             "addprule default\n"
-                             "exit\n");
-}
-
 }  // namespace
 }  // namespace lbsnap

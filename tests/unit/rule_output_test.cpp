@@ -18,14 +18,6 @@ struct RuleOutput : ::testing::Test, testing::ReportHarness {
     }
 };
 
-TEST_F(RuleOutput, SummaryLineOfAHostPrefixRule) {
-    Rule_t& r = add_rule(1, "web1", 0);
-    r.match_type = 4;
-    r.nocase = 1;
-    r.pattern = "/api";
-    EXPECT_EQ(rule_line(r), "web1: 0 prefix 1 0 0 1 0 0 0 0 &#047;api - -\n");
-}
-
 TEST_F(RuleOutput, NumbersAppearInTheirDescribedOrder) {
     Rule_t& r = add_rule(2, "x", 3);
     r.match_type = 2;

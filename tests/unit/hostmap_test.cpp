@@ -31,12 +31,6 @@ protected:
     testing::TempRoot root;
 };
 
-TEST_F(HostMap, NoFileGivesDefault) {
-    local_loadnames();
-    EXPECT_EQ(local_ip2name("10.0.0.1", nullptr), nullptr);
-    EXPECT_STREQ(local_ip2name("10.0.0.1", kDflt), kDflt);
-}
-
 TEST_F(HostMap, LaterLineWinsAndNamesKeepBlanks) {
     load("10.0.0.1 alpha\n"
          "10.0.0.2 web server one\n"
@@ -96,7 +90,10 @@ TEST_F(HostMap, FieldSizes) {
     EXPECT_EQ(name("10.0.0.2"), name255);
 }
 
-TEST_F(HostMap, LoadedOnceUntilReloaded) {
+TEST_F(HostMap, NoFileGivesDefaultAndLoadsOnceUntilReloaded) {
+    local_loadnames();
+    EXPECT_EQ(local_ip2name("10.0.0.1", nullptr), nullptr);
+    EXPECT_STREQ(local_ip2name("10.0.0.1", kDflt), kDflt);
     load("10.0.0.1 first\n");
     EXPECT_EQ(name("10.0.0.1"), "first");
     root.write("/tmp/hosts.map", "10.0.0.1 second\n");

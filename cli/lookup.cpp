@@ -3,8 +3,10 @@
 // indexes built once after loading.
 #include "lookup.h"
 
+#include <arpa/inet.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -63,12 +65,14 @@ void build_indexes(Model& m) {
         if (!vs->isslave) {
             idx.by_addr[std::string_view(vs->vip)].vss.push_back(vs);
             // A VS whose two addresses are the same text is one candidate.
-            if (vs->vip2.str() != vs->vip.str())
+            if (std::string_view(vs->vip2) != std::string_view(vs->vip))
                 idx.by_addr[std::string_view(vs->vip2)].vss.push_back(vs);
         }
         if (!vs->ismaster)
-            for (rs_info_t& rs : vs->rsinfo) idx.rs_by_id.emplace(rs.id, std::pair{&rs, vs});
+            for (rs_info_t& rs : vs->rsinfo) idx.rs_by_id.push_back({rs.id, &rs, vs});
     }
+    std::stable_sort(idx.rs_by_id.begin(), idx.rs_by_id.end(),
+                     [](const auto& a, const auto& b) { return a.id < b.id; });
     for (auto& [addr, group] : idx.by_addr) index_ports(group);
 }
 
@@ -101,9 +105,10 @@ int maybe_ip(const char* name) {
     return std::isdigit(static_cast<unsigned char>(rest[0])) || std::strchr(rest, ':') ? 1 : 0;
 }
 
-std::optional<std::string> validate_ip(const char* param, const char** rprot, int* port,
-                                       std::FILE* err) {
+std::optional<std::string_view> validate_ip(const char* param, const char** rprot, int* port,
+                                            AddrText& buf, std::FILE* err, lm_addr* addr) {
     *port = 0;
+    if (addr) *addr = lm_addr{};
     const char* text = param;
     if (rprot) {
         *rprot = nullptr;
@@ -118,7 +123,7 @@ std::optional<std::string> validate_ip(const char* param, const char** rprot, in
     }
     if (text[0] == '#') {
         *port = config_int(text + 1);
-        return std::string(text);
+        return std::string_view(text);
     }
     lm_sockaddr sa{};
     if (!lm_str2addr(&sa, text)) {
@@ -128,7 +133,18 @@ std::optional<std::string> validate_ip(const char* param, const char** rprot, in
     *port = lm_addrport(sa);
     lm_addr a{};
     lm_unmapaddr(&a, sa);
-    return lm_print_addr2(a);
+    if (addr) *addr = a;
+    // A parsed address is always IPv4 or IPv6, which print.
+    if (!inet_ntop(a.af, &a.ad, buf.data(), buf.size())) buf[0] = '\0';
+    return std::string_view(buf.data());
+}
+
+std::optional<std::string> validate_ip(const char* param, const char** rprot, int* port,
+                                       std::FILE* err) {
+    AddrText buf;
+    auto text = validate_ip(param, rprot, port, buf, err);
+    if (!text) return std::nullopt;
+    return std::string(*text);
 }
 
 int same_addr(const char* vip, const bahd_config_t& cur) {
@@ -181,10 +197,12 @@ bahd_config_t* locate_vip(Ctx& c, const char* name) {
 }
 
 rs_info_t* find_rs_follow(const Model& m, int id, bahd_config_t** curp) {
-    auto it = m.idx.rs_by_id.find(id);
-    if (it == m.idx.rs_by_id.end()) return nullptr;
-    if (curp) *curp = it->second.second;
-    return it->second.first;
+    const auto& all = m.idx.rs_by_id;
+    auto it = std::lower_bound(all.begin(), all.end(), id,
+                               [](const VsIndexes::RsEntry& e, int want) { return e.id < want; });
+    if (it == all.end() || it->id != id) return nullptr;
+    if (curp) *curp = it->vs;
+    return it->rs;
 }
 
 }  // namespace lbsnap

@@ -32,10 +32,12 @@ void merge_rules(const Model& m, Rule_list& rv, const Rule_list& rl);
 int consistent_rule(const Model& m, const Rule_t& cur_rule);
 
 // The VS-section line handler; false when a real-server address is invalid
-// (validate_ip has written its message to err).
-bool add_vs_line(Model& m, const char* line, bahd_config_t& vs, int& state, std::FILE* err);
-bool add_ipvs_info(Model& m, const char* line, bahd_config_t& vs, int count, std::FILE* err);
-void add_localbinds(bahd_config_t& vs, const char* text);
+// (validate_ip has written its message to err). The line is the text the
+// reader split out of the configuration: the values kept point into it,
+// and it is cut into tokens in place.
+bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, std::FILE* err);
+bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int count, std::FILE* err);
+void add_localbinds(bahd_config_t& vs, char* text);
 void add_extraports(bahd_config_t& vs, const char* text);
 
 // Strict-weak orders of the VS list and of a VS's real servers.

@@ -60,16 +60,16 @@ const char* name_or_dash(const FixedText<128>& name) { return name.empty() ? "-"
 
 // The WAF/OWASP entry of a VS, or nothing for a sub-VS whose master is gone.
 std::optional<std::string> waf_entry(const Model& m, const bahd_config_t& vs,
-                                     const std::string& rules) {
+                                     const char* rules) {
     if (!vs.isslave) {
         return format_text("vsid:%d,vsn:%s,vsip:%s,subvsid:%s,subvsn:%s,wrules:%s;", vs.id,
-                           name_or_dash(vs.name), vs.vip.c_str(), "-", "-", rules.c_str());
+                           name_or_dash(vs.name), vs.vip.c_str(), "-", "-", rules);
     }
     const bahd_config_t* master = find_vip_id(m, vs.isslave);
     if (!master) return std::nullopt;
     return format_text("vsid:%d,vsn:%s,vsip:%s,subvsid:%s,subvsn:%s,wrules:%s;", master->id,
                        name_or_dash(master->name), master->vip.c_str(),
-                       std::to_string(vs.id).c_str(), name_or_dash(vs.name), rules.c_str());
+                       std::to_string(vs.id).c_str(), name_or_dash(vs.name), rules);
 }
 
 void add_cstats(Ctx& c, CallhomeData& d, const bahd_config_t& cur) {
@@ -83,7 +83,7 @@ void add_cstats(Ctx& c, CallhomeData& d, const bahd_config_t& cur) {
     }
     if (cur.needcac) d.ocsp_flag = 1;
     if (cur.interceptrules && cur.intercept == 1) {
-        if (auto e = waf_entry(c.m, cur, *cur.interceptrules)) d.waf_info.push_back(std::move(*e));
+        if (auto e = waf_entry(c.m, cur, cur.interceptrules->c_str())) d.waf_info.push_back(std::move(*e));
     }
     if (cur.intercept == 2) {
         if (auto e = waf_entry(c.m, cur, cur.irules.value_or("all")))

@@ -3,7 +3,6 @@
 // indexes built once after loading.
 #include "lookup.h"
 
-#include <arpa/inet.h>
 #include <strings.h>
 
 #include <algorithm>
@@ -69,10 +68,14 @@ void build_indexes(Model& m) {
                 idx.by_addr[std::string_view(vs->vip2)].vss.push_back(vs);
         }
         if (!vs->ismaster)
-            for (rs_info_t& rs : vs->rsinfo) idx.rs_by_id.push_back({rs.id, &rs, vs});
+            for (rs_info_t& rs : vs->rsinfo)
+                idx.rs_by_id.push_back(
+                    {rs.id, static_cast<std::uint32_t>(idx.rs_by_id.size()), &rs, vs});
     }
-    std::stable_sort(idx.rs_by_id.begin(), idx.rs_by_id.end(),
-                     [](const auto& a, const auto& b) { return a.id < b.id; });
+    // Sorted in place: a stable sort would want a second copy of the table.
+    std::sort(idx.rs_by_id.begin(), idx.rs_by_id.end(), [](const auto& a, const auto& b) {
+        return a.id != b.id ? a.id < b.id : a.order < b.order;
+    });
     for (auto& [addr, group] : idx.by_addr) index_ports(group);
 }
 
@@ -135,7 +138,7 @@ std::optional<std::string_view> validate_ip(const char* param, const char** rpro
     lm_unmapaddr(&a, sa);
     if (addr) *addr = a;
     // A parsed address is always IPv4 or IPv6, which print.
-    if (!inet_ntop(a.af, &a.ad, buf.data(), buf.size())) buf[0] = '\0';
+    if (!lm_format_addr(a, buf.data())) buf[0] = '\0';
     return std::string_view(buf.data());
 }
 

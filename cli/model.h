@@ -300,6 +300,7 @@ struct VsIndexes {
     // equal ids in list order, so the first is the one a walk finds.
     struct RsEntry {
         int id;
+        std::uint32_t order;  // place in the walk, which breaks ties
         rs_info_t* rs;
         bahd_config_t* vs;
     };

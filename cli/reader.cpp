@@ -12,6 +12,7 @@
 #include <cstring>
 #include <numeric>
 
+#include "key_table.h"
 #include "lookup.h"
 #include "rules.h"
 
@@ -176,9 +177,11 @@ std::vector<std::size_t> identity(std::size_t n) {
 }  // namespace
 
 const char* find_key(const char* val, const char* line) {
-    std::size_t n = std::strlen(val);
-    if (strncasecmp(val, line, n) != 0) return nullptr;
-    const char* v = line + n;
+    // strncasecmp over the key's length, done here because every line of
+    // the file meets a marker test or two, most failing at the first byte.
+    const char* v = line;
+    for (; *val; ++val, ++v)
+        if (upper_ascii(*val) != upper_ascii(*v)) return nullptr;
     while (*v == ' ' || *v == '\t') ++v;
     return v;
 }

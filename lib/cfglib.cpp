@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -387,6 +388,24 @@ void chk_ext_ctrl(int id, std::string& out, int size) {
         out.append(item, 0, static_cast<std::size_t>(room));
     }
     closedir(d);
+}
+
+}  // namespace lbsnap
+
+namespace lbsnap {
+
+std::optional<std::unordered_set<std::string>> ext_ctrl_dirs() {
+    DIR* d = opendir(sys_path(kExtDir).c_str());
+    if (!d) {
+        // Missing: no VS has markers. Unreadable: each VS must be looked at.
+        if (errno == ENOENT || errno == ENOTDIR) return std::unordered_set<std::string>{};
+        return std::nullopt;
+    }
+    std::unordered_set<std::string> names;
+    while (const dirent* e = readdir(d))
+        if (e->d_name[0] != '.') names.emplace(e->d_name);
+    closedir(d);
+    return names;
 }
 
 }  // namespace lbsnap

@@ -22,8 +22,8 @@ namespace {
 
 class Dump {
 public:
-    Dump(Ctx& c, bahd_config_t& cur, FollowEnds& ends)
-        : c_(c), m_(c.m), cur_(cur), out_(c.out), ends_(ends),
+    Dump(Ctx& c, bahd_config_t& cur, DumpRun& run)
+        : c_(c), m_(c.m), cur_(cur), out_(c.out), run_(run), ends_(run.ends),
           ms_(cur.isslave ? find_vip_id(c.m, cur.isslave) : nullptr),
           typ_(vip_character(cur)),
           subvs_idx_(ms_ ? subvs_index() : 0) {}
@@ -310,7 +310,8 @@ private:
     void top_and_limits() {
         const bahd_config_t& v = cur_;
         const bahd_config_t& top = ms_ ? *ms_ : cur_;
-        std::fprintf(out_, "IS_TRANSPARENT: %d\n", calc_transparent(v, ms_, typ_));
+        std::fprintf(out_, "IS_TRANSPARENT: %d\n",
+                     calc_transparent(v, ms_, typ_, run_.l7_transparent_off()));
         std::fprintf(out_, "SLAVE_ENCRYPT: %d\n",
                      (ms_ && !ms_->sslaccel.empty() && ms_->reencrypt) ? 1 : 0);
         std::fprintf(out_, "TOPPORT: %d\n", calc_port(top));
@@ -398,6 +399,7 @@ private:
     }
 
     void controller() {
+        if (!run_.may_have_controller(cur_.id)) return;
         std::string tmpname;
         chk_ext_ctrl(cur_.id, tmpname, 256);
         if (tmpname.empty()) return;
@@ -410,6 +412,7 @@ private:
     const Model& m_;
     bahd_config_t& cur_;
     std::FILE* out_;
+    DumpRun& run_;
     FollowEnds& ends_;
     const bahd_config_t* ms_;
     int typ_;
@@ -452,6 +455,24 @@ const bahd_config_t* FollowEnds::end_of(const Model& m, int id) {
     return last;
 }
 
-void print_vs(Ctx& c, bahd_config_t& cur, FollowEnds& ends) { Dump(c, cur, ends).run(); }
+int DumpRun::l7_transparent_off() {
+    if (!l7_off_) l7_off_ = lbsnap::l7_transparent_off();
+    return *l7_off_;
+}
+
+bool DumpRun::may_have_controller(int id) {
+    if (!listed_) {
+        ctrl_dirs_ = ext_ctrl_dirs();
+        listed_ = true;
+    }
+    return !ctrl_dirs_ || ctrl_dirs_->count(std::to_string(id)) != 0;
+}
+
+void print_vs(Ctx& c, bahd_config_t& cur, DumpRun& run) { Dump(c, cur, run).run(); }
+
+void print_vs(Ctx& c, bahd_config_t& cur, FollowEnds& ends) {
+    DumpRun run(ends);
+    print_vs(c, cur, run);
+}
 
 }  // namespace lbsnap

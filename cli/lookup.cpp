@@ -57,8 +57,8 @@ const std::vector<bahd_config_t*>* port_candidates(const VsIndexes::AddrGroup& g
 void build_indexes(Model& m) {
     VsIndexes& idx = m.idx;
     idx = VsIndexes{};
-    for (const auto& up : m.bahd) {
-        bahd_config_t* vs = up.get();
+    for (std::uint32_t i = 0; i < m.bahd.size(); ++i) {
+        bahd_config_t* vs = m.bahd[i].get();
         idx.by_id.emplace(vs->id, vs);
         idx.by_name.emplace(std::string_view(vs->name), vs);
         if (!vs->isslave) {
@@ -68,13 +68,13 @@ void build_indexes(Model& m) {
                 idx.by_addr[std::string_view(vs->vip2)].vss.push_back(vs);
         }
         if (!vs->ismaster)
-            for (rs_info_t& rs : vs->rsinfo)
-                idx.rs_by_id.push_back(
-                    {rs.id, static_cast<std::uint32_t>(idx.rs_by_id.size()), &rs, vs});
+            for (rs_info_t& rs : vs->rsinfo) idx.rs_by_id.push_back({rs.id, i, &rs});
     }
-    // Sorted in place: a stable sort would want a second copy of the table.
+    // Sorted in place (a stable sort would want a second copy of the
+    // table); a VS's entries lie in one array, in order.
     std::sort(idx.rs_by_id.begin(), idx.rs_by_id.end(), [](const auto& a, const auto& b) {
-        return a.id != b.id ? a.id < b.id : a.order < b.order;
+        if (a.id != b.id) return a.id < b.id;
+        return a.vs_index != b.vs_index ? a.vs_index < b.vs_index : a.rs < b.rs;
     });
     for (auto& [addr, group] : idx.by_addr) index_ports(group);
 }
@@ -204,7 +204,7 @@ rs_info_t* find_rs_follow(const Model& m, int id, bahd_config_t** curp) {
     auto it = std::lower_bound(all.begin(), all.end(), id,
                                [](const VsIndexes::RsEntry& e, int want) { return e.id < want; });
     if (it == all.end() || it->id != id) return nullptr;
-    if (curp) *curp = it->vs;
+    if (curp) *curp = m.bahd[it->vs_index].get();
     return it->rs;
 }
 

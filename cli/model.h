@@ -54,7 +54,6 @@ struct rs_info_t {
     FixedText<64> rip;
     int port = 0;
     int id = 0;
-    char for_method = 0;
     FixedText<7> for_method_str;
     FixedText<256> dns;
     int weight = 0;
@@ -64,6 +63,7 @@ struct rs_info_t {
     int rsfollow = 0;
     int enabled = 0;
     int snat_port = 0;
+    char for_method = 0;
     Rule_list r;
     // rip as the reader converted it (family 0 when it is no address, as
     // for a sub-VS reference): the real servers of a VS sort by it.
@@ -166,10 +166,10 @@ struct bahd_config_t {
     FixedText<128> clientcertfile;
 
     // Real servers and rule lists. rsinfo holds the used entries (n_rs of
-    // them, at most MAX_rs_data); rs_pending is the first free entry, which
-    // real-server lines without "-r" fill ahead of the line that adds it.
+    // them, at most MAX_rs_data); the first free entry, which real-server
+    // lines without "-r" fill ahead of the line that adds it, is the
+    // reader's while the section is read (RsPart in reader.h).
     std::vector<rs_info_t> rsinfo;
-    rs_info_t rs_pending;
     Rule_list r;
     Rule_list requests;
     Rule_list responses;
@@ -300,9 +300,8 @@ struct VsIndexes {
     // equal ids in list order, so the first is the one a walk finds.
     struct RsEntry {
         int id;
-        std::uint32_t order;  // place in the walk, which breaks ties
+        std::uint32_t vs_index;  // in the VS list; with rs, the walk's order
         rs_info_t* rs;
-        bahd_config_t* vs;
     };
     std::vector<RsEntry> rs_by_id;
 };
@@ -310,7 +309,7 @@ struct VsIndexes {
 struct Model {
     // The configuration file, read once and split into lines in place:
     // the model's texts point into it, so it lives as long as the model.
-    std::unique_ptr<char[]> file_text;
+    FileBuffer file_text;
     // The texts the reader builds rather than finds in the file.
     TextArena arena;
 

@@ -110,7 +110,7 @@ private:
                     vs_ = std::make_unique<bahd_config_t>();
                     ++m_.nbahd;
                 }
-                if (!add_vs_line(m_, text, *vs_, has_ipvsadm_, err_))
+                if (!add_vs_line(m_, text, *vs_, has_ipvsadm_, rs_pending_, err_))
                     return LoadStatus::invalid_rs_address;
                 break;
             case Section::rule:
@@ -128,6 +128,7 @@ private:
             sort_rs(*vs_);
             // The list is put in order once the whole file is read.
             m_.bahd.push_back(std::move(vs_));
+            rs_pending_ = rs_info_t{};
         }
         has_ipvsadm_ = 0;
         if (rule_) {
@@ -147,6 +148,7 @@ private:
     std::unique_ptr<bahd_config_t> vs_;
     std::unique_ptr<Rule_t> rule_;
     int has_ipvsadm_ = 0;
+    rs_info_t rs_pending_;
 };
 
 // The address a record sorts by. Text that is no address without a port
@@ -283,7 +285,7 @@ namespace {
 LoadStatus load_buffer(Model& m, std::size_t size, std::FILE* err) {
     clean_up(m);
     Loader loader(m, err);
-    LineSplitter lines(m.file_text.get(), size, m.arena);
+    LineSplitter lines(m.file_text.data(), size, m.arena);
     while (char* line = lines.next())
         if (LoadStatus s = loader.line(line); s != LoadStatus::ok) return s;
     // A section still open here is dropped: the Loader's record dies with it.
@@ -297,25 +299,25 @@ LoadStatus load_buffer(Model& m, std::size_t size, std::FILE* err) {
 // the file says it has; a file that grows while it is read, or does not
 // know its size, gets a larger buffer. *size is the number of bytes read.
 // A read error ends the text as the end of the file would.
-std::unique_ptr<char[]> read_whole(int fd, std::size_t* size) {
+FileBuffer read_whole(int fd, std::size_t* size) {
     struct stat st {};
     std::size_t cap = fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
     cap += 1 << 12;
-    auto buf = std::make_unique_for_overwrite<char[]>(cap + 1);
+    FileBuffer buf(cap + 1);
     std::size_t n = 0;
     while (true) {
         if (n == cap) {
-            auto bigger = std::make_unique_for_overwrite<char[]>(2 * cap + 1);
-            std::memcpy(bigger.get(), buf.get(), n);
+            FileBuffer bigger(2 * cap + 1);
+            std::memcpy(bigger.data(), buf.data(), n);
             buf = std::move(bigger);
             cap *= 2;
         }
-        ssize_t got = read(fd, buf.get() + n, cap - n);
+        ssize_t got = read(fd, buf.data() + n, cap - n);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
         n += static_cast<std::size_t>(got);
     }
-    buf[n] = '\0';
+    buf.data()[n] = '\0';
     *size = n;
     return buf;
 }
@@ -323,9 +325,9 @@ std::unique_ptr<char[]> read_whole(int fd, std::size_t* size) {
 }  // namespace
 
 LoadStatus load_text(Model& m, std::string_view text, std::FILE* err) {
-    m.file_text = std::make_unique_for_overwrite<char[]>(text.size() + 1);
-    std::memcpy(m.file_text.get(), text.data(), text.size());
-    m.file_text[text.size()] = '\0';
+    m.file_text = FileBuffer(text.size() + 1);
+    std::memcpy(m.file_text.data(), text.data(), text.size());
+    m.file_text.data()[text.size()] = '\0';
     return load_buffer(m, text.size(), err);
 }
 

@@ -35,8 +35,12 @@ int consistent_rule(const Model& m, const Rule_t& cur_rule);
 // (validate_ip has written its message to err). The line is the text the
 // reader split out of the configuration: the values kept point into it,
 // and it is cut into tokens in place.
-bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, std::FILE* err);
-bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int count, std::FILE* err);
+// `pending` is the first free real-server entry of the VS, which lines
+// without "-r" fill ahead of the line that adds it.
+bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, rs_info_t& pending,
+                 std::FILE* err);
+bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int count, rs_info_t& pending,
+                   std::FILE* err);
 void add_localbinds(bahd_config_t& vs, char* text);
 void add_extraports(bahd_config_t& vs, const char* text);
 

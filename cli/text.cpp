@@ -1,9 +1,31 @@
 // Storage behind the model's text fields.
 #include "text.h"
 
+#include <sys/mman.h>
+
 #include <mutex>
+#include <new>
+#include <utility>
 
 namespace lbsnap {
+
+FileBuffer::FileBuffer(std::size_t size) : size_(size) {
+    void* p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    // Advice only: without huge pages the buffer works the same.
+    madvise(p, size, MADV_HUGEPAGE);
+    data_ = static_cast<char*>(p);
+}
+
+FileBuffer& FileBuffer::operator=(FileBuffer&& o) noexcept {
+    std::swap(data_, o.data_);
+    std::swap(size_, o.size_);
+    return *this;
+}
+
+FileBuffer::~FileBuffer() {
+    if (data_) munmap(data_, size_);
+}
 
 char* TextArena::keep_mutable(std::string_view text) {
     std::size_t need = text.size() + 1;

@@ -94,6 +94,25 @@ public:
     void set_view(const char* p) { p_ = p; }
 };
 
+// The configuration file's bytes: one writable block straight from the
+// kernel. It is read once and then touched whole, so it asks for huge
+// pages: tens of megabytes then cost a few page faults, not thousands.
+class FileBuffer {
+public:
+    FileBuffer() = default;
+    explicit FileBuffer(std::size_t size);
+    FileBuffer(FileBuffer&& o) noexcept : data_(o.data_), size_(o.size_) { o.data_ = nullptr; }
+    FileBuffer& operator=(FileBuffer&& o) noexcept;
+    ~FileBuffer();
+
+    char* data() const { return data_; }
+    std::size_t size() const { return size_; }
+
+private:
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
 // The few texts the reader builds (normalised addresses, line pieces that
 // need a terminating NUL), kept for the life of one model.
 class TextArena {

@@ -330,12 +330,13 @@ const RsOption* rs_option(char letter) {
 
 }  // namespace
 
-bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, std::FILE* err) {
+bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, rs_info_t& pending,
+                 std::FILE* err) {
     if (state != 0) {
         if (find_key("<END>", line)) {
             state = 0;
         } else {
-            if (!add_ipvs_info(m, line, vs, state, err)) return false;
+            if (!add_ipvs_info(m, line, vs, state, pending, err)) return false;
             if (state < INT_MAX) ++state;
         }
         return true;
@@ -349,7 +350,8 @@ bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, std::FILE*
     return true;
 }
 
-bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int /*count*/, std::FILE* err) {
+bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int /*count*/, rs_info_t& pending,
+                   std::FILE* err) {
     // Excess tokens beyond the hundredth are ignored.
     char* tok[max_rs_tokens];
     std::size_t ntok = 0;
@@ -368,7 +370,7 @@ bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int /*count*/, std::
     // Every option of the line writes the one pending entry; each "-r"
     // counts one more used entry, so a second "-r" on a line leaves an
     // empty entry behind the line's own.
-    rs_info_t& e = vs.rs_pending;
+    rs_info_t& e = pending;
     int added = 0;
     for (std::size_t i = 0; i < ntok; ++i) {
         const char* t = tok[i];

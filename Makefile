@@ -21,8 +21,10 @@ test: configure
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 bench: configure
+	@bash scripts/install-deps.sh bench
 	cmake --build $(BUILD) -j$(JOBS) --target lbsnap
 	bash bench/run.sh ./$(BUILD)/lbsnap
+	@if [ -f bench/resolve.sh ]; then bash bench/resolve.sh ./$(BUILD)/lbsnap; fi
 
 clean:
 	rm -rf $(BUILD) build-sanitize

@@ -37,19 +37,21 @@ constexpr std::size_t kPortIndexFrom = 32;
 
 void index_ports(VsIndexes::AddrGroup& g) {
     if (g.vss.size() < kPortIndexFrom) return;
+    g.by_port = std::make_unique<std::unordered_map<int, std::vector<bahd_config_t*>>>();
+    auto& by_port = *g.by_port;
     for (bahd_config_t* vs : g.vss) {
-        g.by_port[vs->port].push_back(vs);
+        by_port[vs->port].push_back(vs);
         for (int p : vs->extraports)
-            if (p != vs->port) g.by_port[p].push_back(vs);
+            if (p != vs->port) by_port[p].push_back(vs);
     }
 }
 
 // The VSs of the group that may serve `port` (0: any), in list order.
 const std::vector<bahd_config_t*>* port_candidates(const VsIndexes::AddrGroup& g, int port) {
     static const std::vector<bahd_config_t*> none;
-    if (port == 0 || g.by_port.empty()) return &g.vss;
-    auto it = g.by_port.find(port);
-    return it == g.by_port.end() ? &none : &it->second;
+    if (port == 0 || !g.by_port) return &g.vss;
+    auto it = g.by_port->find(port);
+    return it == g.by_port->end() ? &none : &it->second;
 }
 
 }  // namespace
@@ -57,6 +59,12 @@ const std::vector<bahd_config_t*>* port_candidates(const VsIndexes::AddrGroup& g
 void build_indexes(Model& m) {
     VsIndexes& idx = m.idx;
     idx = VsIndexes{};
+    std::size_t nrs = 0;
+    for (const auto& vs : m.bahd) nrs += vs->ismaster ? 0 : vs->rsinfo.size();
+    idx.rs_by_id.reserve(nrs);
+    idx.by_id.reserve(m.bahd.size());
+    idx.by_name.reserve(m.bahd.size());
+    idx.by_addr.reserve(m.bahd.size());
     for (std::uint32_t i = 0; i < m.bahd.size(); ++i) {
         bahd_config_t* vs = m.bahd[i].get();
         idx.by_id.emplace(vs->id, vs);
@@ -72,10 +80,13 @@ void build_indexes(Model& m) {
     }
     // Sorted in place (a stable sort would want a second copy of the
     // table); a VS's entries lie in one array, in order.
-    std::sort(idx.rs_by_id.begin(), idx.rs_by_id.end(), [](const auto& a, const auto& b) {
+    auto walk_order = [](const VsIndexes::RsEntry& a, const VsIndexes::RsEntry& b) {
         if (a.id != b.id) return a.id < b.id;
         return a.vs_index != b.vs_index ? a.vs_index < b.vs_index : a.rs < b.rs;
-    });
+    };
+    // Ids often grow with the list already.
+    if (!std::is_sorted(idx.rs_by_id.begin(), idx.rs_by_id.end(), walk_order))
+        std::sort(idx.rs_by_id.begin(), idx.rs_by_id.end(), walk_order);
     for (auto& [addr, group] : idx.by_addr) index_ports(group);
 }
 

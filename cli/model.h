@@ -65,9 +65,6 @@ struct rs_info_t {
     int snat_port = 0;
     char for_method = 0;
     Rule_list r;
-    // rip as the reader converted it (family 0 when it is no address, as
-    // for a sub-VS reference): the real servers of a VS sort by it.
-    lm_addr addr;
 };
 
 struct __chk_args {
@@ -293,7 +290,8 @@ struct VsIndexes {
     // ports), so a lookup with a port does not walk the whole group.
     struct AddrGroup {
         std::vector<bahd_config_t*> vss;
-        std::unordered_map<int, std::vector<bahd_config_t*>> by_port;
+        // Only large groups have one: most addresses hold one VS or two.
+        std::unique_ptr<std::unordered_map<int, std::vector<bahd_config_t*>>> by_port;
     };
     std::unordered_map<std::string_view, AddrGroup> by_addr;
     // The real-server entries of VSs that are not masters, by id; among

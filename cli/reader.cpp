@@ -125,10 +125,12 @@ private:
     void complete() {
         if (vs_) {
             for (const rs_info_t& rs : vs_->rsinfo) merge_rules(m_, vs_->r, rs.r);
-            sort_rs(*vs_);
+            sort_rs(*vs_, rs_pending_.addrs);
             // The list is put in order once the whole file is read.
             m_.bahd.push_back(std::move(vs_));
-            rs_pending_ = rs_info_t{};
+            rs_pending_.entry = rs_info_t{};
+            rs_pending_.addr = lm_addr{};
+            rs_pending_.addrs.clear();
         }
         has_ipvsadm_ = 0;
         if (rule_) {
@@ -148,7 +150,7 @@ private:
     std::unique_ptr<bahd_config_t> vs_;
     std::unique_ptr<Rule_t> rule_;
     int has_ipvsadm_ = 0;
-    rs_info_t rs_pending_;
+    RsPending rs_pending_;
 };
 
 // The address a record sorts by. Text that is no address without a port
@@ -262,7 +264,7 @@ void sort_vs_list(Model& m) {
     permute(m.bahd, order);
 }
 
-void sort_rs(bahd_config_t& vs) {
+void sort_rs(bahd_config_t& vs, const std::vector<lm_addr>& addrs) {
     auto& rs = vs.rsinfo;
     if (rs.size() < 2) return;
     auto order = identity(rs.size());
@@ -272,7 +274,7 @@ void sort_rs(bahd_config_t& vs) {
     } else {
         // Each address was converted once, when its line was read.
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            if (int c = lm_addrcmp(rs[a].addr, rs[b].addr)) return c < 0;
+            if (int c = lm_addrcmp(addrs[a], addrs[b])) return c < 0;
             return rs[a].port < rs[b].port;
         });
     }

@@ -250,10 +250,10 @@ char* next_blank_token(char*& p) {
 // The entry's address as validate_ip normalises it. The text mostly is in
 // that form already at the start of the token, before its port: then the
 // field points into the line, else into the reader's arena.
-bool set_rip(Model& m, rs_info_t& e, char* v, std::FILE* err) {
+bool set_rip(Model& m, rs_info_t& e, lm_addr& addr, char* v, std::FILE* err) {
     AddrText buf;
     int port = 0;
-    auto ip = validate_ip(v, nullptr, &port, buf, err, &e.addr);
+    auto ip = validate_ip(v, nullptr, &port, buf, err, &addr);
     if (!ip) return false;
     e.port = port;
     if (ip->data() == v) {
@@ -330,7 +330,7 @@ const RsOption* rs_option(char letter) {
 
 }  // namespace
 
-bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, rs_info_t& pending,
+bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, RsPending& pending,
                  std::FILE* err) {
     if (state != 0) {
         if (find_key("<END>", line)) {
@@ -350,7 +350,7 @@ bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, rs_info_t&
     return true;
 }
 
-bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int /*count*/, rs_info_t& pending,
+bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int /*count*/, RsPending& pending,
                    std::FILE* err) {
     // Excess tokens beyond the hundredth are ignored.
     char* tok[max_rs_tokens];
@@ -370,7 +370,7 @@ bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int /*count*/, rs_in
     // Every option of the line writes the one pending entry; each "-r"
     // counts one more used entry, so a second "-r" on a line leaves an
     // empty entry behind the line's own.
-    rs_info_t& e = pending;
+    rs_info_t& e = pending.entry;
     int added = 0;
     for (std::size_t i = 0; i < ntok; ++i) {
         const char* t = tok[i];
@@ -378,7 +378,7 @@ bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int /*count*/, rs_in
         bool has_value = i + 1 < ntok;
         if (t[1] == 'r') {
             if (!has_value) continue;
-            if (!set_rip(m, e, tok[++i], err)) return false;
+            if (!set_rip(m, e, pending.addr, tok[++i], err)) return false;
             e.enabled = enabled;
             if (vs.n_rs() + added < MAX_rs_data) ++added;
             continue;
@@ -395,7 +395,10 @@ bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int /*count*/, rs_in
     if (added > 0) {
         vs.rsinfo.push_back(std::move(e));
         vs.rsinfo.resize(vs.rsinfo.size() + added - 1);
+        pending.addrs.push_back(pending.addr);
+        pending.addrs.resize(vs.rsinfo.size());
         e = rs_info_t{};
+        pending.addr = lm_addr{};
     }
     return true;
 }

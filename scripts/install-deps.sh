@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Does nothing when the build's tools and libraries are present; otherwise
 # installs the missing Debian packages when run as root, or names them.
+# With the argument "bench", also what the benchmark needs (GNU time).
 set -eu
 
 missing=()
@@ -14,6 +15,9 @@ have_cmd pkg-config || missing+=(pkg-config)
 have_cmd diff || missing+=(diffutils)
 have_pkg nettle-dev || missing+=(nettle-dev)
 have_pkg libgtest-dev || missing+=(libgtest-dev)
+if [ "${1:-}" = bench ]; then
+  [ -x /usr/bin/time ] || missing+=(time)
+fi
 
 [ ${#missing[@]} -eq 0 ] && exit 0
 

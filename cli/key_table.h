@@ -44,7 +44,9 @@ inline int config_int(const char* s) {
 }
 
 // ASCII only, as strncasecmp in the C locale folds.
-constexpr char upper_ascii(char ch) { return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch; }
+constexpr char upper_ascii(char ch) {
+    return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
+}
 
 // One section's keys. Every key ends with its only colon, so the key a line
 // starts with (as find_key would match it, case ignored) is exactly the

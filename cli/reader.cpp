@@ -303,7 +303,8 @@ LoadStatus load_buffer(Model& m, std::size_t size, std::FILE* err) {
 // A read error ends the text as the end of the file would.
 FileBuffer read_whole(int fd, std::size_t* size) {
     struct stat st {};
-    std::size_t cap = fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 0;
+    std::size_t cap = 0;
+    if (fstat(fd, &st) == 0 && st.st_size > 0) cap = static_cast<std::size_t>(st.st_size);
     cap += 1 << 12;
     FileBuffer buf(cap + 1);
     std::size_t n = 0;

@@ -47,15 +47,17 @@ peak_mb() {  # command...
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }
 
 size_mb() { awk -v s="$(stat -c %s "$1")" 'BEGIN { printf "%.1f", s / 1048576 }'; }
+bound_mb() { awk -v s="$(stat -c %s "$1")" 'BEGIN { printf "%.1f", 3 * s / 1048576 + 8 }'; }
 
 floor_small=$(median_ms "$runs" wc -l "$work/small.conf")
 floor_large=$(median_ms "$runs" wc -l "$work/large.conf")
-printf 'small: 2,000 VSs x 8, %s MB, %s lines; large: 20,000 VSs x 8, %s MB, %s lines\n' \
+printf 'small: 2,000 VSs x 8, %s MiB, %s lines; large: 20,000 VSs x 8, %s MiB, %s lines\n' \
   "$(size_mb "$work/small.conf")" "$(wc -l < "$work/small.conf")" \
   "$(size_mb "$work/large.conf")" "$(wc -l < "$work/large.conf")"
-printf 'file-read floor (wc -l): small %s ms, large %s ms\n\n' "$floor_small" "$floor_large"
+printf 'file-read floor (wc -l): small %s ms, large %s ms\n' "$floor_small" "$floor_large"
+printf 'peak RSS bound on the large file (3 x size + 8 MiB): %s MiB\n\n' "$(bound_mb "$work/large.conf")"
 
-printf '%-10s %9s %9s %8s %7s %9s\n' command "small ms" "large ms" "x floor" growth "peak MB"
+printf '%-10s %9s %9s %8s %7s %9s\n' command "small ms" "large ms" "x floor" growth "peak MiB"
 for c in "${commands[@]}"; do
   read -r -a args <<< "$c"
   a=$(median_ms "$runs" "$bin" -f "$work/small.conf" "${args[@]}")

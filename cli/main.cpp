@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,8 +27,8 @@ namespace {
 // The model of a configuration takes about twice the file's size in heap,
 // in records of a few hundred bytes. Growing the heap once to that size
 // and advising huge pages for it turns tens of thousands of page faults
-// into a few dozen; the advice changes nothing else, and untouched pages
-// cost nothing.
+// into a few dozen. Only the huge pages the records touch are ever made;
+// the advice changes nothing else.
 void prepare_heap(const std::string& path) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0 || st.st_size <= 0) return;

@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: run test bench deps configure clean
+.PHONY: run test bench deps configure clean package package-deps
 
 deps:
 	@bash scripts/install-deps.sh
@@ -24,5 +24,21 @@ bench: configure
 	cmake --build $(BUILD) -j$(JOBS) --target lbsnap
 	bash bench/run.sh ./$(BUILD)/lbsnap
 
+# The Debian package, in its own build directory: a release build with the
+# real fixed paths, the distribution's hardening flags and no test targets.
+PACKAGE_BUILD ?= build-package
+
+package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
+
+package-deps:
+	@bash scripts/install-deps.sh packaging
+
+package: package-deps
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DLBSNAP_ROOT= -DLBSNAP_TESTS=OFF \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" > /dev/null
+	cmake --build $(PACKAGE_BUILD) -j$(JOBS)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+
 clean:
-	rm -rf $(BUILD) build-sanitize
+	rm -rf $(BUILD) build-sanitize $(PACKAGE_BUILD)

@@ -14,6 +14,15 @@ have_cmd pkg-config || missing+=(pkg-config)
 have_cmd diff || missing+=(diffutils)
 have_pkg nettle-dev || missing+=(nettle-dev)
 have_pkg libgtest-dev || missing+=(libgtest-dev)
+have_pkg bash-completion || missing+=(bash-completion)
+
+# `install-deps.sh packaging`: also what `make package` and its checks use.
+if [ "${1-}" = packaging ]; then
+  have_cmd dpkg-shlibdeps || missing+=(dpkg-dev)
+  have_cmd lintian || missing+=(lintian)
+  have_cmd mandoc || missing+=(mandoc)
+  have_cmd groff || missing+=(groff-base)
+fi
 
 [ ${#missing[@]} -eq 0 ] && exit 0
 

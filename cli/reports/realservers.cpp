@@ -9,6 +9,7 @@
 
 #include "addrs.h"
 #include "cfglib.h"
+#include "lookup_pool.h"
 #include "reports.h"
 
 namespace lbsnap {
@@ -146,17 +147,33 @@ void RsNameTable::sort_rsnames() {
 void RsNameTable::print_realservers(Ctx& c, int wantrealname) {
     const int dnsnames = READIVAL("DNSNAMES_ENABLE", 0);
     sort_rsnames();
-    for (const rsdups_t& e : rsnames_) {
+    // Every line's name is settled before the first line is printed: the
+    // reverse lookups of all entries run side by side, each distinct address
+    // text once, and the lines then follow the table order.
+    constexpr std::size_t no_lookup = std::string_view::npos;
+    struct Shown {
+        const char* known = nullptr;  // the configured name
+        std::size_t lookup = no_lookup;
+    };
+    std::vector<Shown> shown(rsnames_.size());
+    DistinctLookups<lm_sockaddr> lookups;
+    for (std::size_t i = 0; wantrealname && i < rsnames_.size(); ++i) {
+        const rsdups_t& e = rsnames_[i];
         lm_sockaddr sa{};
-        if (!wantrealname || lm_str2addr(&sa, e.name) != 1) {
-            std::fprintf(c.out, "%s\n", e.name);
-        } else if (dnsnames && !is_empty(e.dnsname)) {
-            std::fprintf(c.out, "%s (%s)\n", e.name, e.dnsname);
-        } else if (auto host = reverse_(sa)) {
-            std::fprintf(c.out, "%s (%s)\n", e.name, host->c_str());
-        } else {
-            std::fprintf(c.out, "%s\n", e.name);
-        }
+        if (lm_str2addr(&sa, e.name) != 1) continue;
+        if (dnsnames && !is_empty(e.dnsname))
+            shown[i].known = e.dnsname;
+        else
+            shown[i].lookup = lookups.add(e.name, sa);
+    }
+    const auto hosts = lookups.run<std::optional<std::string>>(reverse_);
+    for (std::size_t i = 0; i < rsnames_.size(); ++i) {
+        const char* host = shown[i].known;
+        if (shown[i].lookup != no_lookup && hosts[shown[i].lookup]) host = hosts[shown[i].lookup]->c_str();
+        if (host)
+            std::fprintf(c.out, "%s (%s)\n", rsnames_[i].name, host);
+        else
+            std::fprintf(c.out, "%s\n", rsnames_[i].name);
     }
 }
 

@@ -25,4 +25,4 @@ bench: configure
 	bash bench/run.sh ./$(BUILD)/lbsnap
 
 clean:
-	rm -rf $(BUILD) build-sanitize
+	rm -rf $(BUILD) build-sanitize build-tsan

@@ -21,8 +21,9 @@ test: configure
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 bench: configure
-	cmake --build $(BUILD) -j$(JOBS) --target lbsnap
+	cmake --build $(BUILD) -j$(JOBS) --target lbsnap slow_resolver
 	bash bench/run.sh ./$(BUILD)/lbsnap
+	bash bench/resolve.sh ./$(BUILD)/lbsnap ./$(BUILD)/libslow_resolver.so
 
 clean:
 	rm -rf $(BUILD) build-sanitize build-tsan

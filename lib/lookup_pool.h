@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <functional>
-#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -22,20 +21,19 @@ inline constexpr unsigned kLookupThreads = 32;
 void run_concurrently(std::size_t count, const std::function<void(std::size_t)>& task,
                       unsigned threads = kLookupThreads);
 
-// The distinct requests of one command, each asked once. Keys must outlive
-// the object (they are views, typically into the model).
-template <class Request>
+// The distinct requests of one command, each asked once: requests with equal
+// keys share one answer. A key may be a view into data that outlives the
+// object (the model).
+template <class Key, class Request>
 class DistinctLookups {
 public:
     // The answer slot of `key`; its request is queued the first time the key
     // is seen.
-    std::size_t add(std::string_view key, const Request& request) {
+    std::size_t add(const Key& key, const Request& request) {
         auto [it, added] = slot_.try_emplace(key, requests_.size());
         if (added) requests_.push_back(request);
         return it->second;
     }
-
-    std::size_t size() const { return requests_.size(); }
 
     // Asks every request concurrently; answer i belongs to slot i. `lookup`
     // is called from several threads at once.
@@ -49,7 +47,7 @@ public:
 
 private:
     std::vector<Request> requests_;
-    std::unordered_map<std::string_view, std::size_t> slot_;
+    std::unordered_map<Key, std::size_t> slot_;
 };
 
 }  // namespace lbsnap

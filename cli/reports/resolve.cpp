@@ -43,7 +43,7 @@ struct NameCheck {
 
 // The real servers -D checks, in list order, with their names queued once
 // each. Others are passed over silently.
-std::vector<NameCheck> collect_checks(const Model& m, DistinctLookups<const char*>& names) {
+std::vector<NameCheck> collect_checks(const Model& m, DistinctLookups<std::string_view, const char*>& names) {
     std::vector<NameCheck> checks;
     for (const auto& vs : m.bahd) {
         if (vs->ismaster) continue;
@@ -156,7 +156,7 @@ void resolv_realnames(Ctx& c, const char* name, const ForwardLookup& resolve) {
     // Every name is resolved before the first line: the lookups run side by
     // side, each distinct name once, and the script and the log lines then
     // come out in list order as if each had been asked in turn.
-    DistinctLookups<const char*> names;
+    DistinctLookups<std::string_view, const char*> names;
     const std::vector<NameCheck> checks = collect_checks(c.m, names);
     const auto answers = names.run<std::optional<lm_addr>>(resolve);
     bool header_done = false;

@@ -132,6 +132,7 @@ protected:
         t.add_oners("not-an-address", nullptr, "x");
         t.add_oners("2001:db8::9", nullptr, "");
         t.add_oners("192.0.2.3", "udp", nullptr);
+        t.add_oners("[2001:db8::9]", nullptr, nullptr);
         t.set_reverse_lookup([this](const lm_sockaddr& sa) {
             lm_addr a;
             lm_unmapaddr(&a, sa);
@@ -156,18 +157,18 @@ protected:
 };
 
 // The lines are checked end to end; here, which entries are looked up, once
-// per address text, and that late answers keep their line.
+// per address whatever its text, and that late answers keep their line.
 TEST_F(PrintRealservers, ReverseLookupOnlyWhereNoConfiguredName) {
     using Asked = std::vector<std::string>;
     root.write("/corvane/cfg/_DNSNAMES_ENABLE", "yes\n");
     EXPECT_EQ(print(1),
-              "2001:db8::9 (v6.reverse)\n192.0.2.3\n192.0.2.3\n192.0.2.20 (web.example)\n"
-              "not-an-address\n");
+              "2001:db8::9 (v6.reverse)\n[2001:db8::9] (v6.reverse)\n192.0.2.3\n192.0.2.3\n"
+              "192.0.2.20 (web.example)\nnot-an-address\n");
     EXPECT_EQ(resolver.take_asked(), (Asked{"192.0.2.3", "2001:db8::9"}));
     root.write("/corvane/cfg/_DNSNAMES_ENABLE", "0\n");
     EXPECT_EQ(print(1),
-              "2001:db8::9 (v6.reverse)\n192.0.2.3\n192.0.2.3\n192.0.2.20 (twenty.reverse)\n"
-              "not-an-address\n");
+              "2001:db8::9 (v6.reverse)\n[2001:db8::9] (v6.reverse)\n192.0.2.3\n192.0.2.3\n"
+              "192.0.2.20 (twenty.reverse)\nnot-an-address\n");
     EXPECT_EQ(resolver.take_asked(), (Asked{"192.0.2.20", "192.0.2.3", "2001:db8::9"}));
     print(0);
     EXPECT_EQ(resolver.take_asked(), Asked{});

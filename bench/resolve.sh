@@ -51,7 +51,7 @@ same_as_instant() {  # label
   }
 }
 
-printf '%-4s %8s %14s %10s %10s\n' command lookups one-at-a-time/s pool/s target/s
+printf '%-7s %8s %14s %10s %10s\n' command lookups one-at-a-time/s pool/s target/s
 for option in -S -D; do
   run instant 0 "" "$option" > /dev/null
   lookups=$(wc -l < "$work/asked.instant")

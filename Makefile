@@ -21,8 +21,9 @@ test: configure
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 bench: configure
-	cmake --build $(BUILD) -j$(JOBS) --target lbsnap
+	cmake --build $(BUILD) -j$(JOBS) --target lbsnap slow_resolver
 	bash bench/run.sh ./$(BUILD)/lbsnap
+	bash bench/resolve.sh ./$(BUILD)/lbsnap ./$(BUILD)/libslow_resolver.so
 
 # The Debian package, in its own build directory: a release build with the
 # real fixed paths, the distribution's hardening flags and no test targets.
@@ -41,4 +42,4 @@ package: package-deps
 	cd $(PACKAGE_BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) build-sanitize $(PACKAGE_BUILD)
+	rm -rf $(BUILD) build-sanitize build-tsan $(PACKAGE_BUILD)

@@ -100,7 +100,8 @@ int rs_namecmp(const rsdups_t& a, const rsdups_t& b);
 // until sorted. Hash indexes keep "first matching entry" lookups O(1).
 class RsNameTable {
 public:
-    // The host name of an address, or nullopt when it has none.
+    // The host name of an address, or nullopt when it has none. Called from
+    // several threads at once.
     using ReverseLookup = std::function<std::optional<std::string>(const lm_sockaddr&)>;
 
     RsNameTable();
@@ -185,9 +186,16 @@ void get_3rdcertlists(CertCounts& counts, const bahd_config_t& cur, const char* 
 // printf-style formatting into a string (log texts, labels).
 std::string format_text(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
+// The first address the resolver gives for a name, or nullopt. Called from
+// several threads at once.
+using ForwardLookup = std::function<std::optional<lm_addr>(const char* name)>;
+// The system resolver's.
+std::optional<lm_addr> resolver_forward_lookup(const char* name);
+
 // Command 26 with a name (print its address), command 27 with null (change
 // script for real servers whose DNS name now resolves elsewhere).
-void resolv_realnames(Ctx& c, const char* name);
+void resolv_realnames(Ctx& c, const char* name,
+                      const ForwardLookup& resolve = resolver_forward_lookup);
 
 // One distinct real server of a display table.
 struct rs_disp_entry {

@@ -7,6 +7,19 @@ missing=()
 have_cmd() { command -v "$1" > /dev/null 2>&1; }
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2> /dev/null | grep -q 'install ok installed'; }
 
+install_missing() {
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "missing packages: ${missing[*]}" >&2
+    echo "install them (as root: apt-get install ${missing[*]}) and run again" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq "${missing[@]}"
+  missing=()
+}
+
 have_cmd cmake || missing+=(cmake)
 have_cmd g++ || missing+=(g++)
 have_cmd make || missing+=(make)
@@ -14,14 +27,11 @@ have_cmd pkg-config || missing+=(pkg-config)
 have_cmd diff || missing+=(diffutils)
 have_pkg nettle-dev || missing+=(nettle-dev)
 have_pkg libgtest-dev || missing+=(libgtest-dev)
+# The fuzz run (make fuzz) builds with clang.
+have_cmd clang++ || missing+=(clang)
+install_missing
 
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-if [ "$(id -u)" -ne 0 ]; then
-  echo "missing packages: ${missing[*]}" >&2
-  echo "install them (as root: apt-get install ${missing[*]}) and run again" >&2
-  exit 1
-fi
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq "${missing[@]}"
+# libFuzzer's runtime comes in a package named after clang's major version.
+clang_rt=libclang-rt-$(clang++ -dumpversion | cut -d. -f1)-dev
+have_pkg "$clang_rt" || missing+=("$clang_rt")
+install_missing

@@ -78,9 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < kMaxSteps && in.remaining_bytes() > 0; ++i) {
         switch (in.ConsumeEnum<Step>()) {
         case Step::rewrite:
-            // As a new file, the way other tools replace it: a rewrite in
-            // place within one timestamp tick and of the same size is beyond
-            // what any reader can notice without reading the file again.
+            // As a new file, the way other tools replace it. A rewrite in
+            // place to the same size within one timestamp tick looks
+            // unchanged to the run's index of the file: that is the price of
+            // not reading the whole file for every VS of a dump.
             fs::remove(custom);
             write_file(custom, in.ConsumeRandomLengthString(kLineMax));
             break;

@@ -1,8 +1,11 @@
-# The README's two commands, and the benchmark.
+# The README's two commands, the benchmark and the fuzz run.
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: run test bench deps configure clean package package-deps
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: run test bench fuzz deps configure clean package package-deps
 
 deps:
 	@bash scripts/install-deps.sh
@@ -41,5 +44,13 @@ package: package-deps
 	cmake --build $(PACKAGE_BUILD) -j$(JOBS)
 	cd $(PACKAGE_BUILD) && cpack -G DEB
 
+# Build the libFuzzer harnesses with clang in a directory of their own and run
+# each for FUZZ_SECONDS seconds.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DLBSNAP_FUZZ=ON -DLBSNAP_TESTS=OFF > /dev/null
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzzers
+	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) build-sanitize build-tsan $(PACKAGE_BUILD)
+	rm -rf $(BUILD) build-sanitize build-tsan $(FUZZ_BUILD) $(PACKAGE_BUILD)

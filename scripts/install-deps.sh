@@ -14,6 +14,7 @@ have_cmd pkg-config || missing+=(pkg-config)
 have_cmd diff || missing+=(diffutils)
 have_pkg nettle-dev || missing+=(nettle-dev)
 have_pkg libgtest-dev || missing+=(libgtest-dev)
+have_pkg nlohmann-json3-dev || missing+=(nlohmann-json3-dev)
 
 [ ${#missing[@]} -eq 0 ] && exit 0
 

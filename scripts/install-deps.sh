@@ -15,6 +15,7 @@ have_cmd diff || missing+=(diffutils)
 have_pkg nettle-dev || missing+=(nettle-dev)
 have_pkg libgtest-dev || missing+=(libgtest-dev)
 have_pkg nlohmann-json3-dev || missing+=(nlohmann-json3-dev)
+have_pkg python3-jsonschema || missing+=(python3-jsonschema)
 
 [ ${#missing[@]} -eq 0 ] && exit 0
 

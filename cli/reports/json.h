@@ -60,8 +60,6 @@ private:
 void json_vs(JsonWriter& w, Ctx& c, bahd_config_t& cur, FollowEnds& ends);
 // One rule object (-r), unless the -t filter leaves the rule out.
 void json_rule(JsonWriter& w, const Options& opt, const Rule_t& rule);
-// A VS as the rule reports name it.
-void json_vs_ref(JsonWriter& w, const bahd_config_t& vs);
 void json_list_vs(JsonWriter& w, const bahd_config_t& cur, int wantsslonly);
 void json_checks(JsonWriter& w, const Model& m);
 void json_realservers(JsonWriter& w, RsNameTable& names);

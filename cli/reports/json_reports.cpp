@@ -36,9 +36,19 @@ void waf_entries(JsonWriter& w, const char* key, const std::vector<WafEntry>& en
     w.end_array();
 }
 
+// A VS as the rule reports name it. A sub-VS is named by its id alone, so
+// it has no address member.
+void vs_ref(JsonWriter& w, const bahd_config_t& vs) {
+    w.begin_object();
+    w.field("vid", vs.id);
+    w.field("name", std::string_view(vs.name));
+    if (!vs.isslave) w.field("address", pp_vip(vs, 0));
+    w.end_object();
+}
+
 void vs_refs(JsonWriter& w, const std::vector<const bahd_config_t*>& vss) {
     w.begin_array();
-    for (const bahd_config_t* vs : vss) json_vs_ref(w, *vs);
+    for (const bahd_config_t* vs : vss) vs_ref(w, *vs);
     w.end_array();
 }
 
@@ -64,15 +74,6 @@ void json_rule(JsonWriter& w, const Options& opt, const Rule_t& rule) {
     w.field("pattern", std::string_view(rule.pattern));
     w.field("header", std::string_view(rule.header));
     w.field("replacement", std::string_view(rule.replacement));
-    w.end_object();
-}
-
-// A sub-VS is named by its id alone, so it has no address member.
-void json_vs_ref(JsonWriter& w, const bahd_config_t& vs) {
-    w.begin_object();
-    w.field("vid", vs.id);
-    w.field("name", std::string_view(vs.name));
-    if (!vs.isslave) w.field("address", pp_vip(vs, 0));
     w.end_object();
 }
 

@@ -1,4 +1,5 @@
 // The streaming JSON writer.
+#include <algorithm>
 #include <charconv>
 #include <nlohmann/json.hpp>
 #include <string>

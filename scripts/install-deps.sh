@@ -12,10 +12,10 @@ have_cmd g++ || missing+=(g++)
 have_cmd make || missing+=(make)
 have_cmd pkg-config || missing+=(pkg-config)
 have_cmd diff || missing+=(diffutils)
-have_pkg nettle-dev || missing+=(nettle-dev)
-have_pkg libgtest-dev || missing+=(libgtest-dev)
 have_pkg nlohmann-json3-dev || missing+=(nlohmann-json3-dev)
 have_pkg python3-jsonschema || missing+=(python3-jsonschema)
+have_pkg nettle-dev || missing+=(nettle-dev)
+have_pkg libgtest-dev || missing+=(libgtest-dev)
 
 [ ${#missing[@]} -eq 0 ] && exit 0
 

@@ -39,11 +39,14 @@ const char* name_or_dash(const std::string& name) { return name.empty() ? "-" : 
 // The WAF/OWASP entry of a VS, or nothing for a sub-VS whose master is gone.
 std::optional<WafEntry> waf_entry(const Model& m, const bahd_config_t& vs,
                                   std::string_view rules) {
-    if (!vs.isslave) return WafEntry{vs.id, vs.name.str(), vs.vip.str(), {}, {}, std::string(rules)};
+    using text = std::string_view;
+    if (!vs.isslave)
+        return WafEntry{vs.id, std::string(text(vs.name)), std::string(text(vs.vip)), {}, {},
+                        std::string(rules)};
     const bahd_config_t* master = find_vip_id(m, vs.isslave);
     if (!master) return std::nullopt;
-    return WafEntry{master->id, master->name.str(), master->vip.str(), vs.id, vs.name.str(),
-                    std::string(rules)};
+    return WafEntry{master->id, std::string(text(master->name)), std::string(text(master->vip)),
+                    vs.id, std::string(text(vs.name)), std::string(rules)};
 }
 
 std::string waf_entry_text(const WafEntry& e) {

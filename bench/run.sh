@@ -13,7 +13,7 @@ awk -v nvs="$n" -v nrs=10 -v nrules=2000 -f "$here/gen_config.awk" > "$work/smal
 awk -v nvs=$((2 * n)) -v nrs=10 -v nrules=4000 -f "$here/gen_config.awk" > "$work/large.conf"
 
 # -S and -D are left out: they ask the resolver for every address.
-commands=("-v" "-l" "-L" "-X" "-c" "-r" "-R rule5" "-J" "-s" "-N 1.2.3.4" "-z" "-Z x"
+commands=("-v" "--json -v" "-l" "-L" "-X" "-c" "-r" "-R rule5" "-J" "-s" "-N 1.2.3.4" "-z" "-Z x"
           "-m" "-M x" "-Q x" "-I x" "-F 1" "-b 1" "-B 1" "-A 1" "-Y" "-Y 2" "-E" "-j" "-w 1" "-T 10")
 
 seconds() {  # conf args...

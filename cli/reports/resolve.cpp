@@ -263,13 +263,14 @@ void print_rs_tab_entry(Ctx& c, const rs_disp_entry& rs) {
     std::fprintf(c.out, "\n");
 }
 
+std::string newrs_label(const rs_disp_entry& rs) {
+    if (!rs.dns.empty()) return rs.dns.str();
+    if (const char* name = map_name(rs.rip)) return format_text("%s %s", rs.rip.c_str(), name);
+    return rs.rip.str();
+}
+
 void print_newrs_tab_entry(Ctx& c, const rs_disp_entry& rs) {
-    std::string label = rs.rip.str();
-    if (!rs.dns.empty()) {
-        label = rs.dns.str();
-    } else if (const char* name = map_name(rs.rip)) {
-        label = format_text("%s %s", rs.rip.c_str(), name);
-    }
+    const std::string label = newrs_label(rs);
     std::fprintf(c.out, "%s %d %d %s\n", rs.rip.c_str(), rs.ntotal, rs.nok, label.c_str());
 }
 
@@ -294,9 +295,13 @@ void gen_add_rs_list(Ctx& c, const bahd_config_t& arg) {
     for (const rs_disp_entry& e : others.data) print_rs_tab_entry(c, e);
 }
 
-void print_realserverlist(Ctx& c, rs_disp_tab& tab, const char* sortorder) {
+void sort_realserverlist(rs_disp_tab& tab, const char* sortorder) {
     const unsigned sorttype = sortorder ? static_cast<unsigned>(std::atoi(sortorder)) & 0xffu : 0u;
     if (tab.data.size() > 1) sort_rs_tab(tab, sorttype);
+}
+
+void print_realserverlist(Ctx& c, rs_disp_tab& tab, const char* sortorder) {
+    sort_realserverlist(tab, sortorder);
     for (const rs_disp_entry& e : tab.data) print_newrs_tab_entry(c, e);
 }
 

@@ -1,8 +1,11 @@
-# The README's two commands, and the benchmark.
+# The README's two commands, the benchmark and the fuzz run.
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: run test bench deps configure clean
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+.PHONY: run test bench fuzz deps configure clean package package-deps
 
 deps:
 	@bash scripts/install-deps.sh
@@ -22,9 +25,33 @@ test: configure
 
 bench: configure
 	@bash scripts/install-deps.sh bench
-	cmake --build $(BUILD) -j$(JOBS) --target lbsnap
+	cmake --build $(BUILD) -j$(JOBS) --target lbsnap slow_resolver
 	bash bench/run.sh ./$(BUILD)/lbsnap
-	@if [ -f bench/resolve.sh ]; then bash bench/resolve.sh ./$(BUILD)/lbsnap; fi
+	bash bench/resolve.sh ./$(BUILD)/lbsnap ./$(BUILD)/libslow_resolver.so
+
+# The Debian package, in its own build directory: a release build with the
+# real fixed paths, the distribution's hardening flags and no test targets.
+PACKAGE_BUILD ?= build-package
+
+package: export DEB_BUILD_MAINT_OPTIONS = hardening=+all
+
+package-deps:
+	@bash scripts/install-deps.sh packaging
+
+package: package-deps
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DLBSNAP_ROOT= -DLBSNAP_TESTS=OFF \
+	  -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CXXFLAGS) $$(dpkg-buildflags --get CPPFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" > /dev/null
+	cmake --build $(PACKAGE_BUILD) -j$(JOBS)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+
+# Build the libFuzzer harnesses with clang in a directory of their own and run
+# each for FUZZ_SECONDS seconds.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DLBSNAP_FUZZ=ON -DLBSNAP_TESTS=OFF > /dev/null
+	cmake --build $(FUZZ_BUILD) -j$(JOBS) --target fuzzers
+	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) build-sanitize
+	rm -rf $(BUILD) build-sanitize build-tsan $(FUZZ_BUILD) $(PACKAGE_BUILD)

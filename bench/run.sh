@@ -21,7 +21,7 @@ gen "$work/v100.conf" 100 20
 : > "$work/empty.conf"
 
 # -S, -D and -d ask the resolver; their figures come from bench/resolve.sh.
-commands=("-v" "-a -v" "-v 1" "-r" "-c" "-s" "-l" "-L" "-N 1.2.3.4" "-R rule5" "-X" "-XX"
+commands=("-v" "--json -v" "-a -v" "-v 1" "-r" "-c" "-s" "-l" "-L" "-N 1.2.3.4" "-R rule5" "-X" "-XX"
           "-C" "-CC" "-z" "-zz" "-zz -Z x" "-Z x" "-z -Z x" "-M x" "-m" "-Q x" "-q x"
           "-F 1" "-T 10" "-b 1" "-B 1" "-A 1" "-Y" "-Y 2" "-E" "-I x" "-J" "-j" "-w 1" "-W 1")
 

@@ -1,7 +1,9 @@
 #include "command_line.h"
 
+#include <getopt.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 
 namespace lbsnap {
@@ -19,13 +21,42 @@ int cert_code(int current) {
     return 16;
 }
 
+// What the tool offers beyond the short options comes as long options only,
+// one row each.
+struct LongOption {
+    const char* name;
+    int has_arg;  // no_argument or required_argument
+    void (*apply)(CommandLine& cl, const char* arg);
+};
+
+constexpr LongOption kLongOptions[] = {
+    {"json", no_argument, [](CommandLine& cl, const char*) { cl.opt.json = true; }},
+};
+constexpr int kLongCount = static_cast<int>(std::size(kLongOptions));
+
+// getopt_long reports a long option by this value plus its row, above every
+// letter it can return.
+constexpr int kLongBase = 0x100;
+
+std::array<option, kLongCount + 1> getopt_long_table() {
+    std::array<option, kLongCount + 1> t{};
+    for (int i = 0; i < kLongCount; ++i)
+        t[i] = option{kLongOptions[i].name, kLongOptions[i].has_arg, nullptr, kLongBase + i};
+    return t;  // the last row stays zero: the end marker
+}
+
 }  // namespace
 
 int parse_command_line(int ac, char** av, CommandLine& cl, std::FILE* err) {
     Options& o = cl.opt;
+    static const auto long_table = getopt_long_table();
     int ch;
     optind = 0;  // full re-initialisation, so the parser can run more than once
-    while ((ch = getopt(ac, av, kOptString)) != -1) {
+    while ((ch = getopt_long(ac, av, kOptString, long_table.data(), nullptr)) != -1) {
+        if (ch >= kLongBase && ch < kLongBase + kLongCount) {
+            kLongOptions[ch - kLongBase].apply(cl, optarg);
+            continue;
+        }
         switch (ch) {
             case 'v': cl.cmd = 0; break;
             case 'r': cl.cmd = 1; break;
@@ -73,6 +104,10 @@ int parse_command_line(int ac, char** av, CommandLine& cl, std::FILE* err) {
         }
     }
     if (optind < ac) cl.arg = av[optind];
+    if (o.json && !has_json_form(cl.cmd)) {
+        std::fputs("JSON output is not available for this command\n", err);
+        return 2;
+    }
     return 0;
 }
 

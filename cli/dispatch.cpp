@@ -4,6 +4,7 @@
 #include "command_line.h"
 #include "lookup.h"
 #include "reports.h"
+#include "reports/json.h"
 
 namespace lbsnap {
 
@@ -145,10 +146,94 @@ void server_counts(Ctx& c, const char* sortorder) {
     print_realserverlist(c, tab, sortorder);
 }
 
+// ---- the JSON forms ----
+
+// The one/all commands give an array of what they select: empty when the
+// VS argument names no VS.
+template <typename Item>
+void json_one_or_all(Ctx& c, const char* arg, Item item) {
+    JsonWriter w(c.out);
+    w.begin_array();
+    one_or_all(c, arg, [&](bahd_config_t& vs) { item(w, vs); });
+    w.end_array();
+}
+
+void json_dump(Ctx& c, const char* arg) {
+    FollowEnds ends;
+    json_one_or_all(c, arg, [&](JsonWriter& w, bahd_config_t& vs) { json_vs(w, c, vs, ends); });
+}
+
+void json_rule_listing(Ctx& c, const char* arg) {
+    JsonWriter w(c.out);
+    w.begin_array();
+    if (!arg) {
+        for (const auto& rule : c.m.Rules)
+            if (rule.get() != c.m.defRule_id) json_rule(w, c.opt, *rule);
+    } else if (const Rule_t* rule = find_rule(c.m, arg); rule && rule != c.m.defRule_id) {
+        json_rule(w, c.opt, *rule);
+    } else {
+        std::fprintf(c.err, "Unknown rule '%s'\n", arg);
+    }
+    w.end_array();
+}
+
+void json_real_servers(Ctx& c, const char* arg) {
+    RsNameTable names;
+    one_or_all(c, arg, [&](bahd_config_t& vs) { names.add_rslist(vs, 1, nullptr); });
+    JsonWriter w(c.out);
+    json_realservers(w, names);
+}
+
+void json_server_counts(Ctx& c, const char* sortorder) {
+    rs_disp_tab tab;
+    every_vs(c, [&](const bahd_config_t& vs) {
+        if (!vs.ismaster) add_new_rslist(vs, tab);
+    });
+    JsonWriter w(c.out);
+    json_realserverlist(w, tab, sortorder);
+}
+
+// The commands with a JSON form, and that form. Selection, lookups, messages
+// on standard error and writes stay those of the text form.
+struct JsonCommand {
+    int operation;
+    void (*run)(Ctx& c, const char* arg);
+};
+
+constexpr JsonCommand kJsonCommands[] = {
+    {0, json_dump},
+    {1, json_rule_listing},
+    {2, [](Ctx& c, const char*) { JsonWriter w(c.out); json_checks(w, c.m); }},
+    {3, json_real_servers},
+    {4, [](Ctx& c, const char* arg) {
+         json_one_or_all(c, arg, [](JsonWriter& w, bahd_config_t& vs) { json_list_vs(w, vs, 0); });
+     }},
+    {5, [](Ctx& c, const char* arg) {
+         json_one_or_all(c, arg, [](JsonWriter& w, bahd_config_t& vs) { json_list_vs(w, vs, 1); });
+     }},
+    {8, [](Ctx& c, const char*) { JsonWriter w(c.out); json_rule_in_vs(c, w); }},
+    {29, json_server_counts},
+    {30, [](Ctx& c, const char*) { JsonWriter w(c.out); json_callhomedata(c, w); }},
+    {32, [](Ctx& c, const char*) { JsonWriter w(c.out); json_rule_in_vs_all(c, w); }},
+};
+
+const JsonCommand* json_command(int operation) {
+    for (const JsonCommand& jc : kJsonCommands)
+        if (jc.operation == operation) return &jc;
+    return nullptr;
+}
+
 }  // namespace
+
+bool has_json_form(int operation) { return json_command(operation) != nullptr; }
 
 int perform_command(Ctx& c, int operation, const char* arg) {
     const Options& o = c.opt;
+    if (o.json) {
+        // The command line refuses --json for commands without a JSON form.
+        if (const JsonCommand* jc = json_command(operation)) jc->run(c, arg);
+        return 0;
+    }
     switch (operation) {
         case 0: dump(c, arg); break;
         case 1: rule_listing(c, arg); break;

@@ -22,6 +22,7 @@ struct Options {
     const char* certfile = nullptr;    // -Z -M -Q -q -I
     int followid = 0;                  // -F -b -B
     int wafid = 0;                     // -w -W
+    bool json = false;                 // --json: the report in JSON form
 };
 
 // What the command line asks for.

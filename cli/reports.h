@@ -48,14 +48,78 @@ void print_vs(Ctx& c, bahd_config_t& cur, DumpRun& run);
 // One VS on its own.
 void print_vs(Ctx& c, bahd_config_t& cur, FollowEnds& ends);
 
+// What the dump derives from a VS besides its character, shared by the text
+// and JSON forms of the dump.
+struct DumpFacts {
+    DumpFacts(const Model& m, const bahd_config_t& cur);
+
+    const bahd_config_t& cur;
+    const bahd_config_t* ms;  // the master of a sub-VS, or null
+    int typ;                  // vip_character
+    int subvs_idx;            // the master's entry for this sub-VS; ms->n_rs() when none
+
+    // The character as the dump reports it.
+    int is_http() const { return (typ & 1) ? 1 : 0; }
+    int is_7layer() const { return (typ & 2) ? 7 : 4; }
+    int layer() const { return (typ & 4) ? 7 : 4; }
+    int has_v6() const { return (typ & 8) ? 1 : 0; }
+
+    // PORT: a sub-VS of a master on the wildcard port shows that port.
+    int port() const { return (ms && ms->port == 2) ? ms->port : cur.port; }
+    // The VS whose address the outside sees: the master, or the VS itself.
+    const bahd_config_t& top() const { return ms ? *ms : cur; }
+    // The master's entry that stands for this sub-VS, or null.
+    const rs_info_t* subvs_entry() const {
+        return (cur.isslave && ms && subvs_idx < ms->n_rs()) ? &ms->rsinfo[subvs_idx] : nullptr;
+    }
+    int slave_encrypt() const { return (ms && !ms->sslaccel.empty() && ms->reencrypt) ? 1 : 0; }
+    int has_rs_follow() const {
+        return (cur.extendedhealth && cur.ismaster == 0 && (typ & 4)) ? 1 : 0;
+    }
+    // The LABEL text.
+    std::string label() const;
+};
+
+// The dump's writes into the record, each made before the line that shows
+// the field: the followed VS's id, and the cipher set of an SSL VS (a
+// custom set is recorded in the settings on every run).
+void resolve_follow(Ctx& c, bahd_config_t& cur);
+void resolve_cipherset(bahd_config_t& cur);
+// 1 if real-server entry e makes its VS need a health check (NEEDHEALTH).
+int entry_needs_health(const Model& m, const bahd_config_t& cur, const rs_info_t& e,
+                       FollowEnds& ends);
+// The rules of the VS's list r that the entry's own list holds, in r's order.
+std::vector<const Rule_t*> entry_rules(const bahd_config_t& cur, const rs_info_t& e);
+// The add-on controller text of VS id without one leading "+"; nullopt when
+// no add-on controls the VS.
+std::optional<std::string> controller_text(int id);
+
 // ---- listings (listings.cpp) ----
 void list_vs(Ctx& c, const bahd_config_t& cur, int wantsslonly);
+// 1 for the VSs that -L lists: TCP, SSL-accelerated, not reverse.
+bool is_ssl_endpoint(const bahd_config_t& cur);
 void list_dflts(Ctx& c, const bahd_config_t& cur, int wantv6);
 void print_checks(Ctx& c);
 
 // ---- rule output (rule_output.cpp) ----
 // The first rule named exactly `name` (the default rule included), or null.
 Rule_t* find_rule(const Model& m, const char* name);
+// The match word and host flag of a rule's match type.
+struct MatchWord {
+    const char* word;
+    int host;
+};
+MatchWord match_word(int match_type);
+// 0 when the -t filter (opt.tflag) leaves the rule's type out.
+bool rule_passes_filter(const Options& opt, const Rule_t& rule);
+// The rule that -R names (c.opt.tst_rule_id), or null after "Invalid rule
+// id '%s'\n" on err for an unknown name or the default rule.
+const Rule_t* tested_rule(Ctx& c);
+// The VSs using a rule through any of their five lists, in list order.
+std::vector<const bahd_config_t*> rule_users(const Model& m, const Rule_t* rule);
+// The same for every rule used at all.
+using RuleUsers = std::unordered_map<const Rule_t*, std::vector<const bahd_config_t*>>;
+RuleUsers rule_users_all(const Model& m);
 // The summary line of one rule, unless c.opt.tflag filters its type out.
 void print_rule(Ctx& c, const Rule_t& rule);
 // A blank and the escaped text; " -" for an empty text.
@@ -121,7 +185,8 @@ int rs_namecmp(const rsdups_t& a, const rsdups_t& b);
 // until sorted. Hash indexes keep "first matching entry" lookups O(1).
 class RsNameTable {
 public:
-    // The host name of an address, or nullopt when it has none.
+    // The host name of an address, or nullopt when it has none. Called from
+    // several threads at once.
     using ReverseLookup = std::function<std::optional<std::string>(const lm_sockaddr&)>;
 
     RsNameTable();
@@ -206,9 +271,16 @@ void get_3rdcertlists(CertCounts& counts, const bahd_config_t& cur, const char* 
 // printf-style formatting into a string (log texts, labels).
 std::string format_text(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
+// The first address the resolver gives for a name, or nullopt. Called from
+// several threads at once.
+using ForwardLookup = std::function<std::optional<lm_addr>(const char* name)>;
+// The system resolver's.
+std::optional<lm_addr> resolver_forward_lookup(const char* name);
+
 // Command 26 with a name (print its address), command 27 with null (change
 // script for real servers whose DNS name now resolves elsewhere).
-void resolv_realnames(Ctx& c, const char* name);
+void resolv_realnames(Ctx& c, const char* name,
+                      const ForwardLookup& resolve = resolver_forward_lookup);
 
 // One distinct real server of a display table.
 struct rs_disp_entry {
@@ -260,6 +332,11 @@ void sort_rs_tab(rs_disp_tab& tab, unsigned sorttype);
 
 void print_rs_tab_entry(Ctx& c, const rs_disp_entry& rs);
 void print_newrs_tab_entry(Ctx& c, const rs_disp_entry& rs);
+// The label of a -Y line: the DNS name, else the address and its mapped
+// name, else the address.
+std::string newrs_label(const rs_disp_entry& rs);
+// Sorts the -Y table in the order its optional argument selects.
+void sort_realserverlist(rs_disp_tab& tab, const char* sortorder);
 void gen_add_rs_list(Ctx& c, const bahd_config_t& arg);
 void print_realserverlist(Ctx& c, rs_disp_tab& tab, const char* sortorder);
 
@@ -270,6 +347,41 @@ void print_wafvs(Ctx& c, int type);
 // value to names, once; an out-of-range value is logged instead.
 void set_inauth_data(Ctx& c, std::string& clientAuth, int value);
 void set_outauth_data(Ctx& c, std::string& serverAuth, int value);
+struct callhome_stats {
+    int vs_created = 0;
+    int rs_available = 0;
+    int wafvs_cnt = 0;
+    int owaspvs_cnt = 0;
+    int espvs_cnt = 0;
+    int sdn_inuse = 0;
+};
+
+// One entry of waf_info or owasp_info: the VS, or for a sub-VS its master
+// and the sub-VS itself; names may be empty.
+struct WafEntry {
+    int vsid = 0;
+    std::string vsn;
+    std::string vsip;
+    std::optional<int> subvsid;  // set for a sub-VS
+    std::string subvsn;
+    std::string wrules;
+};
+
+// Everything one -E run gathers. The WAF and OWASP lists keep every entry
+// and entries are not cut at any length: the line reports the whole
+// configuration rather than its first 256 VSs.
+struct CallhomeData {
+    callhome_stats stats;
+    std::vector<WafEntry> waf_info;
+    std::vector<WafEntry> owasp_info;
+    std::string clientAuth;  // names, each followed by ";"
+    std::string serverAuth;
+    int ocsp_flag = 0;
+    RsNameTable rsnames;
+};
+
+// The walk of command 30 over every VS.
+CallhomeData collect_callhomedata(Ctx& c);
 // Command 30: the usage-statistics line (no trailing newline).
 void gen_callhomedata(Ctx& c);
 int get_vs_min_interval(const Model& m, const bahd_config_t& vdata);

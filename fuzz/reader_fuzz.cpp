@@ -32,6 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         opt.dflt_snat = "1.2.3.4";
         (void)perform_command(c, cmd, nullptr);
     }
+    opt.json = true;
+    for (int cmd : {0, 1, 3, 29, 30, 32}) (void)perform_command(c, cmd, nullptr);
+    opt.json = false;
     if (!m.bahd.empty()) (void)perform_command(c, 23, "1");
     return 0;
 }

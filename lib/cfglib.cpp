@@ -2,15 +2,18 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 
 #include "sysroot.h"
@@ -30,6 +33,76 @@ constexpr std::string_view kAddonsDir = "/corvane/addons";
 
 // The longest controller name a marker may hold; longer ones are not ours.
 constexpr std::size_t kMaxControllerName = 16;
+
+// Writers of the custom cipher-set file serialise on a lock file beside it.
+// A run that cannot have the lock within the bound leaves the file alone:
+// its report matters more than recording a set another run may record.
+constexpr std::string_view kLockSuffix = ".lock";
+constexpr std::chrono::seconds kLockWait{5};
+constexpr std::chrono::milliseconds kLockRetry{10};
+// A replacement is written to the file's name, this mark and the writer's
+// process id, and renamed over the file.
+constexpr std::string_view kTmpMark = ".tmp";
+constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, as fopen would
+
+// ---- file descriptors ----
+
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    UniqueFd(UniqueFd&& o) noexcept : fd_(o.release()) {}
+    UniqueFd& operator=(UniqueFd&& o) noexcept {
+        if (this != &o) {
+            reset();
+            fd_ = o.release();
+        }
+        return *this;
+    }
+    ~UniqueFd() { reset(); }
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    int release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+    void reset() {
+        if (fd_ >= 0)
+            close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// The exclusive lock every writer of the custom cipher-set file holds from
+// reading the file to the end of its append or rename. Polled rather than
+// blocking, so the wait has a bound.
+class CipherSetLock {
+public:
+    explicit CipherSetLock(const std::string& path) {
+        std::string lock_path = path;
+        lock_path += kLockSuffix;
+        UniqueFd fd(open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kNewFileMode));
+        if (!fd)
+            return;
+        const auto give_up = std::chrono::steady_clock::now() + kLockWait;
+        while (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= give_up)
+                return;
+            std::this_thread::sleep_for(kLockRetry);
+        }
+        fd_ = std::move(fd);
+    }
+
+    bool held() const { return static_cast<bool>(fd_); }
+
+private:
+    UniqueFd fd_;  // closing it releases the lock
+};
 
 // ---- cipher-set lines ----
 
@@ -124,25 +197,51 @@ bool copy_replacing(const std::string& path, std::FILE* out, const char* name, c
     return ok && replaced;
 }
 
-int append_set(const std::string& path, const char* name, const char* ciphers) {
-    std::FILE* f = std::fopen(path.c_str(), "a");
-    if (!f)
-        return -1;
-    bool ok = write_set_line(f, name, ciphers);
-    if (std::fclose(f) != 0)
-        ok = false;
-    return ok ? 0 : -1;
+// One write call, so a run killed in the middle leaves no part of a line.
+bool append_line(int fd, const char* name, const char* ciphers) {
+    std::string line = name;
+    line += ' ';
+    line += ciphers;
+    line += '\n';
+    for (std::size_t done = 0; done < line.size();) {
+        ssize_t n = write(fd, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Where the file name starts in `path` (0 without a directory part).
+std::size_t name_start(const std::string& path) { return path.rfind('/') + 1; }
+
+std::string dir_of(const std::string& path) {
+    std::size_t start = name_start(path);
+    return start == 0 ? "./" : path.substr(0, start);
+}
+
+// A rename is on disk only once its directory is; a failure here leaves the
+// new file in place, so the update still counts as done.
+void sync_dir(const std::string& path) {
+    UniqueFd dir(open(dir_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir)
+        fsync(dir.get());
 }
 
 // Replaces the whole file with one rename, so a concurrent reader sees the
-// old file or the new one; the temporary file never outlives a failure.
+// old file or the new one; the temporary file never outlives a failure, and
+// is on disk before it takes the file's place.
 int replace_set(const std::string& path, const char* name, const char* ciphers) {
-    std::string tmp = path + ".tmp" + std::to_string(getpid());
+    std::string tmp = path;
+    tmp += kTmpMark;
+    tmp += std::to_string(getpid());
     std::FILE* out = std::fopen(tmp.c_str(), "w");
     if (!out)
         return -1;
     bool ok = copy_replacing(path, out, name, ciphers);
-    if (std::fflush(out) != 0 || std::ferror(out))
+    if (std::fflush(out) != 0 || std::ferror(out) || fsync(fileno(out)) != 0)
         ok = false;
     if (std::fclose(out) != 0)
         ok = false;
@@ -150,7 +249,28 @@ int replace_set(const std::string& path, const char* name, const char* ciphers) 
         unlink(tmp.c_str());
         return -1;
     }
+    sync_dir(path);
     return 0;
+}
+
+// A temporary file is only written under the lock, so the ones found while
+// holding it belong to runs that died before their rename.
+void remove_dead_temporaries(const std::string& path) {
+    std::string dir = dir_of(path);
+    std::string prefix = path.substr(name_start(path));
+    prefix += kTmpMark;
+    DIR* d = opendir(dir.c_str());
+    if (!d)
+        return;
+    while (const dirent* e = readdir(d)) {
+        std::string_view entry(e->d_name);
+        if (entry.size() <= prefix.size() || entry.substr(0, prefix.size()) != prefix)
+            continue;
+        std::string_view pid = entry.substr(prefix.size());
+        if (pid.find_first_not_of("0123456789") == std::string_view::npos)
+            unlink((dir + std::string(entry)).c_str());
+    }
+    closedir(d);
 }
 
 // ---- cipher-set index ----
@@ -159,6 +279,12 @@ int replace_set(const std::string& path, const char* name, const char* ciphers) 
 // line each time: reading both files whole for every VS would make a dump of
 // many VSs quadratic. So each file is indexed once and the index is trusted
 // while the file keeps its identity; our own appends extend it.
+//
+// The identity is taken from the open file, which the index keeps open: while
+// it is open its inode cannot be reused by another file. Every writer of the
+// custom file either appends under the lock (the size grows) or renames a new
+// file over it (the inode changes), so under the lock the same inode, size
+// and time prove that nobody has written since the index was read.
 struct FileId {
     dev_t dev = 0;
     ino_t ino = 0;
@@ -174,7 +300,9 @@ FileId file_id(const struct stat& st) {
 
 struct SetIndex {
     FileId id;
+    UniqueFd file;  // the file indexed, kept open for its identity
     bool ends_line = true;  // an append starts a line of its own
+    bool swept = false;     // dead runs' temporary files removed since it was read
     std::unordered_map<std::string, std::string> sets;  // lower-case name -> list
 };
 
@@ -191,69 +319,104 @@ std::string lower(std::string_view s) {
     return r;
 }
 
-// Indexes the lines from the current position on; the first line of a name wins.
-void index_lines(std::FILE* f, SetIndex& idx) {
+// Indexes the lines from `offset` on; the first line of a name wins. False
+// when the file cannot be read to its end.
+bool index_lines(SetIndex& idx, off_t offset) {
+    UniqueFd copy(dup(idx.file.get()));
+    std::FILE* f = copy ? fdopen(copy.get(), "r") : nullptr;
+    if (!f)
+        return false;
+    copy.release();
+    bool ok = fseeko(f, offset, SEEK_SET) == 0;
     std::string piece;
-    while (read_piece(f, piece)) {
+    while (ok && read_piece(f, piece)) {
         idx.ends_line = ends_line(piece);
         if (auto set = parse_set_line(piece))
             idx.sets.try_emplace(lower(set->name), set->ciphers);
     }
-    if (std::ferror(f))
-        idx.id = FileId{};
+    ok = ok && !std::ferror(f);
+    std::fclose(f);
+    return ok;
 }
 
 // The index of the file at `path` as it is now; null when it cannot be opened.
-const SetIndex* set_index(const std::string& path) {
+SetIndex* set_index(const std::string& path) {
     auto& all = set_indexes();
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
-    auto it = all.find(path);
-    if (it != all.end() && stat(path.c_str(), &st) == 0 && file_id(st) == it->second.id)
-        return &it->second;
-    all.erase(path);
-    std::FILE* f = std::fopen(path.c_str(), "r");
-    if (!f)
+    if (!fd || fstat(fd.get(), &st) != 0) {
+        all.erase(path);
         return nullptr;
-    SetIndex& idx = all[path];
-    if (fstat(fileno(f), &st) == 0)
+    }
+    auto it = all.find(path);
+    if (it != all.end() && it->second.id == file_id(st))
+        return &it->second;
+    SetIndex& idx = all[path] = SetIndex{};
+    idx.file = std::move(fd);
+    if (index_lines(idx, 0))
         idx.id = file_id(st);
-    index_lines(f, idx);
-    std::fclose(f);
     return &idx;
 }
 
-// Finds `name` in the file at `path` like __read_cipherset.
-const std::string* indexed_set(const std::string& path, const char* name) {
-    const SetIndex* idx = set_index(path);
+const std::string* find_set(const SetIndex* idx, const char* name) {
     if (!idx)
         return nullptr;
     auto it = idx->sets.find(lower(name));
     return it == idx->sets.end() ? nullptr : &it->second;
 }
 
-// After we appended `added` bytes to the indexed file: index the new line,
+// After we appended through `fd` to the indexed file: index the new line,
 // unless the file shows another change too (then it is read again).
-void extend_index(const std::string& path, std::size_t added) {
+void extend_index(const std::string& path, int fd) {
     auto& all = set_indexes();
     auto it = all.find(path);
     if (it == all.end())
         return;
     SetIndex& idx = it->second;
     const FileId before = idx.id;
-    std::FILE* f = std::fopen(path.c_str(), "r");
     struct stat st {};
-    bool ok = f && fstat(fileno(f), &st) == 0 && idx.ends_line &&
-              st.st_dev == before.dev && st.st_ino == before.ino &&
-              st.st_size == before.size + static_cast<off_t>(added) &&
-              fseeko(f, before.size, SEEK_SET) == 0;
-    if (ok) {
+    bool ok = fstat(fd, &st) == 0 && idx.ends_line && st.st_dev == before.dev &&
+              st.st_ino == before.ino && st.st_size > before.size && index_lines(idx, before.size);
+    if (ok)
         idx.id = file_id(st);
-        index_lines(f, idx);
-    } else {
+    else
         all.erase(it);
+}
+
+// ---- recording a set, under the lock ----
+
+int append_set(const std::string& path, const char* name, const char* ciphers) {
+    UniqueFd fd(open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kNewFileMode));
+    struct stat st {};
+    if (!fd || fstat(fd.get(), &st) != 0) {
+        set_indexes().erase(path);
+        return -1;
     }
-    if (f)
-        std::fclose(f);
+    if (!append_line(fd.get(), name, ciphers)) {
+        // A line cut short is taken back; if even that fails, the failure
+        // is all there is left to report.
+        [[maybe_unused]] int undone = ftruncate(fd.get(), st.st_size);
+        set_indexes().erase(path);
+        return -1;
+    }
+    extend_index(path, fd.get());
+    return 0;
+}
+
+int record_set(const std::string& path, const char* name, const char* ciphers) {
+    SetIndex* idx = set_index(path);
+    if (!idx || !idx->swept) {
+        remove_dead_temporaries(path);
+        if (idx)
+            idx->swept = true;
+    }
+    const std::string* stored = find_set(idx, name);
+    if (!stored)
+        return append_set(path, name, ciphers);
+    if (*stored == ciphers)
+        return 0;
+    set_indexes().erase(path);
+    return replace_set(path, name, ciphers);
 }
 
 // ---- add-on markers ----
@@ -347,22 +510,13 @@ int __read_cipherset(const char* path, const char* name, std::string& ciphers) {
 int update_cipherset(const char* name, const char* ciphers) {
     if (std::strcmp(name, "Default") == 0)
         return -1;
-    if (indexed_set(sys_path(kSystemSets), name))
+    if (find_set(set_index(sys_path(kSystemSets)), name))
         return -1;
     std::string path = mkcfgfile("CIPHER_SETS");
-    const std::string* stored = indexed_set(path, name);
-    if (!stored) {
-        int r = append_set(path, name, ciphers);
-        if (r == 0)
-            extend_index(path, std::strlen(name) + std::strlen(ciphers) + 2);
-        else
-            set_indexes().erase(path);
-        return r;
-    }
-    if (*stored == ciphers)
-        return 0;
-    set_indexes().erase(path);
-    return replace_set(path, name, ciphers);
+    CipherSetLock lock(path);
+    if (!lock.held())
+        return -1;
+    return record_set(path, name, ciphers);
 }
 
 void chk_ext_ctrl(int id, std::string& out, int size) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -24,10 +25,7 @@ namespace {
 class Dump {
 public:
     Dump(Ctx& c, bahd_config_t& cur, DumpRun& run)
-        : c_(c), m_(c.m), cur_(cur), out_(c.out), run_(run), ends_(run.ends),
-          ms_(cur.isslave ? find_vip_id(c.m, cur.isslave) : nullptr),
-          typ_(vip_character(cur)),
-          subvs_idx_(ms_ ? subvs_index() : 0) {}
+        : c_(c), m_(c.m), cur_(cur), out_(c.out), run_(run), ends_(run.ends), f_(c.m, cur) {}
 
     void run() {
         identity();
@@ -69,11 +67,11 @@ private:
         out_printf(out_, "VID: %d\n", v.id);
         if (!v.vip.empty()) out_printf(out_, "VIP: %s\n", v.vip.c_str());
         if (!v.vip2.empty()) out_printf(out_, "ALTVIP: %s\n", v.vip2.c_str());
-        out_printf(out_, "PORT: %d\n", (ms_ && ms_->port == 2) ? ms_->port : v.port);
-        out_printf(out_, "ISHTTP: %d\n", (typ_ & 1) ? 1 : 0);
-        out_printf(out_, "IS7LAYER: %d\n", (typ_ & 2) ? 7 : 4);
-        out_printf(out_, "LAYER: %d\n", (typ_ & 4) ? 7 : 4);
-        out_printf(out_, "HASV6: %d\n", (typ_ & 8) ? 1 : 0);
+        out_printf(out_, "PORT: %d\n", f_.port());
+        out_printf(out_, "ISHTTP: %d\n", f_.is_http());
+        out_printf(out_, "IS7LAYER: %d\n", f_.is_7layer());
+        out_printf(out_, "LAYER: %d\n", f_.layer());
+        out_printf(out_, "HASV6: %d\n", f_.has_v6());
         out_printf(out_, "NEXTRAPORTS: %d\n", v.nextraports());
         if (v.nextraports()) {
             std::fputs("EXTRAPORTS: ", out_);
@@ -159,14 +157,6 @@ private:
             out_printf(out_, "LDAPENDPOINT: %s\n", v.ldapendpoint.c_str());
     }
 
-    void resolve_follow() {
-        if (!cur_.follow) return;
-        // With a current VS the search is silent, so err is never written.
-        if (const bahd_config_t* f = find_vip_cur(m_, &cur_, cur_.vip.c_str(),
-                                                  cur_.proto.c_str(), cur_.follow, c_.err))
-            cur_.followvsid = f->id;
-    }
-
     void gateways_and_follow() {
         const bahd_config_t& v = cur_;
         if (!v.stdb_vip.empty()) out_printf(out_, "STDBYVIP: %s\n", v.stdb_vip.c_str());
@@ -175,32 +165,13 @@ private:
         if (!v.dfltgw.empty()) out_printf(out_, "DFLTGW: %s\n", v.dfltgw.c_str());
         if (!v.dfltgw2.empty()) out_printf(out_, "DFLTGW2: %s\n", v.dfltgw2.c_str());
         if (!v.mtype.empty()) out_printf(out_, "MTYPE: %s\n", v.mtype.c_str());
-        resolve_follow();
+        resolve_follow(c_, cur_);
         out_printf(out_, "FOLLOWVSID: %d\n", v.followvsid);
         if (v.isslave == 0 && v.followvsid)
             if (const bahd_config_t* f = find_vip_id(m_, v.followvsid))
                 out_printf(out_, "FOLLOWVS: %s\n", vs_ip_val(*f).c_str());
         out_printf(out_, "PROT: %s\n", v.proto.c_str());
-        label();
-    }
-
-    // The entry of the master that stands for this sub-VS: the first whose
-    // port holds the sub-VS's id. Its index plus 1 is the sub-VS number.
-    int subvs_index() const {
-        int i = 0;
-        for (; i < ms_->n_rs(); ++i)
-            if (ms_->rsinfo[i].port == cur_.id) break;
-        return i;
-    }
-
-    // A sub-VS whose master is missing gets the plain label: there is no
-    // master to number it against.
-    void label() {
-        if (cur_.isslave && ms_)
-            out_printf(out_, "LABEL: subVS %d (Id:%d) of %s\n", subvs_idx_ + 1, cur_.id,
-                       vs_ip_val(*ms_).c_str());
-        else
-            out_printf(out_, "LABEL: %s (Id:%d)\n", vs_ip_val(cur_).c_str(), cur_.id);
+        out_printf(out_, "LABEL: %s\n", f_.label().c_str());
     }
 
     void scheduling_and_headers() {
@@ -298,23 +269,19 @@ private:
         out_printf(out_, "MASTER: %d\n", v.ismaster);
         out_printf(out_, "SLAVE: %d\n", v.isslave);
         if (v.ssomsg) text_line("SSOMSG: ", v.ssomsg->c_str());
-        if (v.isslave && ms_) {
-            if (subvs_idx_ < ms_->n_rs()) {
-                const rs_info_t& e = ms_->rsinfo[subvs_idx_];
-                out_printf(out_, "WEIGHT: %d\n", e.weight);
-                out_printf(out_, "LIMIT: %d\n", e.limit);
-                out_printf(out_, "RATELIMIT: %d\n", e.ratelimit);
-            }
+        if (const rs_info_t* e = f_.subvs_entry()) {
+            out_printf(out_, "WEIGHT: %d\n", e->weight);
+            out_printf(out_, "LIMIT: %d\n", e->limit);
+            out_printf(out_, "RATELIMIT: %d\n", e->ratelimit);
         }
     }
 
     void top_and_limits() {
         const bahd_config_t& v = cur_;
-        const bahd_config_t& top = ms_ ? *ms_ : cur_;
+        const bahd_config_t& top = f_.top();
         out_printf(out_, "IS_TRANSPARENT: %d\n",
-                   calc_transparent(v, ms_, typ_, run_.l7_transparent_off()));
-        out_printf(out_, "SLAVE_ENCRYPT: %d\n",
-                   (ms_ && !ms_->sslaccel.empty() && ms_->reencrypt) ? 1 : 0);
+                   calc_transparent(v, f_.ms, f_.typ, run_.l7_transparent_off()));
+        out_printf(out_, "SLAVE_ENCRYPT: %d\n", f_.slave_encrypt());
         out_printf(out_, "TOPPORT: %d\n", calc_port(top));
         out_printf(out_, "TOPPROT: %s\n", top.proto.c_str());
         out_printf(out_, "TOPVIP: %s\n", top.vip.c_str());
@@ -340,25 +307,11 @@ private:
         out_printf(out_, "NRSNEEDED: %d\n", v.nrsneeded);
     }
 
-    // An SSL VS without a named cipher set gets "Default", or its own
-    // custom set when it lists ciphers; the custom set is recorded on every
-    // run, and a failure to record it does not change what is printed.
-    void resolve_cipherset() {
-        if (cur_.sslaccel.empty() || cur_.cipher_set) return;
-        if (!cur_.ciphers) {
-            cur_.cipher_set = "Default";
-            return;
-        }
-        cur_.cipher_set = "Custom_" + std::to_string(cur_.id);
-        update_cipherset(cur_.cipher_set->c_str(), cur_.ciphers->c_str());
-    }
-
     void ciphers() {
         if (cur_.ciphers) out_printf(out_, "CIPHERS: %s\n", cur_.ciphers->c_str());
-        resolve_cipherset();
+        resolve_cipherset(cur_);
         if (cur_.cipher_set) out_printf(out_, "CIPHERSET: %s\n", cur_.cipher_set->c_str());
-        out_printf(out_, "HASRSFOLLOW: %d\n",
-                   (cur_.extendedhealth && cur_.ismaster == 0 && (typ_ & 4)) ? 1 : 0);
+        out_printf(out_, "HASRSFOLLOW: %d\n", f_.has_rs_follow());
         out_printf(out_, "NRS: %d\n", cur_.n_rs());
     }
 
@@ -369,11 +322,8 @@ private:
     }
 
     std::string display_name(const rs_info_t& e) {
-        if (cur_.ismaster) {
-            needhealth_ = 1;
-            return subvs_name(e);
-        }
-        if (e.rsfollow == 0 || ends_.end_of(m_, e.rsfollow) == &cur_) needhealth_ = 1;
+        if (entry_needs_health(m_, cur_, e, ends_)) needhealth_ = 1;
+        if (cur_.ismaster) return subvs_name(e);
         if (e.dns.empty()) return e.rip.str();
         return e.dns.str() + "&nbsp;(" + e.rip.str() + ")";
     }
@@ -381,8 +331,8 @@ private:
     void rs_rules(int i, const rs_info_t& e) {
         if (e.r.rules() == 0) return;
         out_printf(out_, "RSR%d: %s %d %d ", i, e.rip.c_str(), e.port, e.r.rules());
-        for (const Rule_t* rule : cur_.r.rule_list)
-            if (rule_is_in(e.r, rule)) out_printf(out_, "%s ", rule->rule_name.c_str());
+        for (const Rule_t* rule : entry_rules(cur_, e))
+            out_printf(out_, "%s ", rule->rule_name.c_str());
         std::fputs("\n", out_);
     }
 
@@ -401,12 +351,8 @@ private:
 
     void controller() {
         if (!run_.may_have_controller(cur_.id)) return;
-        std::string tmpname;
-        chk_ext_ctrl(cur_.id, tmpname, 256);
-        if (tmpname.empty()) return;
-        const char* text = tmpname.c_str();
-        if (*text == '+') ++text;
-        out_printf(out_, "CONTROLLER: %s\n", text);
+        if (const auto text = controller_text(cur_.id))
+            out_printf(out_, "CONTROLLER: %s\n", text->c_str());
     }
 
     Ctx& c_;
@@ -415,13 +361,76 @@ private:
     std::FILE* out_;
     DumpRun& run_;
     FollowEnds& ends_;
-    const bahd_config_t* ms_;
-    int typ_;
-    int subvs_idx_;
+    const DumpFacts f_;
     int needhealth_ = 0;
 };
 
+// The entry of the master that stands for a sub-VS: the first whose port
+// holds the sub-VS's id. Its index plus 1 is the sub-VS number.
+int subvs_index(const bahd_config_t& ms, const bahd_config_t& cur) {
+    int i = 0;
+    for (; i < ms.n_rs(); ++i)
+        if (ms.rsinfo[i].port == cur.id) break;
+    return i;
+}
+
 }  // namespace
+
+DumpFacts::DumpFacts(const Model& m, const bahd_config_t& v)
+    : cur(v), ms(v.isslave ? find_vip_id(m, v.isslave) : nullptr), typ(vip_character(v)),
+      subvs_idx(ms ? subvs_index(*ms, v) : 0) {}
+
+// A sub-VS whose master is missing gets the plain label: there is no master
+// to number it against.
+std::string DumpFacts::label() const {
+    if (cur.isslave && ms)
+        return format_text("subVS %d (Id:%d) of %s", subvs_idx + 1, cur.id,
+                           vs_ip_val(*ms).c_str());
+    return format_text("%s (Id:%d)", vs_ip_val(cur).c_str(), cur.id);
+}
+
+void resolve_follow(Ctx& c, bahd_config_t& cur) {
+    if (!cur.follow) return;
+    // With a current VS the search is silent, so err is never written.
+    if (const bahd_config_t* f =
+            find_vip_cur(c.m, &cur, cur.vip.c_str(), cur.proto.c_str(), cur.follow, c.err))
+        cur.followvsid = f->id;
+}
+
+// An SSL VS without a named cipher set gets "Default", or its own custom set
+// when it lists ciphers; the custom set is recorded on every run, and a
+// failure to record it does not change what is printed.
+void resolve_cipherset(bahd_config_t& cur) {
+    if (cur.sslaccel.empty() || cur.cipher_set) return;
+    if (!cur.ciphers) {
+        cur.cipher_set = "Default";
+        return;
+    }
+    cur.cipher_set = "Custom_" + std::to_string(cur.id);
+    update_cipherset(cur.cipher_set->c_str(), cur.ciphers->c_str());
+}
+
+// A master's entries are sub-VSs, whose health the master checks.
+int entry_needs_health(const Model& m, const bahd_config_t& cur, const rs_info_t& e,
+                       FollowEnds& ends) {
+    if (cur.ismaster) return 1;
+    return (e.rsfollow == 0 || ends.end_of(m, e.rsfollow) == &cur) ? 1 : 0;
+}
+
+std::vector<const Rule_t*> entry_rules(const bahd_config_t& cur, const rs_info_t& e) {
+    std::vector<const Rule_t*> named;
+    for (const Rule_t* rule : cur.r.rule_list)
+        if (rule_is_in(e.r, rule)) named.push_back(rule);
+    return named;
+}
+
+std::optional<std::string> controller_text(int id) {
+    std::string tmpname;
+    chk_ext_ctrl(id, tmpname, 256);
+    if (tmpname.empty()) return std::nullopt;
+    if (tmpname.front() == '+') tmpname.erase(0, 1);
+    return tmpname;
+}
 
 // A chain that comes back to an id it has already visited ends at the VS of
 // the last real server found before the repeat. Every id of a walk gets its

@@ -21,12 +21,16 @@ void gateway_lines(Ctx& c, const bahd_config_t& cur, const FixedText<64>& gw, lm
 
 }  // namespace
 
+bool is_ssl_endpoint(const bahd_config_t& cur) {
+    return cur.proto == tcp_string && !cur.sslaccel.empty() && cur.reverse == 0;
+}
+
 void list_vs(Ctx& c, const bahd_config_t& cur, int wantsslonly) {
     if (!wantsslonly) {
         std::fprintf(c.out, "%s/%s+%d\n", cur.proto.c_str(), cur.vip.c_str(), cur.port);
         return;
     }
-    if (cur.proto == tcp_string && !cur.sslaccel.empty() && cur.reverse == 0)
+    if (is_ssl_endpoint(cur))
         std::fprintf(c.out, "%s,%d\n", cur.vip.c_str(), cur.port);
 }
 

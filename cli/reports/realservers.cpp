@@ -9,6 +9,7 @@
 
 #include "addrs.h"
 #include "cfglib.h"
+#include "lookup_pool.h"
 #include "reports.h"
 
 namespace lbsnap {
@@ -48,6 +49,17 @@ std::optional<std::string> resolver_reverse_lookup(const lm_sockaddr& sa) {
 }
 
 bool is_empty(const char* s) { return !s || !*s; }
+
+// Family and address bytes, without the port: the texts of one address (bare
+// or bracketed IPv6, the 32-digit form, with a port or without) share one
+// reverse lookup, whose answer does not depend on the port.
+std::string address_key(const lm_sockaddr& sa) {
+    const bool v4 = sa.sa.sa_family == AF_INET;
+    const void* bytes = v4 ? static_cast<const void*>(&sa.sin.sin_addr)
+                           : static_cast<const void*>(&sa.sin6.sin6_addr);
+    const std::size_t n = v4 ? sizeof sa.sin.sin_addr : sizeof sa.sin6.sin6_addr;
+    return std::string(1, v4 ? '4' : '6') + std::string(static_cast<const char*>(bytes), n);
+}
 
 }  // namespace
 
@@ -153,17 +165,34 @@ void RsNameTable::sort_rsnames() {
 void RsNameTable::print_realservers(Ctx& c, int wantrealname) {
     const int dnsnames = READIVAL("DNSNAMES_ENABLE", 0);
     sort_rsnames();
-    for (const rsdups_t& e : rsnames_) {
+    // Every line's name is settled before the first line is printed: the
+    // reverse lookups of all entries run side by side, each distinct address
+    // once, and the lines then follow the table order.
+    constexpr std::size_t no_lookup = std::string_view::npos;
+    struct Shown {
+        const char* known = nullptr;  // the configured name
+        std::size_t lookup = no_lookup;
+    };
+    std::vector<Shown> shown(rsnames_.size());
+    DistinctLookups<std::string, lm_sockaddr> lookups;
+    for (std::size_t i = 0; wantrealname && i < rsnames_.size(); ++i) {
+        const rsdups_t& e = rsnames_[i];
         lm_sockaddr sa{};
-        if (!wantrealname || lm_str2addr(&sa, e.name) != 1) {
-            std::fprintf(c.out, "%s\n", e.name);
-        } else if (dnsnames && !is_empty(e.dnsname)) {
-            std::fprintf(c.out, "%s (%s)\n", e.name, e.dnsname);
-        } else if (auto host = reverse_(sa)) {
-            std::fprintf(c.out, "%s (%s)\n", e.name, host->c_str());
-        } else {
-            std::fprintf(c.out, "%s\n", e.name);
-        }
+        if (lm_str2addr(&sa, e.name) != 1) continue;
+        if (dnsnames && !is_empty(e.dnsname))
+            shown[i].known = e.dnsname;
+        else
+            shown[i].lookup = lookups.add(address_key(sa), sa);
+    }
+    const auto hosts = lookups.run<std::optional<std::string>>(reverse_);
+    for (std::size_t i = 0; i < rsnames_.size(); ++i) {
+        const Shown& s = shown[i];
+        const char* host = s.known;
+        if (s.lookup != no_lookup && hosts[s.lookup]) host = hosts[s.lookup]->c_str();
+        if (host)
+            std::fprintf(c.out, "%s (%s)\n", rsnames_[i].name, host);
+        else
+            std::fprintf(c.out, "%s\n", rsnames_[i].name);
     }
 }
 

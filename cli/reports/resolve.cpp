@@ -12,6 +12,7 @@
 
 #include "addrs.h"
 #include "lookup.h"
+#include "lookup_pool.h"
 #include "reports.h"
 
 namespace lbsnap {
@@ -31,38 +32,47 @@ std::string format_text(const char* fmt, ...) {
 
 namespace {
 
-// The first address the system resolver gives for name.
-std::optional<lm_addr> resolve_name(const char* name) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* res = nullptr;
-    if (getaddrinfo(name, nullptr, &hints, &res) != 0 || res == nullptr) return std::nullopt;
-    lm_sockaddr sa{};
-    std::memcpy(&sa, res->ai_addr, std::min<std::size_t>(res->ai_addrlen, sizeof sa));
-    freeaddrinfo(res);
-    lm_addr a;
-    lm_unmapaddr(&a, sa);
-    return a;
+// One real server of -D with a DNS name and a plain current address, and
+// the answer slot of its name.
+struct NameCheck {
+    const bahd_config_t* vs;
+    const rs_info_t* rs;
+    lm_addr current;
+    std::size_t answer;
+};
+
+// The real servers -D checks, in list order, with their names queued once
+// each. Others are passed over silently.
+std::vector<NameCheck> collect_checks(const Model& m, DistinctLookups<std::string_view, const char*>& names) {
+    std::vector<NameCheck> checks;
+    for (const auto& vs : m.bahd) {
+        if (vs->ismaster) continue;
+        for (const rs_info_t& rs : vs->rsinfo) {
+            NameCheck k{vs.get(), &rs, lm_addr{}, 0};
+            if (rs.dns.empty() || !lm_cvtaddr(&k.current, rs.rip.c_str())) continue;
+            k.answer = names.add(rs.dns, rs.dns.c_str());
+            checks.push_back(k);
+        }
+    }
+    return checks;
 }
 
-// One real server of -D: compares its current address with what its name
-// resolves to now; returns true when it printed a change.
-bool check_one_name(Ctx& c, const bahd_config_t& vs, const rs_info_t& rs, bool header_done) {
-    lm_addr current;
-    if (rs.dns.empty() || !lm_cvtaddr(&current, rs.rip.c_str())) return false;
-    const std::optional<lm_addr> now = resolve_name(rs.dns.c_str());
+// Compares one real server's current address with what its name resolves
+// to now; returns true when it printed a change.
+bool report_check(Ctx& c, const NameCheck& k, const std::optional<lm_addr>& now,
+                  bool header_done) {
+    const rs_info_t& rs = *k.rs;
     if (!now) {
         c.log(LOG_INFO, format_text("Resolve of %s failed\n", rs.dns.c_str()));
         return false;
     }
-    if (lm_addrcmp(*now, current) == 0) {
+    if (lm_addrcmp(*now, k.current) == 0) {
         c.log(LOG_DEBUG,
               format_text("Resolved to the same address %s %s\n", rs.rip.c_str(), rs.dns.c_str()));
         return false;
     }
     const std::string addr = lm_print_addr2(*now);
-    if (!header_done) std::fprintf(c.out, "vip %d\n", vs.id);
+    if (!header_done) std::fprintf(c.out, "vip %d\n", k.vs->id);
     std::fprintf(c.out, "server #%d\n", rs.id);
     std::fprintf(c.out, "addr %s\n", addr.c_str());
     std::fprintf(c.out, "exit\n");
@@ -123,19 +133,39 @@ void fold_vs(const bahd_config_t& vs, const VsServerKeys* cur, rs_disp_tab& tab,
 
 }  // namespace
 
-void resolv_realnames(Ctx& c, const char* name) {
+std::optional<lm_addr> resolver_forward_lookup(const char* name) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* res = nullptr;
+    if (getaddrinfo(name, nullptr, &hints, &res) != 0 || res == nullptr) return std::nullopt;
+    lm_sockaddr sa{};
+    std::memcpy(&sa, res->ai_addr, std::min<std::size_t>(res->ai_addrlen, sizeof sa));
+    freeaddrinfo(res);
+    lm_addr a;
+    lm_unmapaddr(&a, sa);
+    return a;
+}
+
+void resolv_realnames(Ctx& c, const char* name, const ForwardLookup& resolve) {
     if (name) {
-        if (const std::optional<lm_addr> a = resolve_name(name))
+        if (const std::optional<lm_addr> a = resolve(name))
             std::fprintf(c.out, "%s\n", lm_print_addr2(*a).c_str());
         return;
     }
-    for (const auto& vs : c.m.bahd) {
-        if (vs->ismaster) continue;
-        bool header_done = false;
-        for (const rs_info_t& rs : vs->rsinfo) {
-            if (check_one_name(c, *vs, rs, header_done)) header_done = true;
-        }
+    // Every name is resolved before the first line: the lookups run side by
+    // side, each distinct name once, and the script and the log lines then
+    // come out in list order as if each had been asked in turn.
+    DistinctLookups<std::string_view, const char*> names;
+    const std::vector<NameCheck> checks = collect_checks(c.m, names);
+    const auto answers = names.run<std::optional<lm_addr>>(resolve);
+    bool header_done = false;
+    for (std::size_t i = 0; i < checks.size(); ++i) {
+        if (report_check(c, checks[i], answers[checks[i].answer], header_done)) header_done = true;
+        const bool vs_ends = i + 1 == checks.size() || checks[i + 1].vs != checks[i].vs;
+        if (!vs_ends) continue;
         if (header_done) std::fprintf(c.out, "exit\n");
+        header_done = false;
     }
 }
 
@@ -233,13 +263,14 @@ void print_rs_tab_entry(Ctx& c, const rs_disp_entry& rs) {
     std::fprintf(c.out, "\n");
 }
 
+std::string newrs_label(const rs_disp_entry& rs) {
+    if (!rs.dns.empty()) return rs.dns.str();
+    if (const char* name = map_name(rs.rip)) return format_text("%s %s", rs.rip.c_str(), name);
+    return rs.rip.str();
+}
+
 void print_newrs_tab_entry(Ctx& c, const rs_disp_entry& rs) {
-    std::string label = rs.rip.str();
-    if (!rs.dns.empty()) {
-        label = rs.dns.str();
-    } else if (const char* name = map_name(rs.rip)) {
-        label = format_text("%s %s", rs.rip.c_str(), name);
-    }
+    const std::string label = newrs_label(rs);
     std::fprintf(c.out, "%s %d %d %s\n", rs.rip.c_str(), rs.ntotal, rs.nok, label.c_str());
 }
 
@@ -264,9 +295,13 @@ void gen_add_rs_list(Ctx& c, const bahd_config_t& arg) {
     for (const rs_disp_entry& e : others.data) print_rs_tab_entry(c, e);
 }
 
-void print_realserverlist(Ctx& c, rs_disp_tab& tab, const char* sortorder) {
+void sort_realserverlist(rs_disp_tab& tab, const char* sortorder) {
     const unsigned sorttype = sortorder ? static_cast<unsigned>(std::atoi(sortorder)) & 0xffu : 0u;
     if (tab.data.size() > 1) sort_rs_tab(tab, sorttype);
+}
+
+void print_realserverlist(Ctx& c, rs_disp_tab& tab, const char* sortorder) {
+    sort_realserverlist(tab, sortorder);
     for (const rs_disp_entry& e : tab.data) print_newrs_tab_entry(c, e);
 }
 

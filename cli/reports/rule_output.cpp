@@ -12,22 +12,6 @@ namespace lbsnap {
 
 namespace {
 
-struct MatchWord {
-    const char* word;
-    int host;
-};
-
-MatchWord match_word(int match_type) {
-    switch (match_type) {
-        case 1: return {"prefix", 0};
-        case 2: return {"postfix", 0};
-        case 3: return {"dflt", 1};
-        case 4: return {"prefix", 1};
-        case 5: return {"postfix", 1};
-        default: return {"dflt", 0};
-    }
-}
-
 // The five lists through which a VS can use a rule.
 template <typename Fn>
 void each_rule_list(const bahd_config_t& vs, Fn fn) {
@@ -51,6 +35,55 @@ std::string vs_address(const bahd_config_t& vs) { return pp_vip(vs, 0); }
 
 }  // namespace
 
+MatchWord match_word(int match_type) {
+    switch (match_type) {
+        case 1: return {"prefix", 0};
+        case 2: return {"postfix", 0};
+        case 3: return {"dflt", 1};
+        case 4: return {"prefix", 1};
+        case 5: return {"postfix", 1};
+        default: return {"dflt", 0};
+    }
+}
+
+bool rule_passes_filter(const Options& opt, const Rule_t& rule) {
+    if (opt.tflag == 1 && rule.rule_type != 0) return false;
+    if (opt.tflag == 2 && rule.rule_type == 0) return false;
+    return true;
+}
+
+const Rule_t* tested_rule(Ctx& c) {
+    const char* name = c.opt.tst_rule_id ? c.opt.tst_rule_id : "";
+    const Rule_t* rule = find_rule(c.m, name);
+    if (rule && rule != c.m.defRule_id) return rule;
+    std::fprintf(c.err, "Invalid rule id '%s'\n", name);
+    return nullptr;
+}
+
+std::vector<const bahd_config_t*> rule_users(const Model& m, const Rule_t* rule) {
+    std::vector<const bahd_config_t*> users;
+    for (const auto& vsp : m.bahd)
+        if (vs_uses_rule(*vsp, rule)) users.push_back(vsp.get());
+    return users;
+}
+
+RuleUsers rule_users_all(const Model& m) {
+    // One walk over the VSs collects the users of every rule in list order;
+    // asking each rule about each VS would be rules x VSs x list length.
+    RuleUsers users;
+    for (const auto& vsp : m.bahd) {
+        const bahd_config_t* vs = vsp.get();
+        each_rule_list(*vs, [&](const Rule_list& rl) {
+            for (const Rule_t* rule : rl.rule_list) {
+                auto& list = users[rule];
+                // A rule held in several lists of one VS names that VS once.
+                if (list.empty() || list.back() != vs) list.push_back(vs);
+            }
+        });
+    }
+    return users;
+}
+
 Rule_t* find_rule(const Model& m, const char* name) {
     for (const auto& rule : m.Rules)
         if (rule->rule_name == name) return rule.get();
@@ -67,8 +100,7 @@ void mangle_minus(std::FILE* out, const char* text) {
 }
 
 void print_rule(Ctx& c, const Rule_t& rule) {
-    if (c.opt.tflag == 1 && rule.rule_type != 0) return;
-    if (c.opt.tflag == 2 && rule.rule_type == 0) return;
+    if (!rule_passes_filter(c.opt, rule)) return;
     const MatchWord mw = match_word(rule.match_type);
     // A replaceuri rule has no query option; its slot shows the version switch.
     const int sixth = rule.rule_type == 4 ? rule.forcevers : rule.inc_query;
@@ -82,15 +114,10 @@ void print_rule(Ctx& c, const Rule_t& rule) {
 }
 
 void print_rule_in_vs(Ctx& c) {
-    const char* name = c.opt.tst_rule_id ? c.opt.tst_rule_id : "";
-    const Rule_t* rule = find_rule(c.m, name);
-    if (!rule || rule == c.m.defRule_id) {
-        std::fprintf(c.err, "Invalid rule id '%s'\n", name);
-        return;
-    }
-    for (const auto& vsp : c.m.bahd) {
+    const Rule_t* rule = tested_rule(c);
+    if (!rule) return;
+    for (const bahd_config_t* vsp : rule_users(c.m, rule)) {
         const bahd_config_t& vs = *vsp;
-        if (!vs_uses_rule(vs, rule)) continue;
         if (vs.isslave) {
             if (!vs.name.empty())
                 std::fprintf(c.out, "%s (#%d)\n", vs.name.c_str(), vs.id);
@@ -105,19 +132,7 @@ void print_rule_in_vs(Ctx& c) {
 }
 
 void print_rule_in_vs_all(Ctx& c) {
-    // One walk over the VSs collects the users of every rule in list order;
-    // asking each rule about each VS would be rules x VSs x list length.
-    std::unordered_map<const Rule_t*, std::vector<const bahd_config_t*>> users;
-    for (const auto& vsp : c.m.bahd) {
-        const bahd_config_t* vs = vsp.get();
-        each_rule_list(*vs, [&](const Rule_list& rl) {
-            for (const Rule_t* rule : rl.rule_list) {
-                auto& list = users[rule];
-                // A rule held in several lists of one VS names that VS once.
-                if (list.empty() || list.back() != vs) list.push_back(vs);
-            }
-        });
-    }
+    const RuleUsers users = rule_users_all(c.m);
     for (const auto& rule : c.m.Rules) {
         auto it = users.find(rule.get());
         if (it == users.end()) continue;

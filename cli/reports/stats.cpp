@@ -25,28 +25,6 @@ constexpr std::array<const char*, 9> kInauthNames = {
 constexpr std::array<const char*, 5> kOutauthNames = {
     "", "Basic Authentication", "Form Based", "KCD", "Server Token"};
 
-struct callhome_stats {
-    int vs_created = 0;
-    int rs_available = 0;
-    int wafvs_cnt = 0;
-    int owaspvs_cnt = 0;
-    int espvs_cnt = 0;
-    int sdn_inuse = 0;
-};
-
-// Everything one -E run gathers. The WAF and OWASP lists keep every entry
-// and entries are not cut at any length: the line reports the whole
-// configuration rather than its first 256 VSs.
-struct CallhomeData {
-    callhome_stats stats;
-    std::vector<std::string> waf_info;
-    std::vector<std::string> owasp_info;
-    std::string clientAuth;
-    std::string serverAuth;
-    int ocsp_flag = 0;
-    RsNameTable rsnames;
-};
-
 void record_once(std::string& names, const char* name) {
     // An empty name is always "found", so it records nothing.
     if (names.find(name) == std::string::npos) names.append(name).append(";");
@@ -56,20 +34,27 @@ void log_out_of_range(Ctx& c, int value) {
     c.log(LOG_ERR, format_text("value [%d] out of range!!!\n", value));
 }
 
-const char* name_or_dash(const FixedText<128>& name) { return name.empty() ? "-" : name.c_str(); }
+const char* name_or_dash(const std::string& name) { return name.empty() ? "-" : name.c_str(); }
 
 // The WAF/OWASP entry of a VS, or nothing for a sub-VS whose master is gone.
-std::optional<std::string> waf_entry(const Model& m, const bahd_config_t& vs,
-                                     const char* rules) {
-    if (!vs.isslave) {
-        return format_text("vsid:%d,vsn:%s,vsip:%s,subvsid:%s,subvsn:%s,wrules:%s;", vs.id,
-                           name_or_dash(vs.name), vs.vip.c_str(), "-", "-", rules);
-    }
+std::optional<WafEntry> waf_entry(const Model& m, const bahd_config_t& vs,
+                                  std::string_view rules) {
+    using text = std::string_view;
+    if (!vs.isslave)
+        return WafEntry{vs.id, std::string(text(vs.name)), std::string(text(vs.vip)), {}, {},
+                        std::string(rules)};
     const bahd_config_t* master = find_vip_id(m, vs.isslave);
     if (!master) return std::nullopt;
-    return format_text("vsid:%d,vsn:%s,vsip:%s,subvsid:%s,subvsn:%s,wrules:%s;", master->id,
-                       name_or_dash(master->name), master->vip.c_str(),
-                       std::to_string(vs.id).c_str(), name_or_dash(vs.name), rules);
+    return WafEntry{master->id, std::string(text(master->name)), std::string(text(master->vip)),
+                    vs.id, std::string(text(vs.name)), std::string(rules)};
+}
+
+std::string waf_entry_text(const WafEntry& e) {
+    const std::string subvsid = e.subvsid ? std::to_string(*e.subvsid) : "-";
+    const char* subvsn = e.subvsid ? name_or_dash(e.subvsn) : "-";
+    return format_text("vsid:%d,vsn:%s,vsip:%s,subvsid:%s,subvsn:%s,wrules:%s;", e.vsid,
+                       name_or_dash(e.vsn), e.vsip.c_str(), subvsid.c_str(), subvsn,
+                       e.wrules.c_str());
 }
 
 void add_cstats(Ctx& c, CallhomeData& d, const bahd_config_t& cur) {
@@ -87,8 +72,8 @@ void add_cstats(Ctx& c, CallhomeData& d, const bahd_config_t& cur) {
             d.waf_info.push_back(std::move(*e));
     }
     if (cur.intercept == 2) {
-        if (auto e = waf_entry(c.m, cur, cur.irules.value_or("all")))
-            d.owasp_info.push_back(std::move(*e));
+        const std::string_view rules = cur.irules ? std::string_view(*cur.irules) : "all";
+        if (auto e = waf_entry(c.m, cur, rules)) d.owasp_info.push_back(std::move(*e));
     }
     if (strcasecmp(cur.adaptive_method.c_str(), "snd_gstats") == 0) d.stats.sdn_inuse += 1;
     d.rsnames.add_rslist(cur, 1, nullptr);
@@ -130,11 +115,15 @@ void set_outauth_data(Ctx& c, std::string& serverAuth, int value) {
     record_once(serverAuth, kOutauthNames[value]);
 }
 
-void gen_callhomedata(Ctx& c) {
+CallhomeData collect_callhomedata(Ctx& c) {
     CallhomeData d;
     for (const auto& vs : c.m.bahd) add_cstats(c, d, *vs);
     d.stats.rs_available = d.rsnames.size();
+    return d;
+}
 
+void gen_callhomedata(Ctx& c) {
+    const CallhomeData d = collect_callhomedata(c);
     const callhome_stats& s = d.stats;
     std::fprintf(c.out, "vs_created=%d&", s.vs_created);
     std::fprintf(c.out, "rs_available=%d&", s.rs_available);
@@ -146,9 +135,9 @@ void gen_callhomedata(Ctx& c) {
     std::fprintf(c.out, "server_auth=%s&", d.serverAuth.c_str());
     std::fprintf(c.out, "ocsp=%d&", d.ocsp_flag);
     std::fprintf(c.out, "waf_info=");
-    for (const std::string& e : d.waf_info) std::fputs(e.c_str(), c.out);
+    for (const WafEntry& e : d.waf_info) std::fputs(waf_entry_text(e).c_str(), c.out);
     std::fprintf(c.out, "owasp_info=");
-    for (const std::string& e : d.owasp_info) std::fputs(e.c_str(), c.out);
+    for (const WafEntry& e : d.owasp_info) std::fputs(waf_entry_text(e).c_str(), c.out);
     std::fprintf(c.out, "&");
 }
 

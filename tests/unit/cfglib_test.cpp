@@ -1,11 +1,15 @@
 #include "cfglib.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <thread>
 
 #include "test_support.h"
 
@@ -16,6 +20,8 @@ namespace fs = std::filesystem;
 using testing::TempRoot;
 
 const std::string kCustom = "/corvane/cfg/_CIPHER_SETS";
+// The custom file and the lock file its writers share.
+const std::vector<std::string> kCustomAndLock{"_CIPHER_SETS", "_CIPHER_SETS.lock"};
 
 std::string readval(const char* name, const char* dflt) {
     std::string v = "stale";
@@ -196,7 +202,7 @@ TEST_F(CipherSetUpdate, ReplacesTheLineInPlace) {
               "Custom_5 NEW:LIST\n"
               "#Custom_5 commented\n"
               "Custom_9 C\n");
-    EXPECT_EQ(cfg_dir_entries(root), std::vector<std::string>{"_CIPHER_SETS"});
+    EXPECT_EQ(cfg_dir_entries(root), kCustomAndLock);
     // A case change of the list is a change too.
     EXPECT_EQ(update_cipherset("Custom_5", "new:list"), 0);
     EXPECT_NE(root.read(kCustom).find("\nCustom_5 new:list\n"), std::string::npos);
@@ -246,10 +252,37 @@ TEST_F(CipherSetUpdate, BlockedPathsFailAndLeaveFilesAlone) {
     fs::remove(root.path(kCustom));
     fs::create_directories(root.path(kCustom));
     EXPECT_EQ(update_cipherset("Custom_5", "NEW"), -1);
-    EXPECT_EQ(cfg_dir_entries(root), std::vector<std::string>{"_CIPHER_SETS"});
-    fs::remove(root.path(kCustom));
-    fs::remove(root.path("/corvane/cfg"));
+    EXPECT_EQ(cfg_dir_entries(root), kCustomAndLock);
+    fs::remove_all(root.path("/corvane/cfg"));
     EXPECT_EQ(update_cipherset("Custom_5", "NEW"), -1);
+}
+
+// Only names of the form the writers use are taken for leftovers, and they
+// go even when nothing is written.
+TEST_F(CipherSetUpdate, RemovesTemporaryFilesOfDeadRuns) {
+    root.write(kCustom, "Custom_5 A\n");
+    for (const char* name : {".tmp123", ".tmp", ".tmp12x", "X.tmp123"}) root.write(kCustom + name, "Custom_5 B");
+    EXPECT_EQ(update_cipherset("Custom_5", "A"), 0);
+    EXPECT_EQ(cfg_dir_entries(root), (std::vector<std::string>{"_CIPHER_SETS", "_CIPHER_SETS.lock", "_CIPHER_SETS.tmp",
+                                                              "_CIPHER_SETS.tmp12x", "_CIPHER_SETSX.tmp123"}));
+}
+
+// Another writer holds the lock: the update waits for it, and past the bound
+// gives up and leaves the file alone.
+TEST_F(CipherSetUpdate, WaitsForTheLockWithinABound) {
+    root.write(kCustom, "Custom_5 OLD\n");
+    int fd = open(root.path(kCustom + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    std::thread holder([fd] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        flock(fd, LOCK_UN);
+    });
+    EXPECT_EQ(update_cipherset("Custom_5", "NEW"), 0);
+    holder.join();
+    ASSERT_EQ(flock(fd, LOCK_EX), 0);
+    EXPECT_EQ(update_cipherset("Custom_6", "A"), -1);
+    close(fd);
+    EXPECT_EQ(root.read(kCustom), "Custom_5 NEW\n");
 }
 
 // Writing the temporary file fails for real: the file-size limit binds root
@@ -268,7 +301,7 @@ TEST_F(CipherSetUpdate, WriteFailureRemovesTemporaryFile) {
     std::signal(SIGXFSZ, old_handler);
     EXPECT_EQ(r, -1);
     EXPECT_EQ(root.read(kCustom), original);
-    EXPECT_EQ(cfg_dir_entries(root), std::vector<std::string>{"_CIPHER_SETS"});
+    EXPECT_EQ(cfg_dir_entries(root), kCustomAndLock);
 }
 
 // ---- add-on controllers ----

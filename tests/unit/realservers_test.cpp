@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "report_harness.h"
 #include "reports.h"
-#include "test_support.h"
 
 namespace lbsnap {
 namespace {
@@ -131,10 +131,12 @@ protected:
         t.add_oners("192.0.2.3", nullptr, nullptr);
         t.add_oners("not-an-address", nullptr, "x");
         t.add_oners("2001:db8::9", nullptr, "");
-        t.set_reverse_lookup([this](const lm_sockaddr& sa) -> std::optional<std::string> {
-            ++lookups;
-            if (sa.sa.sa_family == AF_INET6) return "v6.reverse";
-            return std::nullopt;
+        t.add_oners("192.0.2.3", "udp", nullptr);
+        t.add_oners("[2001:db8::9]", nullptr, nullptr);
+        t.set_reverse_lookup([this](const lm_sockaddr& sa) {
+            lm_addr a;
+            lm_unmapaddr(&a, sa);
+            return resolver(lm_print_addr2(a));
         });
     }
     std::string print(int wantrealname) {
@@ -148,22 +150,28 @@ protected:
     Model m;
     Options opt;
     RsNameTable t;
-    int lookups = 0;
+    // The first in table order answers last.
+    testing::SlowAnswers resolver{{{"2001:db8::9", {"v6.reverse", 60}},
+                                   {"192.0.2.3", {std::nullopt, 30}},
+                                   {"192.0.2.20", {"twenty.reverse", 0}}}};
 };
 
-// The lines are checked end to end; here, which entries are looked up.
+// The lines are checked end to end; here, which entries are looked up, once
+// per address whatever its text, and that late answers keep their line.
 TEST_F(PrintRealservers, ReverseLookupOnlyWhereNoConfiguredName) {
+    using Asked = std::vector<std::string>;
     root.write("/corvane/cfg/_DNSNAMES_ENABLE", "yes\n");
     EXPECT_EQ(print(1),
-              "2001:db8::9 (v6.reverse)\n192.0.2.3\n192.0.2.20 (web.example)\nnot-an-address\n");
-    EXPECT_EQ(lookups, 2);
-    lookups = 0;
+              "2001:db8::9 (v6.reverse)\n[2001:db8::9] (v6.reverse)\n192.0.2.3\n192.0.2.3\n"
+              "192.0.2.20 (web.example)\nnot-an-address\n");
+    EXPECT_EQ(resolver.take_asked(), (Asked{"192.0.2.3", "2001:db8::9"}));
     root.write("/corvane/cfg/_DNSNAMES_ENABLE", "0\n");
-    EXPECT_EQ(print(1), "2001:db8::9 (v6.reverse)\n192.0.2.3\n192.0.2.20\nnot-an-address\n");
-    EXPECT_EQ(lookups, 3);
-    lookups = 0;
+    EXPECT_EQ(print(1),
+              "2001:db8::9 (v6.reverse)\n[2001:db8::9] (v6.reverse)\n192.0.2.3\n192.0.2.3\n"
+              "192.0.2.20 (twenty.reverse)\nnot-an-address\n");
+    EXPECT_EQ(resolver.take_asked(), (Asked{"192.0.2.20", "192.0.2.3", "2001:db8::9"}));
     print(0);
-    EXPECT_EQ(lookups, 0);
+    EXPECT_EQ(resolver.take_asked(), Asked{});
 }
 
 }  // namespace

@@ -2,9 +2,15 @@
 // captured output streams and system log.
 #pragma once
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "context.h"
@@ -57,6 +63,43 @@ struct ReportHarness {
         m.Rules.push_back(std::move(r));
         return *m.Rules.back();
     }
+};
+
+// A resolver stand-in: answers each key from a table after the key's own
+// delay (unknown keys: no answer at once) and records what it was asked.
+// Lookups call it from several threads at once.
+class SlowAnswers {
+public:
+    struct Answer {
+        std::optional<std::string> text;
+        int delay_ms;
+    };
+    explicit SlowAnswers(std::map<std::string, Answer> table) : table_(std::move(table)) {}
+
+    std::optional<std::string> operator()(const std::string& key) {
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            asked_.push_back(key);
+        }
+        const auto it = table_.find(key);
+        if (it == table_.end()) return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(it->second.delay_ms));
+        return it->second.text;
+    }
+
+    // The keys asked since the last call, sorted.
+    std::vector<std::string> take_asked() {
+        std::lock_guard<std::mutex> lock(mu_);
+        std::vector<std::string> v = std::move(asked_);
+        asked_.clear();
+        std::sort(v.begin(), v.end());
+        return v;
+    }
+
+private:
+    const std::map<std::string, Answer> table_;
+    std::mutex mu_;
+    std::vector<std::string> asked_;
 };
 
 }  // namespace lbsnap::testing

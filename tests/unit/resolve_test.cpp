@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "addrs.h"
 #include "report_harness.h"
 #include "reports.h"
 
@@ -118,27 +119,41 @@ TEST(ResolvRealnames, PrintsTheFirstResolvedAddress) {
     EXPECT_TRUE(r.log.empty());
 }
 
+// Names asked once each, however many servers carry them; the answers that
+// arrive last (the first names in list order) still come first.
 TEST(ResolvRealnames, ChangeScriptAndLogLinesForEveryNamedServer) {
     Harness r;
-    add_vs(r.m, 3, {server("127.0.0.1", "localhost", 1, 1), server("10.0.0.5", "localhost", 1, 2),
-                    server("10.0.0.6", "", 1, 3), server("10.0.0.8:80", "localhost", 1, 4)});
-    bahd_config_t& master = add_vs(r.m, 4, {server("#5", "localhost", 1, 5)});
+    add_vs(r.m, 3, {server("127.0.0.1", "same.example", 1, 1),
+                    server("10.0.0.5", "moved.example", 1, 2), server("10.0.0.6", "", 1, 3),
+                    server("10.0.0.8:80", "port.example", 1, 4)});
+    bahd_config_t& master = add_vs(r.m, 4, {server("#5", "master.example", 1, 5)});
     master.ismaster = 1;
-    add_vs(r.m, 5, {server("10.0.0.7", "nonexistent.invalid", 0, 6)});
-    add_vs(r.m, 6, {server("::2", "::1", 1, 7), server("127.0.0.2", "127.0.0.2", 1, 8)});
+    add_vs(r.m, 5, {server("10.0.0.7", "gone.example", 0, 6)});
+    add_vs(r.m, 6, {server("::2", "v6.example", 1, 7), server("10.0.0.9", "moved.example", 1, 8)});
+    testing::SlowAnswers resolver{{{"same.example", {"127.0.0.1", 80}},
+                                   {"moved.example", {"10.0.0.50", 60}},
+                                   {"gone.example", {std::nullopt, 40}},
+                                   {"v6.example", {"::1", 20}}}};
     Ctx c = r.ctx();
-    resolv_realnames(c, nullptr);
+    resolv_realnames(c, nullptr, [&](const char* name) -> std::optional<lm_addr> {
+        lm_addr a;
+        const std::optional<std::string> text = resolver(name);
+        if (!text || !lm_cvtaddr(&a, text->c_str())) return std::nullopt;
+        return a;
+    });
     EXPECT_EQ(r.out.str(),
-              "vip 3\nserver #2\naddr 127.0.0.1\nexit\nexit\n"
-              "vip 6\nserver #7\naddr ::1\nexit\nexit\n");
+              "vip 3\nserver #2\naddr 10.0.0.50\nexit\nexit\n"
+              "vip 6\nserver #7\naddr ::1\nexit\nserver #8\naddr 10.0.0.50\nexit\nexit\n");
     const std::vector<LogLine> want = {
-        {LOG_DEBUG, "Resolved to the same address 127.0.0.1 localhost\n"},
-        {LOG_INFO, "changing RS#2 (localhost) from 10.0.0.5 to 127.0.0.1\n"},
-        {LOG_INFO, "Resolve of nonexistent.invalid failed\n"},
-        {LOG_INFO, "changing RS#7 (::1) from ::2 to ::1\n"},
-        {LOG_DEBUG, "Resolved to the same address 127.0.0.2 127.0.0.2\n"},
+        {LOG_DEBUG, "Resolved to the same address 127.0.0.1 same.example\n"},
+        {LOG_INFO, "changing RS#2 (moved.example) from 10.0.0.5 to 10.0.0.50\n"},
+        {LOG_INFO, "Resolve of gone.example failed\n"},
+        {LOG_INFO, "changing RS#7 (v6.example) from ::2 to ::1\n"},
+        {LOG_INFO, "changing RS#8 (moved.example) from 10.0.0.9 to 10.0.0.50\n"},
     };
     EXPECT_EQ(r.log, want);
+    EXPECT_EQ(resolver.take_asked(), (std::vector<std::string>{"gone.example", "moved.example",
+                                                               "same.example", "v6.example"}));
 }
 
 }  // namespace

@@ -1,0 +1,156 @@
+# bash completion for lbsnap(8)                            -*- shell-script -*-
+
+# The short options exactly as the tool hands them to getopt; a letter
+# followed by ":" takes an argument.
+_lbsnap_optstring=HvrcsSlLf:N:n:o:R:XtCzZ:aM:mQ:q:F:T:V6b:B:d:DA:YEI:JjW:w:
+# The short options that select no command.
+_lbsnap_modifiers=fnoH6taV
+
+# ---- long options: keep this list in step with the tool ----
+_lbsnap_long_options="--check --help --json --version"
+# ---- end of long options ----
+
+_lbsnap_cert_dirs="/corvane/certs /tmp/certs"
+
+# Adds each line of standard input to COMPREPLY, quoted for the shell.
+_lbsnap_reply()
+{
+    local word
+    while IFS= read -r word; do
+        printf -v word %q "$word"
+        COMPREPLY+=("$word")
+    done
+}
+
+# Prints the names in configuration file $1 that start with $cur: for kind
+# "vs" the VS numbers and names, for kind "rule" the rule names. The tool has
+# no listing of names, so this reads the sections as its reader does: markers
+# and keys start a line in any case, the value follows blanks and tabs, the
+# real-server part of a VS holds no keys, and an unfinished section counts
+# for nothing.
+_lbsnap_config_names()
+{
+    [[ -r $1 ]] || return
+    prefix=$cur awk -v kind="$2" '
+        function value(key,    v) {
+            v = substr($0, length(key) + 1)
+            sub(/^[ \t]+/, "", v)
+            return v
+        }
+        function offer(word) {
+            if (word != "" && index(word, ENVIRON["prefix"]) == 1) print word
+        }
+        { line = toupper($0) }
+        end == "" {
+            if (index(line, "<CHECKER_ARGS>") == 1) end = "<END CHECKER_ARGS>"
+            else if (index(line, "<ADAPTIVE_ARGS_HTTP_RS>") == 1) end = "<END ADAPTIVE_ARGS_HTTP_RS>"
+            else if (index(line, "<ADAPTIVE_ARGS_SDN_GSTATS>") == 1) end = "<END ADAPTIVE_ARGS_SDN_GSTATS>"
+            else if (index(line, "<SECTION VS>") == 1) end = "<END VS>"
+            else if (index(line, "<RULE>") == 1) end = "<END RULE>"
+            id = 0; name = ""; servers = 0
+            next
+        }
+        index(line, end) == 1 {
+            if (kind == "vs" && end == "<END VS>") {
+                if (id >= 1) offer(id)
+                offer(name)
+            }
+            if (kind == "rule" && end == "<END RULE>" && id >= 1) offer(name)
+            end = ""
+            next
+        }
+        servers { if (index(line, "<END>") == 1) servers = 0; next }
+        end == "<END VS>" {
+            if (index(line, "VID:") == 1) id = int(value("VID:"))
+            else if (index(line, "NAME:") == 1 && toupper(value("NAME:")) != "NULL") name = value("NAME:")
+            else if (index(line, "<IPVSADM>") == 1) servers = 1
+        }
+        end == "<END RULE>" {
+            if (index(line, "ID:") == 1) id = int(value("ID:"))
+            else if (index(line, "NAME:") == 1) name = value("NAME:")
+        }
+    ' "$1"
+}
+
+# Prints the certificate names (the *.pem files) that start with $cur.
+_lbsnap_cert_names()
+{
+    local dir file
+    for dir in $_lbsnap_cert_dirs; do
+        for file in "$dir"/*.pem; do
+            [[ -f $file ]] || continue
+            file=${file##*/}
+            file=${file%.pem}
+            [[ $file == "$cur"* ]] && printf '%s\n' "$file"
+        done
+    done
+}
+
+_lbsnap()
+{
+    local cur prev words cword split
+    _init_completion -s || return
+
+    # Walk the words before the cursor as getopt does, to learn the
+    # configuration file in use, the last command option, whether the
+    # command argument is already given, and which option the current word
+    # is the argument of.
+    local conf=/corvane/bahd.conf command=v has_arg="" pending=""
+    local i j word letter value
+    for ((i = 1; i < cword; i++)); do
+        word=${words[i]}
+        if [[ $word == -- ]]; then
+            ((i + 1 < cword)) && has_arg=1
+            break
+        fi
+        if [[ $word != -?* || $word == --* ]]; then
+            [[ $word == --* ]] || has_arg=1
+            continue
+        fi
+        for ((j = 1; j < ${#word}; j++)); do
+            letter=${word:j:1}
+            [[ $_lbsnap_modifiers == *"$letter"* ]] || command=$letter
+            [[ $_lbsnap_optstring == *"$letter:"* ]] || continue
+            value=${word:j+1}
+            if [[ -z $value ]]; then
+                ((++i == cword)) && pending=$letter
+                value=${words[i]-}
+            fi
+            [[ $letter == f ]] && conf=${value/#\~/$HOME}
+            break
+        done
+    done
+
+    case $pending in
+        f) _filedir; return ;;
+        Z | M | Q | q | I) _lbsnap_reply < <(_lbsnap_cert_names); return ;;
+        T | A) _lbsnap_reply < <(_lbsnap_config_names "$conf" vs); return ;;
+        F | w | W) _lbsnap_reply < <(_lbsnap_config_names "$conf" vs | grep -x '[0-9]*'); return ;;
+        R) _lbsnap_reply < <(_lbsnap_config_names "$conf" rule); return ;;
+        o) _available_interfaces; return ;;
+        ?) return ;;
+    esac
+
+    if [[ $cur == -* ]]; then
+        local options=${_lbsnap_optstring//:/} shorts=""
+        for ((j = 0; j < ${#options}; j++)); do
+            shorts+=" -${options:j:1}"
+        done
+        if [[ $cur == --* ]]; then
+            _lbsnap_reply < <(compgen -W "$_lbsnap_long_options" -- "$cur")
+        else
+            _lbsnap_reply < <(compgen -W "$shorts $_lbsnap_long_options" -- "$cur")
+        fi
+        return
+    fi
+
+    [[ $has_arg ]] && return
+    case $command in
+        r) _lbsnap_reply < <(_lbsnap_config_names "$conf" rule) ;;
+        Y) _lbsnap_reply < <(compgen -W "0 1 2 3" -- "$cur") ;;
+        *) _lbsnap_reply < <(_lbsnap_config_names "$conf" vs) ;;
+    esac
+} &&
+    complete -F _lbsnap lbsnap
+
+# ex: filetype=sh

@@ -1,0 +1,129 @@
+// Records random cipher sets over random custom and system set files, with
+// foreign rewrites and leftovers of dead runs in between, and checks what
+// every run of the appliance relies on: a recorded set reads back with its
+// list, a refused one changes nothing, and no temporary file is left behind.
+#include <fuzzer/FuzzedDataProvider.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+#include "cfglib.h"
+#include "sysroot.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kMaxSteps = 16;
+constexpr std::size_t kMaxName = 40;
+constexpr std::size_t kMaxList = 300;
+constexpr std::size_t kLineMax = 8190;  // one read of a set file
+
+enum class Step { record, rewrite, dead_run, kMaxValue = dead_run };
+
+// A private root of this process, laid out for each input and removed after
+// it. Every replacement syncs the file to disk, so a memory file system,
+// where syncing costs nothing, makes the run many times faster.
+constexpr const char* kMemoryFs = "/dev/shm";
+
+const fs::path& fuzz_root() {
+    static const fs::path root = [] {
+        std::error_code ec;
+        fs::path base = fs::is_directory(kMemoryFs, ec) ? fs::path(kMemoryFs) : fs::current_path();
+        fs::path dir = base / ("lbsnap-cipherset-fuzz-" + std::to_string(getpid()));
+        lbsnap::set_sysroot(dir.string());
+        return dir;
+    }();
+    return root;
+}
+
+void write_file(const fs::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << text;
+}
+
+std::string read_file(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Whether the line "NAME LIST" reads back as exactly this set: one line, the
+// name up to its only blank, the list not starting with a blank.
+bool reads_back(const std::string& name, const std::string& list) {
+    return !name.empty() && name[0] != '#' && name.find_first_of(" \n") == std::string::npos &&
+           list.find('\n') == std::string::npos && (list.empty() || list[0] != ' ') &&
+           name.size() + list.size() + 2 <= kLineMax;
+}
+
+void check(bool ok, const char* what) {
+    if (ok)
+        return;
+    std::fprintf(stderr, "cipher-set check failed: %s\n", what);
+    std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace lbsnap;
+    const fs::path cfg = fuzz_root() / "corvane/cfg";
+    const fs::path custom = cfg / "_CIPHER_SETS";
+    const fs::path system = fuzz_root() / "etc/cipher_sets";
+    fs::remove_all(fuzz_root());
+    fs::create_directories(cfg);
+    fs::create_directories(system.parent_path());
+
+    FuzzedDataProvider in(data, size);
+    std::set<std::string> dead;
+    write_file(custom, in.ConsumeRandomLengthString(4 * kLineMax));
+    write_file(system, in.ConsumeRandomLengthString(kMaxList));
+    for (std::size_t i = 0; i < kMaxSteps && in.remaining_bytes() > 0; ++i) {
+        switch (in.ConsumeEnum<Step>()) {
+        case Step::rewrite:
+            // As a new file, the way other tools replace it. A rewrite in
+            // place to the same size within one timestamp tick looks
+            // unchanged to the run's index of the file: that is the price of
+            // not reading the whole file for every VS of a dump.
+            fs::remove(custom);
+            write_file(custom, in.ConsumeRandomLengthString(kLineMax));
+            break;
+        case Step::dead_run: {
+            // Removed when the run next reads the file afresh; one may stay
+            // until then, so only our own temporary files are checked below.
+            auto planted = dead.insert("_CIPHER_SETS.tmp" + std::to_string(in.ConsumeIntegral<std::uint16_t>()));
+            write_file(cfg / *planted.first, "x");
+            break;
+        }
+        case Step::record: {
+            // The library takes C strings.
+            const std::string name = in.ConsumeRandomLengthString(kMaxName).c_str();
+            const std::string list = in.ConsumeRandomLengthString(kMaxList).c_str();
+            const std::string before = read_file(custom);
+            // An append to an unterminated last line joins it, on purpose.
+            const bool joins = !before.empty() && before.back() != '\n';
+            std::string stored;
+            bool reserved = name == "Default" || __read_cipherset(system.c_str(), name.c_str(), stored);
+            int r = update_cipherset(name.c_str(), list.c_str());
+            check(r == (reserved ? -1 : 0), "the result");
+            if (reserved)
+                check(read_file(custom) == before, "a refused set leaves the file alone");
+            else if (reads_back(name, list) && !joins)
+                check(__read_cipherset(custom.c_str(), name.c_str(), stored) == 1 && stored == list,
+                      "a recorded set reads back");
+            for (const auto& e : fs::directory_iterator(cfg)) {
+                std::string entry = e.path().filename().string();
+                check(entry == "_CIPHER_SETS" || entry == "_CIPHER_SETS.lock" || dead.count(entry),
+                      "no temporary file is left");
+            }
+            break;
+        }
+        }
+    }
+    fs::remove_all(fuzz_root());
+    return 0;
+}

@@ -24,6 +24,7 @@ test: configure
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 bench: configure
+	@bash scripts/install-deps.sh bench
 	cmake --build $(BUILD) -j$(JOBS) --target lbsnap slow_resolver
 	bash bench/run.sh ./$(BUILD)/lbsnap
 	bash bench/resolve.sh ./$(BUILD)/lbsnap ./$(BUILD)/libslow_resolver.so

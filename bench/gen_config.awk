@@ -15,6 +15,9 @@ BEGIN {
         master = (v % 10 == 9)
         printf "<SECTION VS>\nVID: %d\nVIP: %s\nPORT: %d\nPROTO: tcp\nNAME: vs%d\n", id, vip, 80 + v % 3, id
         printf "RULES: %d,%d,0\nREQUESTS: %d\nUSEFORSNAT: 1\nEXTENDEDHEALTH: 1\n", (v % nrules) + 1, ((v * 7) % nrules) + 1, ((v * 3) % nrules) + 1
+        printf "ENABLE: 1\nCHECKER_TYPE: http\nCHECKURL: /health/check/status/service-probe/vs%d/index.html?verbose=1&format=plain\nCHECKHOST: www%d.application-frontend.corp.example.com\nCHECKPORT: 80\n", id, id
+        printf "CHECKVERSION: 1\nCHECKMINLEN: 0\nIDLETIME: 660\nCACHE: 0\nCOMPRESS: 0\nVERIFY: 0\nTRANSPARENT: 0\n"
+        printf "SUBNETORIG: 0\nSERVERINIT: 0\nTLIMIT: 0\nERRCODE: 0\nFORCEL7: 1\nCHECKHEADERS: X-Health-Probe: lbsnap; Accept: text/plain; Cache-Control: no-cache; Connection: close\nCOOKIE: sessid%d\n", id
         if (v % 5 == 0) printf "SSLACCEL: 1\nPERSIST: src\nPTIMEOUT: 300\nCIPHERSET: Default\n"
         if (v % 7 == 0) printf "INTERCEPT: %d\nIRULES: all\nINTERCEPTRULES: base\n", 1 + v % 2
         print "<IPVSADM>"

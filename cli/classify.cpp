@@ -84,7 +84,11 @@ int vip_character(const bahd_config_t& cur) {
     return type | hasv6(cur);
 }
 
-int calc_transparent(const bahd_config_t& cur, const bahd_config_t* ms, int typ) {
+namespace {
+
+// The answer of calc_transparent where the VS alone decides it, else -1
+// (the setting L7_TRANSPARENT decides).
+int transparent_by_vs(const bahd_config_t& cur, const bahd_config_t* ms, int typ) {
     if (!(typ & 4)) return 0;
     if (ms) {
         if (!ms->sslaccel.empty() && ms->reencrypt) return 1;
@@ -93,10 +97,28 @@ int calc_transparent(const bahd_config_t& cur, const bahd_config_t* ms, int typ)
         if (cur.ismaster) return 0;
     }
     if (!cur.localbinds.empty()) return 1;
+    return -1;
+}
+
+}  // namespace
+
+int l7_transparent_off() {
     std::string val;
     CFGARGLEN = 100;
     READVAL(val, "L7_TRANSPARENT", "no");
-    return val == "no" ? 2 : 0;
+    return val == "no" ? 1 : 0;
+}
+
+int calc_transparent(const bahd_config_t& cur, const bahd_config_t* ms, int typ) {
+    int by_vs = transparent_by_vs(cur, ms, typ);
+    if (by_vs >= 0) return by_vs;
+    return l7_transparent_off() ? 2 : 0;
+}
+
+int calc_transparent(const bahd_config_t& cur, const bahd_config_t* ms, int typ, int l7_off) {
+    int by_vs = transparent_by_vs(cur, ms, typ);
+    if (by_vs >= 0) return by_vs;
+    return l7_off ? 2 : 0;
 }
 
 int calc_port(const bahd_config_t& cur) {

@@ -30,7 +30,8 @@ void every_vs(Ctx& c, Action action) {
 
 void dump(Ctx& c, const char* arg) {
     FollowEnds ends;
-    one_or_all(c, arg, [&](bahd_config_t& vs) { print_vs(c, vs, ends); });
+    DumpRun run(ends);
+    one_or_all(c, arg, [&](bahd_config_t& vs) { print_vs(c, vs, run); });
 }
 
 // ---- rule output and template ----

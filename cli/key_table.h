@@ -2,62 +2,117 @@
 // share. Internal to the configuration reader (reader, VS keys, rules).
 #pragma once
 
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
-#include <cstring>
+#include <cstddef>
+#include <cstdint>
 #include <initializer_list>
-#include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace lbsnap {
 
-// A decimal integer as strtol with base 10 reads it. Values beyond int are
-// clamped to INT_MIN/INT_MAX rather than wrapped, so a huge number stays a
-// huge number of the same sign.
-inline int config_int(const char* s) {
-    long v = std::strtol(s, nullptr, 10);
+// A decimal integer as strtol with base 10 reads it in the C locale:
+// leading white space and a sign, then digits; no digits give 0 and *end
+// = s. Values beyond int are clamped to INT_MIN/INT_MAX rather than
+// wrapped, so a huge number stays a huge number of the same sign. Read by
+// hand because every line of a large configuration passes through here.
+inline int config_int(const char* s, const char** end) {
+    const char* p = s;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    if (*p < '0' || *p > '9') {
+        *end = s;
+        return 0;
+    }
+    // Past this the value is clamped whatever further digits say.
+    constexpr std::int64_t beyond_int = std::int64_t{1} << 32;
+    std::int64_t v = 0;
+    for (; *p >= '0' && *p <= '9'; ++p)
+        if (v < beyond_int) v = v * 10 + (*p - '0');
+    *end = p;
+    if (negative) v = -v;
     if (v > INT_MAX) return INT_MAX;
     if (v < INT_MIN) return INT_MIN;
     return static_cast<int>(v);
 }
 
+inline int config_int(const char* s) {
+    const char* end;
+    return config_int(s, &end);
+}
+
+// ASCII only, as strncasecmp in the C locale folds.
+constexpr char upper_ascii(char ch) {
+    return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
+}
+
 // One section's keys. Every key ends with its only colon, so the key a line
 // starts with (as find_key would match it, case ignored) is exactly the
-// line's text up to and including its first colon; one hash lookup replaces
-// testing the keys one after another.
+// line's text up to and including its first colon; one hash probe replaces
+// testing the keys one after another. The key is hashed and compared where
+// it lies in the line, never copied.
 template <class Handler>
 class KeyTable {
 public:
     KeyTable(std::initializer_list<std::pair<std::string_view, Handler>> rows) {
-        for (const auto& [key, h] : rows) map_.emplace(upper(key), h);
+        std::size_t size = 16;
+        while (size < rows.size() * 4) size *= 2;
+        slots_.resize(size);
+        for (const auto& [key, h] : rows) {
+            if (key.size() > longest_) longest_ = key.size();
+            std::size_t i = hash(key) & (size - 1);
+            while (slots_[i].handler) i = (i + 1) & (size - 1);
+            slots_[i] = Slot{key, h};
+        }
     }
 
     // The handler of the key that starts `line`, with *value set to the
     // text after the key and any blanks and tabs; null if no key matches.
-    const Handler* find(const char* line, const char** value) const {
-        const char* colon = std::strchr(line, ':');
-        if (!colon) return nullptr;
-        auto it = map_.find(upper(std::string_view(line, colon - line + 1)));
-        if (it == map_.end()) return nullptr;
-        const char* v = colon + 1;
-        while (*v == ' ' || *v == '\t') ++v;
-        *value = v;
-        return &it->second;
+    template <class Char>
+    const Handler* find(Char* line, Char** value) const {
+        std::size_t n = 0;
+        while (n < longest_ && line[n] && line[n] != ':') ++n;
+        if (line[n] != ':') return nullptr;
+        std::string_view key(line, n + 1);
+        std::size_t mask = slots_.size() - 1;
+        for (std::size_t i = hash(key) & mask; slots_[i].handler; i = (i + 1) & mask) {
+            if (!same_key(slots_[i].key, key)) continue;
+            Char* v = line + n + 1;
+            while (*v == ' ' || *v == '\t') ++v;
+            *value = v;
+            return &slots_[i].handler;
+        }
+        return nullptr;
     }
 
 private:
-    static std::string upper(std::string_view s) {
-        std::string u(s);
-        // ASCII only, as strncasecmp in the C locale folds.
-        for (char& ch : u)
-            if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
-        return u;
+    struct Slot {
+        std::string_view key;
+        Handler handler{};
+    };
+
+    // Length and three letters tell the keys of a section nearly apart; the
+    // comparison settles the rest. Cheaper than hashing every byte.
+    static std::size_t hash(std::string_view s) {
+        auto at = [&](std::size_t i) { return static_cast<unsigned char>(upper_ascii(s[i])); };
+        std::size_t n = s.size();
+        std::uint64_t h = n;
+        h = h * 131 + at(0);
+        h = h * 131 + (n > 2 ? at(1) : 0);
+        h = h * 131 + (n > 2 ? at(n - 2) : 0);
+        return static_cast<std::size_t>((h * 0x9E3779B97F4A7C15ull) >> 40);
+    }
+    static bool same_key(std::string_view table_key, std::string_view line_key) {
+        if (table_key.size() != line_key.size()) return false;
+        for (std::size_t i = 0; i < line_key.size(); ++i)
+            if (upper_ascii(line_key[i]) != upper_ascii(table_key[i])) return false;
+        return true;
     }
 
-    std::unordered_map<std::string, Handler> map_;
+    std::vector<Slot> slots_;
+    std::size_t longest_ = 0;
 };
 
 }  // namespace lbsnap

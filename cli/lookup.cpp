@@ -5,6 +5,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -36,19 +37,21 @@ constexpr std::size_t kPortIndexFrom = 32;
 
 void index_ports(VsIndexes::AddrGroup& g) {
     if (g.vss.size() < kPortIndexFrom) return;
+    g.by_port = std::make_unique<std::unordered_map<int, std::vector<bahd_config_t*>>>();
+    auto& by_port = *g.by_port;
     for (bahd_config_t* vs : g.vss) {
-        g.by_port[vs->port].push_back(vs);
+        by_port[vs->port].push_back(vs);
         for (int p : vs->extraports)
-            if (p != vs->port) g.by_port[p].push_back(vs);
+            if (p != vs->port) by_port[p].push_back(vs);
     }
 }
 
 // The VSs of the group that may serve `port` (0: any), in list order.
 const std::vector<bahd_config_t*>* port_candidates(const VsIndexes::AddrGroup& g, int port) {
     static const std::vector<bahd_config_t*> none;
-    if (port == 0 || g.by_port.empty()) return &g.vss;
-    auto it = g.by_port.find(port);
-    return it == g.by_port.end() ? &none : &it->second;
+    if (port == 0 || !g.by_port) return &g.vss;
+    auto it = g.by_port->find(port);
+    return it == g.by_port->end() ? &none : &it->second;
 }
 
 }  // namespace
@@ -56,19 +59,34 @@ const std::vector<bahd_config_t*>* port_candidates(const VsIndexes::AddrGroup& g
 void build_indexes(Model& m) {
     VsIndexes& idx = m.idx;
     idx = VsIndexes{};
-    for (const auto& up : m.bahd) {
-        bahd_config_t* vs = up.get();
+    std::size_t nrs = 0;
+    for (const auto& vs : m.bahd) nrs += vs->ismaster ? 0 : vs->rsinfo.size();
+    idx.rs_by_id.reserve(nrs);
+    idx.by_id.reserve(m.bahd.size());
+    idx.by_name.reserve(m.bahd.size());
+    idx.by_addr.reserve(m.bahd.size());
+    for (std::uint32_t i = 0; i < m.bahd.size(); ++i) {
+        bahd_config_t* vs = m.bahd[i].get();
         idx.by_id.emplace(vs->id, vs);
         idx.by_name.emplace(std::string_view(vs->name), vs);
         if (!vs->isslave) {
             idx.by_addr[std::string_view(vs->vip)].vss.push_back(vs);
             // A VS whose two addresses are the same text is one candidate.
-            if (vs->vip2.str() != vs->vip.str())
+            if (std::string_view(vs->vip2) != std::string_view(vs->vip))
                 idx.by_addr[std::string_view(vs->vip2)].vss.push_back(vs);
         }
         if (!vs->ismaster)
-            for (rs_info_t& rs : vs->rsinfo) idx.rs_by_id.emplace(rs.id, std::pair{&rs, vs});
+            for (rs_info_t& rs : vs->rsinfo) idx.rs_by_id.push_back({rs.id, i, &rs});
     }
+    // Sorted in place (a stable sort would want a second copy of the
+    // table); a VS's entries lie in one array, in order.
+    auto walk_order = [](const VsIndexes::RsEntry& a, const VsIndexes::RsEntry& b) {
+        if (a.id != b.id) return a.id < b.id;
+        return a.vs_index != b.vs_index ? a.vs_index < b.vs_index : a.rs < b.rs;
+    };
+    // Ids often grow with the list already.
+    if (!std::is_sorted(idx.rs_by_id.begin(), idx.rs_by_id.end(), walk_order))
+        std::sort(idx.rs_by_id.begin(), idx.rs_by_id.end(), walk_order);
     for (auto& [addr, group] : idx.by_addr) index_ports(group);
 }
 
@@ -101,9 +119,10 @@ int maybe_ip(const char* name) {
     return std::isdigit(static_cast<unsigned char>(rest[0])) || std::strchr(rest, ':') ? 1 : 0;
 }
 
-std::optional<std::string> validate_ip(const char* param, const char** rprot, int* port,
-                                       std::FILE* err) {
+std::optional<std::string_view> validate_ip(const char* param, const char** rprot, int* port,
+                                            AddrText& buf, std::FILE* err, lm_addr* addr) {
     *port = 0;
+    if (addr) *addr = lm_addr{};
     const char* text = param;
     if (rprot) {
         *rprot = nullptr;
@@ -118,7 +137,7 @@ std::optional<std::string> validate_ip(const char* param, const char** rprot, in
     }
     if (text[0] == '#') {
         *port = config_int(text + 1);
-        return std::string(text);
+        return std::string_view(text);
     }
     lm_sockaddr sa{};
     if (!lm_str2addr(&sa, text)) {
@@ -128,7 +147,18 @@ std::optional<std::string> validate_ip(const char* param, const char** rprot, in
     *port = lm_addrport(sa);
     lm_addr a{};
     lm_unmapaddr(&a, sa);
-    return lm_print_addr2(a);
+    if (addr) *addr = a;
+    // A parsed address is always IPv4 or IPv6, which print.
+    if (!lm_format_addr(a, buf.data())) buf[0] = '\0';
+    return std::string_view(buf.data());
+}
+
+std::optional<std::string> validate_ip(const char* param, const char** rprot, int* port,
+                                       std::FILE* err) {
+    AddrText buf;
+    auto text = validate_ip(param, rprot, port, buf, err);
+    if (!text) return std::nullopt;
+    return std::string(*text);
 }
 
 int same_addr(const char* vip, const bahd_config_t& cur) {
@@ -181,10 +211,12 @@ bahd_config_t* locate_vip(Ctx& c, const char* name) {
 }
 
 rs_info_t* find_rs_follow(const Model& m, int id, bahd_config_t** curp) {
-    auto it = m.idx.rs_by_id.find(id);
-    if (it == m.idx.rs_by_id.end()) return nullptr;
-    if (curp) *curp = it->second.second;
-    return it->second.first;
+    const auto& all = m.idx.rs_by_id;
+    auto it = std::lower_bound(all.begin(), all.end(), id,
+                               [](const VsIndexes::RsEntry& e, int want) { return e.id < want; });
+    if (it == all.end() || it->id != id) return nullptr;
+    if (curp) *curp = m.bahd[it->vs_index].get();
+    return it->rs;
 }
 
 }  // namespace lbsnap

@@ -1,6 +1,15 @@
 // lbsnap: reads the daemon configuration once, runs one command, exits.
+#include <malloc.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "command_line.h"
 #include "context.h"
@@ -13,6 +22,31 @@ namespace {
     std::fflush(stdout);
     std::fflush(stderr);
     std::exit(status);
+}
+
+// The model of a configuration takes about twice the file's size in heap,
+// in records of a few hundred bytes. Growing the heap once to that size
+// and advising huge pages for it turns tens of thousands of page faults
+// into a few dozen. Only the huge pages the records touch are ever made;
+// the advice changes nothing else.
+void prepare_heap(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || st.st_size <= 0) return;
+    constexpr std::size_t huge_page = 2u << 20;
+    std::size_t want = 2 * static_cast<std::size_t>(st.st_size);
+    if (want < 8 * huge_page) return;  // small files: nothing to gain
+    // Blocks below the mmap threshold come from the heap; freed, they stay
+    // there for the records, having touched no more than their headers.
+    constexpr std::size_t block = 16u << 20;
+    mallopt(M_MMAP_THRESHOLD, 2 * block);
+    mallopt(M_TRIM_THRESHOLD, static_cast<int>(std::min<std::size_t>(want, INT32_MAX)));
+    auto start = reinterpret_cast<std::uintptr_t>(sbrk(0));
+    std::vector<void*> blocks;
+    for (std::size_t got = 0; got < want; got += block) blocks.push_back(std::malloc(block));
+    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) std::free(*it);
+    auto end = reinterpret_cast<std::uintptr_t>(sbrk(0));
+    std::uintptr_t from = (start + huge_page - 1) & ~(huge_page - 1);
+    if (end > from) madvise(reinterpret_cast<void*>(from), end - from, MADV_HUGEPAGE);
 }
 
 }  // namespace
@@ -30,6 +64,7 @@ int main(int ac, char** av) {
     // tearing down hundreds of thousands of records at exit buys nothing.
     Model& model = *new Model;
     const std::string path = cl.opt.bahd_file ? *cl.opt.bahd_file : sys_path("/corvane/bahd.conf");
+    prepare_heap(path);
     switch (load_data(model, path, stderr)) {
         case LoadStatus::ok: break;
         case LoadStatus::cannot_open: finish(3);

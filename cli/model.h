@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "addrs.h"
+#include "text.h"
 
 namespace lbsnap {
 
@@ -22,36 +22,6 @@ inline constexpr int MAX_extraports = 511;
 inline constexpr int MAX_checkcodes = 64;
 inline constexpr char tcp_string[4] = "tcp";
 inline constexpr char udp_string[4] = "udp";
-
-// A text field of fixed capacity N: holds at most N-1 bytes. Longer values
-// are cut, which is how the reader keeps every field within its size.
-template <std::size_t N>
-class FixedText {
-public:
-    static constexpr std::size_t capacity = N;
-
-    FixedText() = default;
-    FixedText(std::string_view v) { assign(v); }
-    FixedText& operator=(std::string_view v) {
-        assign(v);
-        return *this;
-    }
-    void assign(std::string_view v) { s_.assign(v.substr(0, std::min(v.size(), N - 1))); }
-
-    const char* c_str() const { return s_.c_str(); }
-    const std::string& str() const { return s_; }
-    bool empty() const { return s_.empty(); }
-    std::size_t size() const { return s_.size(); }
-    operator std::string_view() const { return s_; }
-    bool operator==(std::string_view v) const { return s_ == v; }
-
-private:
-    std::string s_;
-};
-
-// An optional text of the configuration ("owned copy"): unset differs from
-// set-but-empty.
-using OptText = std::optional<std::string>;
 
 struct Rule_t {
     int id = 0;
@@ -84,7 +54,6 @@ struct rs_info_t {
     FixedText<64> rip;
     int port = 0;
     int id = 0;
-    char for_method = 0;
     FixedText<7> for_method_str;
     FixedText<256> dns;
     int weight = 0;
@@ -94,6 +63,7 @@ struct rs_info_t {
     int rsfollow = 0;
     int enabled = 0;
     int snat_port = 0;
+    char for_method = 0;
     Rule_list r;
 };
 
@@ -117,7 +87,11 @@ struct __sdn_adapt_args {
 };
 
 inline const __chk_args def_chk_args{9, 4, 2};
-inline const __adapt_args def_adapt_args{7, FixedText<1024>("/load"), 5, 80};
+inline const __adapt_args def_adapt_args = [] {
+    __adapt_args a{7, {}, 5, 80};
+    a.url.set_view("/load");
+    return a;
+}();
 inline const __sdn_adapt_args def_sdn_adapt_args{5, 6, 5};
 
 struct bahd_config_t {
@@ -189,10 +163,10 @@ struct bahd_config_t {
     FixedText<128> clientcertfile;
 
     // Real servers and rule lists. rsinfo holds the used entries (n_rs of
-    // them, at most MAX_rs_data); rs_pending is the first free entry, which
-    // real-server lines without "-r" fill ahead of the line that adds it.
+    // them, at most MAX_rs_data); the first free entry, which real-server
+    // lines without "-r" fill ahead of the line that adds it, is the
+    // reader's while the section is read (RsPart in reader.h).
     std::vector<rs_info_t> rsinfo;
-    rs_info_t rs_pending;
     Rule_list r;
     Rule_list requests;
     Rule_list responses;
@@ -316,14 +290,27 @@ struct VsIndexes {
     // ports), so a lookup with a port does not walk the whole group.
     struct AddrGroup {
         std::vector<bahd_config_t*> vss;
-        std::unordered_map<int, std::vector<bahd_config_t*>> by_port;
+        // Only large groups have one: most addresses hold one VS or two.
+        std::unique_ptr<std::unordered_map<int, std::vector<bahd_config_t*>>> by_port;
     };
     std::unordered_map<std::string_view, AddrGroup> by_addr;
-    // First real-server entry of each id among VSs that are not masters.
-    std::unordered_map<int, std::pair<rs_info_t*, bahd_config_t*>> rs_by_id;
+    // The real-server entries of VSs that are not masters, by id; among
+    // equal ids in list order, so the first is the one a walk finds.
+    struct RsEntry {
+        int id;
+        std::uint32_t vs_index;  // in the VS list; with rs, the walk's order
+        rs_info_t* rs;
+    };
+    std::vector<RsEntry> rs_by_id;
 };
 
 struct Model {
+    // The configuration file, read once and split into lines in place:
+    // the model's texts point into it, so it lives as long as the model.
+    FileBuffer file_text;
+    // The texts the reader builds rather than finds in the file.
+    TextArena arena;
+
     // The VS list in list order: ordinary VSs by address and port, then
     // sub-VSs by id and port. Records are owned here and never move.
     std::vector<std::unique_ptr<bahd_config_t>> bahd;

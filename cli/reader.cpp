@@ -2,13 +2,17 @@
 // the order of the VS list and of each VS's real servers.
 #include "reader.h"
 
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <numeric>
 
+#include "key_table.h"
 #include "lookup.h"
 #include "rules.h"
 
@@ -36,59 +40,67 @@ constexpr Marker markers[] = {
     {Section::rule, "<RULE>", "<END RULE>"},
 };
 
-// Hands out the file's lines as fgets would: at most max_read bytes each,
-// ending after a newline; the text of a line is what a C string function
-// sees, so it ends at the first NUL byte.
-class LineReader {
+// Hands out the file's lines as fgets would read them: at most max_read
+// bytes each, ending after a newline. The text of a line is what a C string
+// function sees, so it ends at the first NUL byte. Lines are split in place:
+// the newline becomes the NUL that ends the text, and the values the model
+// keeps point into the buffer.
+class LineSplitter {
 public:
-    explicit LineReader(std::string_view text) : text_(text) {}
+    // text[size] must be a NUL.
+    LineSplitter(char* text, std::size_t size, TextArena& arena)
+        : text_(text), size_(size), arena_(arena) {}
 
-    bool next(std::string& line) {
-        if (pos_ >= text_.size()) return false;
-        std::string_view rest = text_.substr(pos_, max_read);
-        std::size_t nl = rest.find('\n');
-        std::size_t len = nl == std::string_view::npos ? rest.size() : nl + 1;
+    char* next() {
+        if (pos_ >= size_) return nullptr;
+        char* start = text_ + pos_;
+        std::size_t len = std::min(max_read, size_ - pos_);
+        if (auto* nl = static_cast<char*>(std::memchr(start, '\n', len))) {
+            *nl = '\0';
+            pos_ += nl - start + 1;
+            return start;
+        }
         pos_ += len;
-        std::string_view chunk = rest.substr(0, len);
-        line.assign(chunk.substr(0, chunk.find('\0')));
-        return true;
+        // The last piece ends at the NUL after the buffer. A piece of a
+        // longer line runs on into the next piece, so it gets an end of its
+        // own in a copy, unless a NUL ends its text earlier.
+        if (pos_ == size_ || std::memchr(start, '\0', len)) return start;
+        return arena_.keep_mutable(std::string_view(start, len));
     }
 
 private:
-    std::string_view text_;
+    char* text_;
+    std::size_t size_;
+    TextArena& arena_;
     std::size_t pos_ = 0;
 };
-
-void drop_first_newline(std::string& line) {
-    std::size_t nl = line.find('\n');
-    if (nl != std::string::npos) line.resize(nl);
-}
 
 // The reader's state while one file is read.
 class Loader {
 public:
     Loader(Model& m, std::FILE* err) : m_(m), err_(err) {}
 
-    LoadStatus line(std::string& text) {
+    // One line, its newline already dropped (which changes no marker test:
+    // markers match the start of a line).
+    LoadStatus line(char* text) {
         if (section_ == Section::none) {
             for (const Marker& mk : markers)
-                if (find_key(mk.start, text.c_str())) {
+                if (find_key(mk.start, text)) {
                     section_ = mk.section;
                     end_ = mk.end;
                     break;
                 }
             return LoadStatus::ok;
         }
-        if (find_key(end_, text.c_str())) {
+        if (find_key(end_, text)) {
             complete();
             return LoadStatus::ok;
         }
-        drop_first_newline(text);
-        return inside(text.c_str());
+        return inside(text);
     }
 
 private:
-    LoadStatus inside(const char* text) {
+    LoadStatus inside(char* text) {
         switch (section_) {
             case Section::checker: add_chk_line(m_, text); break;
             case Section::adapt_http: add_adapt_line(m_, text); break;
@@ -98,7 +110,7 @@ private:
                     vs_ = std::make_unique<bahd_config_t>();
                     ++m_.nbahd;
                 }
-                if (!add_vs_line(m_, text, *vs_, has_ipvsadm_, err_))
+                if (!add_vs_line(m_, text, *vs_, has_ipvsadm_, rs_pending_, err_))
                     return LoadStatus::invalid_rs_address;
                 break;
             case Section::rule:
@@ -113,9 +125,12 @@ private:
     void complete() {
         if (vs_) {
             for (const rs_info_t& rs : vs_->rsinfo) merge_rules(m_, vs_->r, rs.r);
-            sort_rs(*vs_);
+            sort_rs(*vs_, rs_pending_.addrs);
             // The list is put in order once the whole file is read.
             m_.bahd.push_back(std::move(vs_));
+            rs_pending_.entry = rs_info_t{};
+            rs_pending_.addr = lm_addr{};
+            rs_pending_.addrs.clear();
         }
         has_ipvsadm_ = 0;
         if (rule_) {
@@ -135,6 +150,7 @@ private:
     std::unique_ptr<bahd_config_t> vs_;
     std::unique_ptr<Rule_t> rule_;
     int has_ipvsadm_ = 0;
+    RsPending rs_pending_;
 };
 
 // The address a record sorts by. Text that is no address without a port
@@ -165,9 +181,11 @@ std::vector<std::size_t> identity(std::size_t n) {
 }  // namespace
 
 const char* find_key(const char* val, const char* line) {
-    std::size_t n = std::strlen(val);
-    if (strncasecmp(val, line, n) != 0) return nullptr;
-    const char* v = line + n;
+    // strncasecmp over the key's length, done here because every line of
+    // the file meets a marker test or two, most failing at the first byte.
+    const char* v = line;
+    for (; *val; ++val, ++v)
+        if (upper_ascii(*val) != upper_ascii(*v)) return nullptr;
     while (*v == ' ' || *v == '\t') ++v;
     return v;
 }
@@ -178,7 +196,7 @@ void clean_up(Model& m) {
     m.Rules.clear();
     m.rule_by_id.clear();
     auto def = std::make_unique<Rule_t>();
-    def->rule_name = "default";
+    def->rule_name.set_view("default");
     m.defRule_id = def.get();
     m.rule_by_id.emplace(0, def.get());
     m.Rules.push_back(std::move(def));
@@ -246,7 +264,7 @@ void sort_vs_list(Model& m) {
     permute(m.bahd, order);
 }
 
-void sort_rs(bahd_config_t& vs) {
+void sort_rs(bahd_config_t& vs, const std::vector<lm_addr>& addrs) {
     auto& rs = vs.rsinfo;
     if (rs.size() < 2) return;
     auto order = identity(rs.size());
@@ -254,9 +272,7 @@ void sort_rs(bahd_config_t& vs) {
         std::stable_sort(order.begin(), order.end(),
                          [&](std::size_t a, std::size_t b) { return rs[a].port < rs[b].port; });
     } else {
-        std::vector<lm_addr> addrs;
-        addrs.reserve(rs.size());
-        for (const rs_info_t& r : rs) addrs.push_back(sort_addr(r.rip.c_str()));
+        // Each address was converted once, when its line was read.
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
             if (int c = lm_addrcmp(addrs[a], addrs[b])) return c < 0;
             return rs[a].port < rs[b].port;
@@ -265,12 +281,14 @@ void sort_rs(bahd_config_t& vs) {
     permute(rs, order);
 }
 
-LoadStatus load_text(Model& m, std::string_view text, std::FILE* err) {
+namespace {
+
+// Loads the first `size` bytes of m.file_text (followed by a NUL).
+LoadStatus load_buffer(Model& m, std::size_t size, std::FILE* err) {
     clean_up(m);
     Loader loader(m, err);
-    LineReader reader(text);
-    std::string line;
-    while (reader.next(line))
+    LineSplitter lines(m.file_text.data(), size, m.arena);
+    while (char* line = lines.next())
         if (LoadStatus s = loader.line(line); s != LoadStatus::ok) return s;
     // A section still open here is dropped: the Loader's record dies with it.
     if (m.got_adapt_args && m.adapt_args.http_port == 0) m.adapt_args.http_port = 80;
@@ -279,22 +297,53 @@ LoadStatus load_text(Model& m, std::string_view text, std::FILE* err) {
     return LoadStatus::ok;
 }
 
+// Reads the whole file into one buffer with a NUL after it, at the size
+// the file says it has; a file that grows while it is read, or does not
+// know its size, gets a larger buffer. *size is the number of bytes read.
+// A read error ends the text as the end of the file would.
+FileBuffer read_whole(int fd, std::size_t* size) {
+    struct stat st {};
+    std::size_t cap = 0;
+    if (fstat(fd, &st) == 0 && st.st_size > 0) cap = static_cast<std::size_t>(st.st_size);
+    cap += 1 << 12;
+    FileBuffer buf(cap + 1);
+    std::size_t n = 0;
+    while (true) {
+        if (n == cap) {
+            FileBuffer bigger(2 * cap + 1);
+            std::memcpy(bigger.data(), buf.data(), n);
+            buf = std::move(bigger);
+            cap *= 2;
+        }
+        ssize_t got = read(fd, buf.data() + n, cap - n);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        n += static_cast<std::size_t>(got);
+    }
+    buf.data()[n] = '\0';
+    *size = n;
+    return buf;
+}
+
+}  // namespace
+
+LoadStatus load_text(Model& m, std::string_view text, std::FILE* err) {
+    m.file_text = FileBuffer(text.size() + 1);
+    std::memcpy(m.file_text.data(), text.data(), text.size());
+    m.file_text.data()[text.size()] = '\0';
+    return load_buffer(m, text.size(), err);
+}
+
 LoadStatus load_data(Model& m, const std::string& path, std::FILE* err) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         std::fputs("Cannot open config file\n", err);
         return LoadStatus::cannot_open;
     }
-    std::string text;
-    // Sized up front: configurations run to tens of megabytes.
-    struct stat st {};
-    if (fstat(fileno(f), &st) == 0 && st.st_size > 0) text.reserve(static_cast<std::size_t>(st.st_size));
-    char buf[1 << 16];
-    std::size_t n;
-    // A read error ends the text as the end of the file would.
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-    std::fclose(f);
-    return load_text(m, text, err);
+    std::size_t size = 0;
+    m.file_text = read_whole(fd, &size);
+    close(fd);
+    return load_buffer(m, size, err);
 }
 
 }  // namespace lbsnap

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model.h"
 
@@ -32,14 +33,28 @@ void merge_rules(const Model& m, Rule_list& rv, const Rule_list& rl);
 int consistent_rule(const Model& m, const Rule_t& cur_rule);
 
 // The VS-section line handler; false when a real-server address is invalid
-// (validate_ip has written its message to err).
-bool add_vs_line(Model& m, const char* line, bahd_config_t& vs, int& state, std::FILE* err);
-bool add_ipvs_info(Model& m, const char* line, bahd_config_t& vs, int count, std::FILE* err);
-void add_localbinds(bahd_config_t& vs, const char* text);
+// (validate_ip has written its message to err). The line is the text the
+// reader split out of the configuration: the values kept point into it,
+// and it is cut into tokens in place.
+// The reader's side of the real-server part of the VS under construction.
+struct RsPending {
+    // The first free entry, which lines without "-r" fill ahead of the line
+    // that adds it, and its address as converted (family 0 when none).
+    rs_info_t entry;
+    lm_addr addr;
+    // The converted addresses of the VS's used entries, in step with
+    // rsinfo: the entries sort by them, each converted once.
+    std::vector<lm_addr> addrs;
+};
+bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, RsPending& pending,
+                 std::FILE* err);
+bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int count, RsPending& pending,
+                   std::FILE* err);
+void add_localbinds(bahd_config_t& vs, char* text);
 void add_extraports(bahd_config_t& vs, const char* text);
 
 // Strict-weak orders of the VS list and of a VS's real servers.
 void sort_vs_list(Model& m);
-void sort_rs(bahd_config_t& vs);
+void sort_rs(bahd_config_t& vs, const std::vector<lm_addr>& addrs);
 
 }  // namespace lbsnap

@@ -26,6 +26,26 @@ private:
     std::unordered_map<int, const bahd_config_t*> end_;
 };
 
+// What one dump command reads once and every VS of it reuses: the settings
+// store and the marker directories do not change during a run.
+class DumpRun {
+public:
+    explicit DumpRun(FollowEnds& ends) : ends(ends) {}
+
+    FollowEnds& ends;
+    // The setting L7_TRANSPARENT is "no" (read on first use).
+    int l7_transparent_off();
+    // False when VS `id` surely has no add-on controller marker.
+    bool may_have_controller(int id);
+
+private:
+    std::optional<int> l7_off_;
+    bool listed_ = false;
+    std::optional<std::unordered_set<std::string>> ctrl_dirs_;
+};
+
+void print_vs(Ctx& c, bahd_config_t& cur, DumpRun& run);
+// One VS on its own.
 void print_vs(Ctx& c, bahd_config_t& cur, FollowEnds& ends);
 
 // What the dump derives from a VS besides its character, shared by the text

@@ -18,18 +18,18 @@ namespace {
 std::int8_t low_byte(int v) { return static_cast<std::int8_t>(static_cast<std::uint8_t>(v)); }
 std::int8_t flag_of(int v) { return v != 0 ? 1 : 0; }
 
-using RuleHandler = void (*)(Rule_t&, const char*);
+using RuleHandler = void (*)(Rule_t&, char*);
 
 template <auto F>
-void rule_text(Rule_t& r, const char* v) { r.*F = v; }
+void rule_text(Rule_t& r, char* v) { (r.*F).take(v); }
 template <auto F>
-void rule_int(Rule_t& r, const char* v) { r.*F = config_int(v); }
+void rule_int(Rule_t& r, char* v) { r.*F = config_int(v); }
 template <auto F>
-void rule_byte(Rule_t& r, const char* v) { r.*F = low_byte(config_int(v)); }
+void rule_byte(Rule_t& r, char* v) { r.*F = low_byte(config_int(v)); }
 template <auto F>
-void rule_flag(Rule_t& r, const char* v) { r.*F = flag_of(config_int(v)); }
+void rule_flag(Rule_t& r, char* v) { r.*F = flag_of(config_int(v)); }
 
-void rule_match_type(Rule_t& r, const char* v) {
+void rule_match_type(Rule_t& r, char* v) {
     for (std::size_t i = 0; i < std::size(l7_match_types); ++i)
         if (strcasecmp(v, l7_match_types[i]) == 0) {
             r.match_type = static_cast<std::int8_t>(i);
@@ -59,23 +59,25 @@ const KeyTable<RuleHandler>& rule_keys() {
 }
 
 template <class Block>
-using BlockHandler = void (*)(Block&, const char*);
+using BlockHandler = void (*)(Block&, char*);
 
 template <class Block, auto F>
-void block_int(Block& b, const char* v) { b.*F = config_int(v); }
+void block_int(Block& b, char* v) { b.*F = config_int(v); }
 
 template <class Block>
-void apply(const KeyTable<BlockHandler<Block>>& keys, Block& b, const char* line) {
-    const char* value = nullptr;
+void apply(const KeyTable<BlockHandler<Block>>& keys, Block& b, char* line) {
+    char* value = nullptr;
     if (auto* h = keys.find(line, &value)) (*h)(b, value);
 }
 
 }  // namespace
 
-void add_rule_line(const char* line, Rule_t& rule) {
-    const char* value = nullptr;
+void add_rule_line(char* line, Rule_t& rule) {
+    char* value = nullptr;
     if (auto* h = rule_keys().find(line, &value)) (*h)(rule, value);
 }
+
+void add_rule_line(const char* line, Rule_t& rule) { add_rule_line(keep_line(line), rule); }
 
 int rule_is_in(const Rule_list& rl, const Rule_t* rule_id) {
     return std::find(rl.rule_list.begin(), rl.rule_list.end(), rule_id) != rl.rule_list.end();
@@ -110,14 +112,14 @@ void expand_rules(const Model& m, const char* src, Rule_list& rl, int content) {
     while (true) {
         while (*p == ',') ++p;
         if (!*p) break;
-        char* end = nullptr;
-        long n = std::strtol(p, &end, 10);
+        // Numbers beyond int clamp as the rule's own "ID:" does.
+        const char* end = nullptr;
+        int n = config_int(p, &end);
         if (end == p) break;  // a token without digits ends the list
         // The token runs to the next comma whatever follows its number.
-        const char* next = std::strchr(p, ',');
-        p = next ? next : p + std::strlen(p);
-        // Numbers beyond int clamp as the rule's own "ID:" does.
-        Rule_t* r = id_to_rule(m, static_cast<int>(std::clamp<long>(n, INT_MIN, INT_MAX)));
+        const char* next = std::strchr(end, ',');
+        p = next ? next : end + std::strlen(end);
+        Rule_t* r = id_to_rule(m, n);
         if (!r) continue;
         if (content) {
             if (r->rule_type != 0) continue;
@@ -132,7 +134,7 @@ void expand_rules(const Model& m, const char* src, Rule_list& rl, int content) {
     if (saw_default) add_ruleid(m, rl, m.defRule_id);
 }
 
-void add_chk_line(Model& m, const char* line) {
+void add_chk_line(Model& m, char* line) {
     using H = BlockHandler<__chk_args>;
     static const KeyTable<H> keys{
         {"INTERVAL:", block_int<__chk_args, &__chk_args::chk_interval>},
@@ -142,11 +144,11 @@ void add_chk_line(Model& m, const char* line) {
     apply(keys, m.chk_args, line);
 }
 
-void add_adapt_line(Model& m, const char* line) {
+void add_adapt_line(Model& m, char* line) {
     using H = BlockHandler<__adapt_args>;
     static const KeyTable<H> keys{
         {"INTERVAL:", block_int<__adapt_args, &__adapt_args::interval>},
-        {"URL:", [](__adapt_args& b, const char* v) { b.url = v; }},
+        {"URL:", [](__adapt_args& b, char* v) { b.url.take(v); }},
         {"CTRL_MINP:", block_int<__adapt_args, &__adapt_args::ctrl_minp>},
         {"HTTP_PORT:", block_int<__adapt_args, &__adapt_args::http_port>},
     };
@@ -154,7 +156,7 @@ void add_adapt_line(Model& m, const char* line) {
     apply(keys, m.adapt_args, line);
 }
 
-void add_sdn_adapt_line(Model& m, const char* line) {
+void add_sdn_adapt_line(Model& m, char* line) {
     using H = BlockHandler<__sdn_adapt_args>;
     static const KeyTable<H> keys{
         {"INTERVAL:", block_int<__sdn_adapt_args, &__sdn_adapt_args::interval>},

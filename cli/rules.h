@@ -5,6 +5,11 @@
 
 namespace lbsnap {
 
+// The line handlers take the line's text as the reader split it out of the
+// configuration: the values they keep point into it, and a value longer
+// than its field is cut where it lies.
+void add_rule_line(char* line, Rule_t& rule);
+// A line from elsewhere: the rule keeps a copy of it.
 void add_rule_line(const char* line, Rule_t& rule);
 // Replaces rl by the rules numbered in src; content 1 admits type-0 rules
 // (default rule kept last), 0 admits the other types.
@@ -13,8 +18,8 @@ void add_ruleid(const Model& m, Rule_list& rl, Rule_t* rule);
 int rule_is_in(const Rule_list& rl, const Rule_t* rule_id);
 Rule_t* id_to_rule(const Model& m, int id);
 
-void add_chk_line(Model& m, const char* line);
-void add_adapt_line(Model& m, const char* line);
-void add_sdn_adapt_line(Model& m, const char* line);
+void add_chk_line(Model& m, char* line);
+void add_adapt_line(Model& m, char* line);
+void add_sdn_adapt_line(Model& m, char* line);
 
 }  // namespace lbsnap

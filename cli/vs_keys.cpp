@@ -23,7 +23,7 @@ constexpr int max_localbinds = 256;
 struct VsLine {
     const Model& m;
     bahd_config_t& vs;
-    const char* value;
+    char* value;  // in the line the reader split out; values are kept in place
 };
 
 using VsHandler = void (*)(const VsLine&);
@@ -31,23 +31,23 @@ using VsHandler = void (*)(const VsLine&);
 template <auto F>
 void vs_int(const VsLine& l) { l.vs.*F = config_int(l.value); }
 template <auto F>
-void vs_text(const VsLine& l) { l.vs.*F = l.value; }
+void vs_text(const VsLine& l) { (l.vs.*F).take(l.value); }
 template <auto F>
-void vs_string(const VsLine& l) { l.vs.*F = std::string(l.value); }
+void vs_string(const VsLine& l) { (l.vs.*F).set_view(l.value); }
 template <auto F, int content>
 void vs_rules(const VsLine& l) { expand_rules(l.m, l.value, l.vs.*F, content); }
 
 void vs_persist(const VsLine& l) {
     auto& p = l.vs.persist;
-    p = l.value;
+    p.take(l.value);
     if (strcasecmp(p.c_str(), "none") == 0)
-        p = "";
+        p.set_view("");
     else if (strcasecmp(p.c_str(), "srcaddr") == 0)
-        p = "src";
+        p.set_view("src");
 }
 
 void vs_name(const VsLine& l) {
-    if (strcasecmp(l.value, "null") != 0) l.vs.name = l.value;
+    if (strcasecmp(l.value, "null") != 0) l.vs.name.take(l.value);
 }
 
 void vs_range(const VsLine& l) {
@@ -235,18 +235,39 @@ const KeyTable<VsHandler>& vs_keys() {
     return t;
 }
 
-// Splits at blanks, a run of blanks counting once; tabs are part of tokens.
-std::vector<std::string> blank_tokens(const char* text, std::size_t max) {
-    std::vector<std::string> out;
-    const char* p = text;
-    while (out.size() < max) {
-        while (*p == ' ') ++p;
-        if (!*p) break;
-        const char* start = p;
-        while (*p && *p != ' ') ++p;
-        out.emplace_back(start, p);
+// The next blank-separated token at p, split off in place (its blank
+// becomes its NUL), or null at the end; p moves past it. A run of blanks
+// separates once; tabs are part of tokens.
+char* next_blank_token(char*& p) {
+    while (*p == ' ') ++p;
+    if (!*p) return nullptr;
+    char* start = p;
+    while (*p && *p != ' ') ++p;
+    if (*p) *p++ = '\0';
+    return start;
+}
+
+// The entry's address as validate_ip normalises it. The text mostly is in
+// that form already at the start of the token, before its port: then the
+// field points into the line, else into the reader's arena.
+bool set_rip(Model& m, rs_info_t& e, lm_addr& addr, char* v, std::FILE* err) {
+    AddrText buf;
+    int port = 0;
+    auto ip = validate_ip(v, nullptr, &port, buf, err, &addr);
+    if (!ip) return false;
+    e.port = port;
+    if (ip->data() == v) {
+        e.rip.take(v);  // a sub-VS reference, as written
+        return true;
     }
-    return out;
+    std::size_t n = ip->size();
+    if (std::strncmp(v, ip->data(), n) == 0 && (v[n] == ':' || v[n] == '+' || v[n] == '\0')) {
+        v[n] = '\0';
+        e.rip.set_view(v);
+    } else {
+        e.rip.set_view(m.arena.keep(*ip));
+    }
+    return true;
 }
 
 // Real-server options. Integers are read as atoi would (clamped like every
@@ -255,16 +276,31 @@ enum class RsValue { none, needed };
 
 struct RsOption {
     RsValue value;
-    void (*apply)(const Model&, bahd_config_t&, rs_info_t&, const char*);
+    void (*apply)(const Model&, bahd_config_t&, rs_info_t&, char*);
+};
+
+// The option letters, indexed by the letter itself.
+class RsOptionTable {
+public:
+    RsOptionTable(std::initializer_list<std::pair<char, RsOption>> rows) {
+        for (const auto& [letter, o] : rows) by_letter_[static_cast<unsigned char>(letter)] = o;
+    }
+    const RsOption* find(char letter) const {
+        const RsOption& o = by_letter_[static_cast<unsigned char>(letter)];
+        return o.apply ? &o : nullptr;
+    }
+
+private:
+    RsOption by_letter_[UCHAR_MAX + 1] = {};
 };
 
 template <auto F>
-void rs_int(const Model&, bahd_config_t&, rs_info_t& e, const char* v) { e.*F = config_int(v); }
+void rs_int(const Model&, bahd_config_t&, rs_info_t& e, char* v) { e.*F = config_int(v); }
 
 template <char Letter>
-void rs_method(const Model&, bahd_config_t&, rs_info_t& e, const char*) {
+void rs_method(const Model&, bahd_config_t&, rs_info_t& e, char*) {
     e.for_method = Letter;
-    e.for_method_str = Letter == 'g' ? "route" : Letter == 'i' ? "tunnel" : "nat";
+    e.for_method_str.set_view(Letter == 'g' ? "route" : Letter == 'i' ? "tunnel" : "nat");
 }
 
 // The options are recognised by their second character alone.
@@ -272,7 +308,7 @@ const RsOption* rs_option(char letter) {
     using R = rs_info_t;
     using E = const Model&;
     using VS = bahd_config_t&;
-    static const std::unordered_map<char, RsOption> options{
+    static const RsOptionTable options{
         {'w', {RsValue::needed, rs_int<&R::weight>}},
         {'l', {RsValue::needed, rs_int<&R::limit>}},
         {'R', {RsValue::needed, rs_int<&R::ratelimit>}},
@@ -280,27 +316,27 @@ const RsOption* rs_option(char letter) {
         {'f', {RsValue::needed, rs_int<&R::rsfollow>}},
         {'S', {RsValue::needed, rs_int<&R::snat_port>}},
         {'I', {RsValue::needed, rs_int<&R::id>}},
-        {'d', {RsValue::needed, [](E, VS, R& e, const char* v) { e.dns = v; }}},
-        {'y', {RsValue::needed, [](E m, VS, R& e, const char* v) { expand_rules(m, v, e.r, 1); }}},
+        {'d', {RsValue::needed, [](E, VS, R& e, char* v) { e.dns.take(v); }}},
+        {'y', {RsValue::needed, [](E m, VS, R& e, char* v) { expand_rules(m, v, e.r, 1); }}},
         {'g', {RsValue::none, rs_method<'g'>}},
         {'i', {RsValue::none, rs_method<'i'>}},
         {'m', {RsValue::none, rs_method<'m'>}},
-        {'s', {RsValue::needed, [](E, VS vs, R&, const char* v) { vs.schedule = v; }}},
-        {'p', {RsValue::needed, [](E, VS vs, R&, const char* v) { vs.timeout = config_int(v); }}},
-        {'M', {RsValue::needed, [](E, VS, R&, const char*) {}}},
+        {'s', {RsValue::needed, [](E, VS vs, R&, char* v) { vs.schedule.take(v); }}},
+        {'p', {RsValue::needed, [](E, VS vs, R&, char* v) { vs.timeout = config_int(v); }}},
+        {'M', {RsValue::needed, [](E, VS, R&, char*) {}}},
     };
-    auto it = options.find(letter);
-    return it == options.end() ? nullptr : &it->second;
+    return options.find(letter);
 }
 
 }  // namespace
 
-bool add_vs_line(Model& m, const char* line, bahd_config_t& vs, int& state, std::FILE* err) {
+bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, RsPending& pending,
+                 std::FILE* err) {
     if (state != 0) {
         if (find_key("<END>", line)) {
             state = 0;
         } else {
-            if (!add_ipvs_info(m, line, vs, state, err)) return false;
+            if (!add_ipvs_info(m, line, vs, state, pending, err)) return false;
             if (state < INT_MAX) ++state;
         }
         return true;
@@ -309,15 +345,18 @@ bool add_vs_line(Model& m, const char* line, bahd_config_t& vs, int& state, std:
         state = 1;
         return true;
     }
-    const char* value = nullptr;
+    char* value = nullptr;
     if (auto* h = vs_keys().find(line, &value)) (*h)(VsLine{m, vs, value});
     return true;
 }
 
-bool add_ipvs_info(Model& m, const char* line, bahd_config_t& vs, int /*count*/, std::FILE* err) {
+bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int /*count*/, RsPending& pending,
+                   std::FILE* err) {
     // Excess tokens beyond the hundredth are ignored.
-    std::vector<std::string> tok = blank_tokens(line, max_rs_tokens);
-    if (tok.empty()) return true;
+    char* tok[max_rs_tokens];
+    std::size_t ntok = 0;
+    for (char* p = line; ntok < max_rs_tokens && (tok[ntok] = next_blank_token(p));) ++ntok;
+    if (ntok == 0) return true;
     int enabled;
     if (tok[0][0] == '!')
         enabled = 0;
@@ -331,20 +370,15 @@ bool add_ipvs_info(Model& m, const char* line, bahd_config_t& vs, int /*count*/,
     // Every option of the line writes the one pending entry; each "-r"
     // counts one more used entry, so a second "-r" on a line leaves an
     // empty entry behind the line's own.
-    rs_info_t& e = vs.rs_pending;
+    rs_info_t& e = pending.entry;
     int added = 0;
-    for (std::size_t i = 0; i < tok.size(); ++i) {
-        const std::string& t = tok[i];
-        if (t[0] != '-' || t.size() < 2) continue;
-        bool has_value = i + 1 < tok.size();
+    for (std::size_t i = 0; i < ntok; ++i) {
+        const char* t = tok[i];
+        if (t[0] != '-' || t[1] == '\0') continue;
+        bool has_value = i + 1 < ntok;
         if (t[1] == 'r') {
             if (!has_value) continue;
-            const char* v = tok[++i].c_str();
-            int port = 0;
-            auto ip = validate_ip(v, nullptr, &port, err);
-            if (!ip) return false;
-            e.rip = *ip;
-            e.port = port;
+            if (!set_rip(m, e, pending.addr, tok[++i], err)) return false;
             e.enabled = enabled;
             if (vs.n_rs() + added < MAX_rs_data) ++added;
             continue;
@@ -353,7 +387,7 @@ bool add_ipvs_info(Model& m, const char* line, bahd_config_t& vs, int /*count*/,
         if (!o) continue;
         if (o->value == RsValue::needed) {
             if (!has_value) continue;
-            o->apply(m, vs, e, tok[++i].c_str());
+            o->apply(m, vs, e, tok[++i]);
         } else {
             o->apply(m, vs, e, nullptr);
         }
@@ -361,17 +395,22 @@ bool add_ipvs_info(Model& m, const char* line, bahd_config_t& vs, int /*count*/,
     if (added > 0) {
         vs.rsinfo.push_back(std::move(e));
         vs.rsinfo.resize(vs.rsinfo.size() + added - 1);
+        pending.addrs.push_back(pending.addr);
+        pending.addrs.resize(vs.rsinfo.size());
         e = rs_info_t{};
+        pending.addr = lm_addr{};
     }
     return true;
 }
 
-void add_localbinds(bahd_config_t& vs, const char* text) {
+void add_localbinds(bahd_config_t& vs, char* text) {
     std::vector<lm_addr> binds;
-    for (const std::string& t : blank_tokens(text, SIZE_MAX)) {
-        if (binds.size() >= max_localbinds) break;  // the excess is ignored
+    char* p = text;
+    while (binds.size() < max_localbinds) {  // the excess is ignored
+        const char* t = next_blank_token(p);
+        if (!t) break;
         lm_addr a{};
-        if (lm_cvtaddr(&a, t.c_str())) binds.push_back(a);
+        if (lm_cvtaddr(&a, t)) binds.push_back(a);
     }
     if (!binds.empty()) vs.localbinds = std::move(binds);
 }

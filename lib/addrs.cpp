@@ -194,10 +194,28 @@ std::string lm_print_addr(const lm_addr& a) {
     return lm_print_addr2(a);
 }
 
+const char* lm_format_addr(const lm_addr& a, char* buf) {
+    if (a.af == AF_INET6) return inet_ntop(AF_INET6, &a.ad, buf, INET6_ADDRSTRLEN) ? buf : nullptr;
+    if (a.af != AF_INET) return nullptr;
+    // Dotted quad by hand: inet_ntop formats IPv4 through sprintf, and the
+    // reader prints every real-server address of a configuration.
+    const auto* b = reinterpret_cast<const unsigned char*>(&a.ad.v4);
+    char* p = buf;
+    for (int i = 0; i < 4; ++i) {
+        unsigned v = b[i];
+        if (i) *p++ = '.';
+        if (v >= 100) *p++ = static_cast<char>('0' + v / 100);
+        if (v >= 10) *p++ = static_cast<char>('0' + v / 10 % 10);
+        *p++ = static_cast<char>('0' + v % 10);
+    }
+    *p = '\0';
+    return buf;
+}
+
 std::string lm_print_addr2(const lm_addr& a) {
     char buf[INET6_ADDRSTRLEN];
     if (a.af == AF_INET || a.af == AF_INET6) {
-        if (inet_ntop(a.af, &a.ad, buf, sizeof buf)) return buf;
+        if (lm_format_addr(a, buf)) return buf;
         return "";
     }
     std::snprintf(buf, sizeof buf, "addr type %d", a.af);

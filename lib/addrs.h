@@ -49,6 +49,9 @@ int lm_addrcmp(const lm_addr& a, const lm_addr& b);
 std::string lm_print_addr(const lm_addr& a);
 // IPv6 bare.
 std::string lm_print_addr2(const lm_addr& a);
+// The same text into buf (at least INET6_ADDRSTRLEN bytes), for IPv4 and
+// IPv6 addresses only; returns buf, or null for another family.
+const char* lm_format_addr(const lm_addr& a, char* buf);
 // 1 and 32 lower-case hex digits plus NUL in ret; 0 if vip is not an
 // address without port (ret untouched).
 int lm_addr_hash(const char* vip, std::uint16_t port, char ret[33]);

@@ -545,3 +545,21 @@ void chk_ext_ctrl(int id, std::string& out, int size) {
 }
 
 }  // namespace lbsnap
+
+namespace lbsnap {
+
+std::optional<std::unordered_set<std::string>> ext_ctrl_dirs() {
+    DIR* d = opendir(sys_path(kExtDir).c_str());
+    if (!d) {
+        // Missing: no VS has markers. Unreadable: each VS must be looked at.
+        if (errno == ENOENT || errno == ENOTDIR) return std::unordered_set<std::string>{};
+        return std::nullopt;
+    }
+    std::unordered_set<std::string> names;
+    while (const dirent* e = readdir(d))
+        if (e->d_name[0] != '.') names.emplace(e->d_name);
+    closedir(d);
+    return names;
+}
+
+}  // namespace lbsnap

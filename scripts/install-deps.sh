@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Does nothing when the build's tools and libraries are present; otherwise
 # installs the missing Debian packages when run as root, or names them.
+# With the argument "bench", also what the benchmark needs (GNU time).
 # `install-deps.sh packaging`: also what `make package` and its checks use.
 set -eu
 
@@ -30,6 +31,9 @@ have_pkg nlohmann-json3-dev || missing+=(nlohmann-json3-dev)
 have_pkg python3-jsonschema || missing+=(python3-jsonschema)
 have_pkg nettle-dev || missing+=(nettle-dev)
 have_pkg libgtest-dev || missing+=(libgtest-dev)
+if [ "${1:-}" = bench ]; then
+  [ -x /usr/bin/time ] || missing+=(time)
+fi
 have_pkg bash-completion || missing+=(bash-completion)
 # The fuzz run (make fuzz) builds with clang.
 have_cmd clang++ || missing+=(clang)

@@ -14,6 +14,7 @@
 #include "classify.h"
 #include "lookup.h"
 #include "mangle.h"
+#include "out_printf.h"
 #include "reports.h"
 #include "rules.h"
 
@@ -23,8 +24,8 @@ namespace {
 
 class Dump {
 public:
-    Dump(Ctx& c, bahd_config_t& cur, FollowEnds& ends)
-        : c_(c), m_(c.m), cur_(cur), out_(c.out), ends_(ends), f_(c.m, cur) {}
+    Dump(Ctx& c, bahd_config_t& cur, DumpRun& run)
+        : c_(c), m_(c.m), cur_(cur), out_(c.out), run_(run), ends_(run.ends), f_(c.m, cur) {}
 
     void run() {
         identity();
@@ -39,7 +40,7 @@ public:
         top_and_limits();
         ciphers();
         real_servers();
-        std::fprintf(out_, "NEEDHEALTH: %d\n", needhealth_);
+        out_printf(out_, "NEEDHEALTH: %d\n", needhealth_);
         controller();
     }
 
@@ -57,260 +58,261 @@ private:
     void rule_names(const char* key, const Rule_list& rl) {
         if (rl.rules() == 0) return;
         std::fputs(key, out_);
-        for (const Rule_t* r : rl.rule_list) std::fprintf(out_, " %s", r->rule_name.c_str());
+        for (const Rule_t* r : rl.rule_list) out_printf(out_, " %s", r->rule_name.c_str());
         std::fputs("\n", out_);
     }
 
     void identity() {
         const bahd_config_t& v = cur_;
-        std::fprintf(out_, "VID: %d\n", v.id);
-        if (!v.vip.empty()) std::fprintf(out_, "VIP: %s\n", v.vip.c_str());
-        if (!v.vip2.empty()) std::fprintf(out_, "ALTVIP: %s\n", v.vip2.c_str());
-        std::fprintf(out_, "PORT: %d\n", f_.port());
-        std::fprintf(out_, "ISHTTP: %d\n", f_.is_http());
-        std::fprintf(out_, "IS7LAYER: %d\n", f_.is_7layer());
-        std::fprintf(out_, "LAYER: %d\n", f_.layer());
-        std::fprintf(out_, "HASV6: %d\n", f_.has_v6());
-        std::fprintf(out_, "NEXTRAPORTS: %d\n", v.nextraports());
+        out_printf(out_, "VID: %d\n", v.id);
+        if (!v.vip.empty()) out_printf(out_, "VIP: %s\n", v.vip.c_str());
+        if (!v.vip2.empty()) out_printf(out_, "ALTVIP: %s\n", v.vip2.c_str());
+        out_printf(out_, "PORT: %d\n", f_.port());
+        out_printf(out_, "ISHTTP: %d\n", f_.is_http());
+        out_printf(out_, "IS7LAYER: %d\n", f_.is_7layer());
+        out_printf(out_, "LAYER: %d\n", f_.layer());
+        out_printf(out_, "HASV6: %d\n", f_.has_v6());
+        out_printf(out_, "NEXTRAPORTS: %d\n", v.nextraports());
         if (v.nextraports()) {
             std::fputs("EXTRAPORTS: ", out_);
             lm_extraptofile(v.extraports, out_);
         }
-        std::fprintf(out_, "NAME: %s\n", v.name.c_str());
-        std::fprintf(out_, "ENABLED: %d\n", v.enabled);
-        std::fprintf(out_, "REVERSE: %d\n", v.reverse);
-        std::fprintf(out_, "REENCRYPT: %d\n", v.reencrypt);
+        out_printf(out_, "NAME: %s\n", v.name.c_str());
+        out_printf(out_, "ENABLED: %d\n", v.enabled);
+        out_printf(out_, "REVERSE: %d\n", v.reverse);
+        out_printf(out_, "REENCRYPT: %d\n", v.reencrypt);
     }
 
     void intercept() {
         const bahd_config_t& v = cur_;
-        std::fprintf(out_, "INTERCEPT: %d\n", v.intercept);
-        std::fprintf(out_, "INTERCEPTOPTS: %d\n", v.interceptopts);
-        std::fprintf(out_, "MAXINCIDENTS: %d\n", v.maxincidents);
+        out_printf(out_, "INTERCEPT: %d\n", v.intercept);
+        out_printf(out_, "INTERCEPTOPTS: %d\n", v.interceptopts);
+        out_printf(out_, "MAXINCIDENTS: %d\n", v.maxincidents);
         if (v.intercept) {
             if (v.interceptrules)
-                std::fprintf(out_, "INTERCEPTRULES: %s\n", v.interceptrules->c_str());
+                out_printf(out_, "INTERCEPTRULES: %s\n", v.interceptrules->c_str());
             if (v.interceptrulesdis)
-                std::fprintf(out_, "INTERCEPTRULESDIS: %s\n", v.interceptrulesdis->c_str());
+                out_printf(out_, "INTERCEPTRULESDIS: %s\n", v.interceptrulesdis->c_str());
             if (v.interceptpostctypes)
-                std::fprintf(out_, "INTERCEPTPOSTCTYPES: %s\n", v.interceptpostctypes->c_str());
-            if (v.ipostctypes) std::fprintf(out_, "IPOSTCTYPES: %s\n", v.ipostctypes->c_str());
+                out_printf(out_, "INTERCEPTPOSTCTYPES: %s\n", v.interceptpostctypes->c_str());
+            if (v.ipostctypes) out_printf(out_, "IPOSTCTYPES: %s\n", v.ipostctypes->c_str());
         }
-        std::fprintf(out_, "IOPTS: %d\n", v.iopts);
-        std::fprintf(out_, "IPARANOIA: %d\n", v.iparanoia);
-        std::fprintf(out_, "IBLOCKIP: %d\n", v.iblockip);
-        std::fprintf(out_, "ITESTPARANOIA: %d\n", v.itestparanoia);
-        std::fprintf(out_, "ITHRESHOLD: %d\n", v.ithreshold);
-        if (v.irules) std::fprintf(out_, "IRULES: %s\n", v.irules->c_str());
-        if (v.icustom) std::fprintf(out_, "ICUSTOM: %s\n", v.icustom->c_str());
-        if (v.iexcludes) std::fprintf(out_, "IEXCLUDES: %s\n", v.iexcludes->c_str());
-        if (v.icountries) std::fprintf(out_, "ICOUNTRIES: %s\n", v.icountries->c_str());
-        if (v.iauditparts) std::fprintf(out_, "IAUDITPARTS: %s\n", v.iauditparts->c_str());
-        if (v.idisabledrules) std::fprintf(out_, "IDISABLED: %s\n", v.idisabledrules->c_str());
-        std::fprintf(out_, "IPCRELIMIT: %d\n", v.ipcrelimit);
+        out_printf(out_, "IOPTS: %d\n", v.iopts);
+        out_printf(out_, "IPARANOIA: %d\n", v.iparanoia);
+        out_printf(out_, "IBLOCKIP: %d\n", v.iblockip);
+        out_printf(out_, "ITESTPARANOIA: %d\n", v.itestparanoia);
+        out_printf(out_, "ITHRESHOLD: %d\n", v.ithreshold);
+        if (v.irules) out_printf(out_, "IRULES: %s\n", v.irules->c_str());
+        if (v.icustom) out_printf(out_, "ICUSTOM: %s\n", v.icustom->c_str());
+        if (v.iexcludes) out_printf(out_, "IEXCLUDES: %s\n", v.iexcludes->c_str());
+        if (v.icountries) out_printf(out_, "ICOUNTRIES: %s\n", v.icountries->c_str());
+        if (v.iauditparts) out_printf(out_, "IAUDITPARTS: %s\n", v.iauditparts->c_str());
+        if (v.idisabledrules) out_printf(out_, "IDISABLED: %s\n", v.idisabledrules->c_str());
+        out_printf(out_, "IPCRELIMIT: %d\n", v.ipcrelimit);
     }
 
     void switches() {
         const bahd_config_t& v = cur_;
-        std::fprintf(out_, "TLIMIT: %d\n", v.tlimit);
-        std::fprintf(out_, "TRANSPARENT: %d\n", v.istransparent);
-        std::fprintf(out_, "SUBNETORIG: %d\n", v.subnetorig);
-        std::fprintf(out_, "SERVERINIT: %d\n", v.isserveriniting);
-        std::fprintf(out_, "STARTTLS: %d\n", v.starttls);
-        std::fprintf(out_, "IDLETIME: %d\n", v.idletimeout);
-        std::fprintf(out_, "CACHE: %d\n", v.cache);
-        if (v.cache_percent) std::fprintf(out_, "CPERCENT: %d\n", v.cache_percent);
-        std::fprintf(out_, "COMPRESS: %d\n", v.compress);
-        std::fprintf(out_, "VERIFY: %d\n", v.urlverify);
-        std::fprintf(out_, "USEFORSNAT: %d\n", v.useforsnat);
-        std::fprintf(out_, "FORCEL7: %d\n", v.forcel7);
-        std::fprintf(out_, "MULTICONNS: %d\n", v.multiconns);
-        std::fprintf(out_, "CLIENTCERT: %d\n", v.client_cert);
-        std::fprintf(out_, "SECHDRS: %d\n", v.sechdrs);
-        std::fprintf(out_, "VERIFYBEARER: %d\n", v.verifybearer);
-        if (v.bearercert) std::fprintf(out_, "BEARERCERT: %s\n", v.bearercert->c_str());
-        if (v.bearertext) std::fprintf(out_, "BEARERTEXT: %s\n", v.bearertext->c_str());
-        std::fprintf(out_, "ERRCODE: %d\n", v.errcode);
-        if (v.errcode) std::fprintf(out_, "ERRORPAGE: %d\n", v.errorpage);
+        out_printf(out_, "TLIMIT: %d\n", v.tlimit);
+        out_printf(out_, "TRANSPARENT: %d\n", v.istransparent);
+        out_printf(out_, "SUBNETORIG: %d\n", v.subnetorig);
+        out_printf(out_, "SERVERINIT: %d\n", v.isserveriniting);
+        out_printf(out_, "STARTTLS: %d\n", v.starttls);
+        out_printf(out_, "IDLETIME: %d\n", v.idletimeout);
+        out_printf(out_, "CACHE: %d\n", v.cache);
+        if (v.cache_percent) out_printf(out_, "CPERCENT: %d\n", v.cache_percent);
+        out_printf(out_, "COMPRESS: %d\n", v.compress);
+        out_printf(out_, "VERIFY: %d\n", v.urlverify);
+        out_printf(out_, "USEFORSNAT: %d\n", v.useforsnat);
+        out_printf(out_, "FORCEL7: %d\n", v.forcel7);
+        out_printf(out_, "MULTICONNS: %d\n", v.multiconns);
+        out_printf(out_, "CLIENTCERT: %d\n", v.client_cert);
+        out_printf(out_, "SECHDRS: %d\n", v.sechdrs);
+        out_printf(out_, "VERIFYBEARER: %d\n", v.verifybearer);
+        if (v.bearercert) out_printf(out_, "BEARERCERT: %s\n", v.bearercert->c_str());
+        if (v.bearertext) out_printf(out_, "BEARERTEXT: %s\n", v.bearertext->c_str());
+        out_printf(out_, "ERRCODE: %d\n", v.errcode);
+        if (v.errcode) out_printf(out_, "ERRORPAGE: %d\n", v.errorpage);
         if (!v.errurl.empty()) text_line("ERRURL: ", v.errurl.c_str());
     }
 
     void certificates_and_checks() {
         if (!cur_.sslaccel.empty()) default_certname(cur_);
         const bahd_config_t& v = cur_;
-        if (!v.certfile.empty()) std::fprintf(out_, "CERTFILE: %s\n", v.certfile.c_str());
+        if (!v.certfile.empty()) out_printf(out_, "CERTFILE: %s\n", v.certfile.c_str());
         if (!v.clientcertfile.empty())
-            std::fprintf(out_, "CLIENTCFILE: %s\n", v.clientcertfile.c_str());
-        if (v.verify_certs) std::fprintf(out_, "VERIFYCERTS: %s\n", v.verify_certs->c_str());
-        if (!v.check_url.empty()) std::fprintf(out_, "CHECKURL: %s\n", v.check_url.c_str());
+            out_printf(out_, "CLIENTCFILE: %s\n", v.clientcertfile.c_str());
+        if (v.verify_certs) out_printf(out_, "VERIFYCERTS: %s\n", v.verify_certs->c_str());
+        if (!v.check_url.empty()) out_printf(out_, "CHECKURL: %s\n", v.check_url.c_str());
         if (!v.check_pattern.empty()) text_line("CHECKPAT: ", v.check_pattern.c_str());
-        if (!v.check_host.empty()) std::fprintf(out_, "CHECKHOST: %s\n", v.check_host.c_str());
+        if (!v.check_host.empty()) out_printf(out_, "CHECKHOST: %s\n", v.check_host.c_str());
         if (!v.check_postdata.empty())
-            std::fprintf(out_, "CHECKPOSTDATA: %s\n", v.check_postdata.c_str());
+            out_printf(out_, "CHECKPOSTDATA: %s\n", v.check_postdata.c_str());
         if (!v.check_headers.empty())
-            std::fprintf(out_, "CHECKHEADERS: %s\n", v.check_headers.c_str());
-        std::fprintf(out_, "CHECKVERSION: %d\n", v.check_version);
-        std::fprintf(out_, "CHECKMINLEN: %d\n", v.check_minlen);
-        std::fprintf(out_, "USEGET: %d\n", v.useget);
+            out_printf(out_, "CHECKHEADERS: %s\n", v.check_headers.c_str());
+        out_printf(out_, "CHECKVERSION: %d\n", v.check_version);
+        out_printf(out_, "CHECKMINLEN: %d\n", v.check_minlen);
+        out_printf(out_, "USEGET: %d\n", v.useget);
         if (v.checker_type == "ldap" && !v.ldapendpoint.empty())
-            std::fprintf(out_, "LDAPENDPOINT: %s\n", v.ldapendpoint.c_str());
+            out_printf(out_, "LDAPENDPOINT: %s\n", v.ldapendpoint.c_str());
     }
 
     void gateways_and_follow() {
         const bahd_config_t& v = cur_;
-        if (!v.stdb_vip.empty()) std::fprintf(out_, "STDBYVIP: %s\n", v.stdb_vip.c_str());
-        if (v.stdb_port) std::fprintf(out_, "STDBYPORT: %d\n", v.stdb_port);
-        std::fprintf(out_, "REWRITE: %d\n", v.rewrite);
-        if (!v.dfltgw.empty()) std::fprintf(out_, "DFLTGW: %s\n", v.dfltgw.c_str());
-        if (!v.dfltgw2.empty()) std::fprintf(out_, "DFLTGW2: %s\n", v.dfltgw2.c_str());
-        if (!v.mtype.empty()) std::fprintf(out_, "MTYPE: %s\n", v.mtype.c_str());
+        if (!v.stdb_vip.empty()) out_printf(out_, "STDBYVIP: %s\n", v.stdb_vip.c_str());
+        if (v.stdb_port) out_printf(out_, "STDBYPORT: %d\n", v.stdb_port);
+        out_printf(out_, "REWRITE: %d\n", v.rewrite);
+        if (!v.dfltgw.empty()) out_printf(out_, "DFLTGW: %s\n", v.dfltgw.c_str());
+        if (!v.dfltgw2.empty()) out_printf(out_, "DFLTGW2: %s\n", v.dfltgw2.c_str());
+        if (!v.mtype.empty()) out_printf(out_, "MTYPE: %s\n", v.mtype.c_str());
         resolve_follow(c_, cur_);
-        std::fprintf(out_, "FOLLOWVSID: %d\n", v.followvsid);
+        out_printf(out_, "FOLLOWVSID: %d\n", v.followvsid);
         if (v.isslave == 0 && v.followvsid)
             if (const bahd_config_t* f = find_vip_id(m_, v.followvsid))
-                std::fprintf(out_, "FOLLOWVS: %s\n", vs_ip_val(*f).c_str());
-        std::fprintf(out_, "PROT: %s\n", v.proto.c_str());
-        std::fprintf(out_, "LABEL: %s\n", f_.label().c_str());
+                out_printf(out_, "FOLLOWVS: %s\n", vs_ip_val(*f).c_str());
+        out_printf(out_, "PROT: %s\n", v.proto.c_str());
+        out_printf(out_, "LABEL: %s\n", f_.label().c_str());
     }
 
     void scheduling_and_headers() {
         const bahd_config_t& v = cur_;
-        std::fprintf(out_, "SCHED: %s\n", v.schedule.c_str());
-        if (!v.checker_type.empty()) std::fprintf(out_, "CHECKER: %s\n", v.checker_type.c_str());
+        out_printf(out_, "SCHED: %s\n", v.schedule.c_str());
+        if (!v.checker_type.empty()) out_printf(out_, "CHECKER: %s\n", v.checker_type.c_str());
         if (!v.adaptive_method.empty())
-            std::fprintf(out_, "ADAPT: %s\n", v.adaptive_method.c_str());
-        if (!v.persist.empty()) std::fprintf(out_, "PERSIST: %s\n", v.persist.c_str());
-        std::fprintf(out_, "PTIMEOUT: %d\n", v.timeout);
-        if (!v.cookie_id.empty()) std::fprintf(out_, "COOKIE: %s\n", v.cookie_id.c_str());
-        if (!v.query_tag.empty()) std::fprintf(out_, "QUERYTAG: %s\n", v.query_tag.c_str());
-        if (!v.sslaccel.empty()) std::fprintf(out_, "SSLACCEL: %s\n", v.sslaccel.c_str());
-        if (v.reversesni) std::fprintf(out_, "REVERSESNI: %s\n", v.reversesni->c_str());
-        if (!v.add_hdr_key.empty()) std::fprintf(out_, "XTRHDRKEY: %s\n", v.add_hdr_key.c_str());
-        if (!v.add_hdr_val.empty()) std::fprintf(out_, "XTRHDRVAL: %s\n", v.add_hdr_val.c_str());
+            out_printf(out_, "ADAPT: %s\n", v.adaptive_method.c_str());
+        if (!v.persist.empty()) out_printf(out_, "PERSIST: %s\n", v.persist.c_str());
+        out_printf(out_, "PTIMEOUT: %d\n", v.timeout);
+        if (!v.cookie_id.empty()) out_printf(out_, "COOKIE: %s\n", v.cookie_id.c_str());
+        if (!v.query_tag.empty()) out_printf(out_, "QUERYTAG: %s\n", v.query_tag.c_str());
+        if (!v.sslaccel.empty()) out_printf(out_, "SSLACCEL: %s\n", v.sslaccel.c_str());
+        if (v.reversesni) out_printf(out_, "REVERSESNI: %s\n", v.reversesni->c_str());
+        if (!v.add_hdr_key.empty()) out_printf(out_, "XTRHDRKEY: %s\n", v.add_hdr_key.c_str());
+        if (!v.add_hdr_val.empty()) out_printf(out_, "XTRHDRVAL: %s\n", v.add_hdr_val.c_str());
         if (!v.copy_hdr_key.empty())
-            std::fprintf(out_, "COPYHDRKEY: %s\n", v.copy_hdr_key.c_str());
+            out_printf(out_, "COPYHDRKEY: %s\n", v.copy_hdr_key.c_str());
         if (!v.copy_hdr_key.empty() && !v.copy_hdr_val.empty())
-            std::fprintf(out_, "COPYHDRVAL: %s\n", v.copy_hdr_val.c_str());
-        std::fprintf(out_, "CHKPORT: %d\n", v.chk_port);
+            out_printf(out_, "COPYHDRVAL: %s\n", v.copy_hdr_val.c_str());
+        out_printf(out_, "CHKPORT: %d\n", v.chk_port);
         if (!v.localbinds.empty()) {
             std::fputs("LOCALBIND:", out_);
-            for (const lm_addr& a : v.localbinds) std::fprintf(out_, " %s", lm_print_addr2(a).c_str());
+            for (const lm_addr& a : v.localbinds) out_printf(out_, " %s", lm_print_addr2(a).c_str());
             std::fputs("\n", out_);
         }
         if (v.ncheckcodes()) {
             std::fputs("CHKCODES:", out_);
-            for (int code : v.checkcodes) std::fprintf(out_, " %d", code);
+            for (int code : v.checkcodes) out_printf(out_, " %d", code);
             std::fputs("\n", out_);
         }
     }
 
     void rule_lists() {
         const bahd_config_t& v = cur_;
-        std::fprintf(out_, "NRULES: %d\n", v.r.rules());
+        out_printf(out_, "NRULES: %d\n", v.r.rules());
         rule_names("RULES:", v.r);
-        std::fprintf(out_, "NREQUESTS: %d\n", v.requests.rules());
+        out_printf(out_, "NREQUESTS: %d\n", v.requests.rules());
         rule_names("REQUESTS:", v.requests);
-        std::fprintf(out_, "NRESPONSES: %d\n", v.responses.rules());
+        out_printf(out_, "NRESPONSES: %d\n", v.responses.rules());
         rule_names("RESPONSES:", v.responses);
-        std::fprintf(out_, "NMATCHBODY: %d\n", v.matchbody.rules());
+        out_printf(out_, "NMATCHBODY: %d\n", v.matchbody.rules());
         rule_names("MATCHBODY:", v.matchbody);
-        std::fprintf(out_, "NPREPROCESS: %d\n", v.preprocess.rules());
+        out_printf(out_, "NPREPROCESS: %d\n", v.preprocess.rules());
         rule_names("PREPROCESS:", v.preprocess);
     }
 
     void esp() {
         const bahd_config_t& v = cur_;
-        std::fprintf(out_, "ENABLE_ESP: %d\n", v.enable_esp);
+        out_printf(out_, "ENABLE_ESP: %d\n", v.enable_esp);
         if (!v.enable_esp) return;
-        std::fprintf(out_, "ESPLOG: %d\n", v.esplog);
-        std::fprintf(out_, "ESPPUBPRIV: %d\n", v.espdopubpriv);
-        std::fprintf(out_, "ESPDISPASS: %d\n", v.espdodispass);
-        std::fprintf(out_, "ESPPERMCOOKIE: %d\n", v.esppermcookie);
-        if (v.espgroups) std::fprintf(out_, "ESPGROUPS: %s\n", v.espgroups->c_str());
-        if (v.espgrsids) std::fprintf(out_, "ESPGRSIDS: %s\n", v.espgrsids->c_str());
-        std::fprintf(out_, "ESPNESTED: %d\n", v.doespnested);
-        std::fprintf(out_, "ESPMULTIDOMAIN: %d\n", v.doespmultidomain);
-        if (v.espsteering) std::fprintf(out_, "ESPSTEERING: %s\n", v.espsteering->c_str());
-        if (v.smtpallow) std::fprintf(out_, "SMTPALLOW: %s\n", v.smtpallow->c_str());
-        if (v.domain && v.inauth) std::fprintf(out_, "DOMAIN: %s\n", v.domain->c_str());
+        out_printf(out_, "ESPLOG: %d\n", v.esplog);
+        out_printf(out_, "ESPPUBPRIV: %d\n", v.espdopubpriv);
+        out_printf(out_, "ESPDISPASS: %d\n", v.espdodispass);
+        out_printf(out_, "ESPPERMCOOKIE: %d\n", v.esppermcookie);
+        if (v.espgroups) out_printf(out_, "ESPGROUPS: %s\n", v.espgroups->c_str());
+        if (v.espgrsids) out_printf(out_, "ESPGRSIDS: %s\n", v.espgrsids->c_str());
+        out_printf(out_, "ESPNESTED: %d\n", v.doespnested);
+        out_printf(out_, "ESPMULTIDOMAIN: %d\n", v.doespmultidomain);
+        if (v.espsteering) out_printf(out_, "ESPSTEERING: %s\n", v.espsteering->c_str());
+        if (v.smtpallow) out_printf(out_, "SMTPALLOW: %s\n", v.smtpallow->c_str());
+        if (v.domain && v.inauth) out_printf(out_, "DOMAIN: %s\n", v.domain->c_str());
         if (v.altdomains && v.inauth)
-            std::fprintf(out_, "ALTDOMAINS: %s\n", v.altdomains->c_str());
-        if (v.outconf && v.outauth == 3) std::fprintf(out_, "OUTCONF: %s\n", v.outconf->c_str());
-        if (v.ssodir) std::fprintf(out_, "SSODIR: %s\n", v.ssodir->c_str());
-        if (v.logoff) std::fprintf(out_, "LOGOFF: %s\n", v.logoff->c_str());
-        if (v.ecplink) std::fprintf(out_, "ECPLINK: %s\n", v.ecplink->c_str());
-        if (v.ecpmsg) std::fprintf(out_, "ECPMSG: %s\n", v.ecpmsg->c_str());
-        std::fprintf(out_, "ECPEXPW: %d\n", v.ecpexpw);
-        std::fprintf(out_, "ECPEXPWDAYS: %d\n", v.ecpexpwdays);
-        std::fprintf(out_, "CAPTCHA: %d\n", v.captcha);
+            out_printf(out_, "ALTDOMAINS: %s\n", v.altdomains->c_str());
+        if (v.outconf && v.outauth == 3) out_printf(out_, "OUTCONF: %s\n", v.outconf->c_str());
+        if (v.ssodir) out_printf(out_, "SSODIR: %s\n", v.ssodir->c_str());
+        if (v.logoff) out_printf(out_, "LOGOFF: %s\n", v.logoff->c_str());
+        if (v.ecplink) out_printf(out_, "ECPLINK: %s\n", v.ecplink->c_str());
+        if (v.ecpmsg) out_printf(out_, "ECPMSG: %s\n", v.ecpmsg->c_str());
+        out_printf(out_, "ECPEXPW: %d\n", v.ecpexpw);
+        out_printf(out_, "ECPEXPWDAYS: %d\n", v.ecpexpwdays);
+        out_printf(out_, "CAPTCHA: %d\n", v.captcha);
         if (v.captcha_pubkey)
-            std::fprintf(out_, "CAPTCHAPUBKEY: %s\n", v.captcha_pubkey->c_str());
-        if (v.captcha_url) std::fprintf(out_, "CAPTCHAURL: %s\n", v.captcha_url->c_str());
+            out_printf(out_, "CAPTCHAPUBKEY: %s\n", v.captcha_pubkey->c_str());
+        if (v.captcha_url) out_printf(out_, "CAPTCHAURL: %s\n", v.captcha_url->c_str());
         if (v.captcha_privkey)
-            std::fprintf(out_, "CAPTCHAPRIVKEY: %s\n", v.captcha_privkey->c_str());
+            out_printf(out_, "CAPTCHAPRIVKEY: %s\n", v.captcha_privkey->c_str());
         if (v.captcha_verify)
-            std::fprintf(out_, "CAPTCHAVERIFY: %s\n", v.captcha_verify->c_str());
-        if (v.hostallow) std::fprintf(out_, "HOSTALLOW: %s\n", v.hostallow->c_str());
-        if (v.dirallow) std::fprintf(out_, "DIRALLOW: %s\n", v.dirallow->c_str());
-        if (v.excludedir) std::fprintf(out_, "EXCLUDEDIR: %s\n", v.excludedir->c_str());
+            out_printf(out_, "CAPTCHAVERIFY: %s\n", v.captcha_verify->c_str());
+        if (v.hostallow) out_printf(out_, "HOSTALLOW: %s\n", v.hostallow->c_str());
+        if (v.dirallow) out_printf(out_, "DIRALLOW: %s\n", v.dirallow->c_str());
+        if (v.excludedir) out_printf(out_, "EXCLUDEDIR: %s\n", v.excludedir->c_str());
         if (v.serverfbapath)
-            std::fprintf(out_, "SERVERFBAPATH: %s\n", v.serverfbapath->c_str());
-        if (v.serverfba) std::fprintf(out_, "SERVERFBA: %s\n", v.serverfba->c_str());
-        std::fprintf(out_, "SERVERFBAUNAMEONLY: %d\n", v.serverfbaunameonly);
-        if (v.tokenserver) std::fprintf(out_, "TOKENSERVER: %s\n", v.tokenserver->c_str());
-        if (v.addauthhdr) std::fprintf(out_, "ADDAUTHHDR: %s\n", v.addauthhdr->c_str());
+            out_printf(out_, "SERVERFBAPATH: %s\n", v.serverfbapath->c_str());
+        if (v.serverfba) out_printf(out_, "SERVERFBA: %s\n", v.serverfba->c_str());
+        out_printf(out_, "SERVERFBAUNAMEONLY: %d\n", v.serverfbaunameonly);
+        if (v.tokenserver) out_printf(out_, "TOKENSERVER: %s\n", v.tokenserver->c_str());
+        if (v.addauthhdr) out_printf(out_, "ADDAUTHHDR: %s\n", v.addauthhdr->c_str());
     }
 
     void roles() {
         const bahd_config_t& v = cur_;
-        std::fprintf(out_, "INAUTH: %d\n", v.inauth);
-        std::fprintf(out_, "OUTAUTH: %d\n", v.outauth);
-        std::fprintf(out_, "MASTER: %d\n", v.ismaster);
-        std::fprintf(out_, "SLAVE: %d\n", v.isslave);
+        out_printf(out_, "INAUTH: %d\n", v.inauth);
+        out_printf(out_, "OUTAUTH: %d\n", v.outauth);
+        out_printf(out_, "MASTER: %d\n", v.ismaster);
+        out_printf(out_, "SLAVE: %d\n", v.isslave);
         if (v.ssomsg) text_line("SSOMSG: ", v.ssomsg->c_str());
         if (const rs_info_t* e = f_.subvs_entry()) {
-            std::fprintf(out_, "WEIGHT: %d\n", e->weight);
-            std::fprintf(out_, "LIMIT: %d\n", e->limit);
-            std::fprintf(out_, "RATELIMIT: %d\n", e->ratelimit);
+            out_printf(out_, "WEIGHT: %d\n", e->weight);
+            out_printf(out_, "LIMIT: %d\n", e->limit);
+            out_printf(out_, "RATELIMIT: %d\n", e->ratelimit);
         }
     }
 
     void top_and_limits() {
         const bahd_config_t& v = cur_;
         const bahd_config_t& top = f_.top();
-        std::fprintf(out_, "IS_TRANSPARENT: %d\n", calc_transparent(v, f_.ms, f_.typ));
-        std::fprintf(out_, "SLAVE_ENCRYPT: %d\n", f_.slave_encrypt());
-        std::fprintf(out_, "TOPPORT: %d\n", calc_port(top));
-        std::fprintf(out_, "TOPPROT: %s\n", top.proto.c_str());
-        std::fprintf(out_, "TOPVIP: %s\n", top.vip.c_str());
-        std::fprintf(out_, "TOPNEXTRAPORTS: %d\n", top.nextraports());
-        std::fprintf(out_, "ADDVIA: %d\n", v.add_via);
-        std::fprintf(out_, "QOS: %d\n", v.qos);
-        std::fprintf(out_, "TOPQOS: %d\n", top.qos);
-        std::fprintf(out_, "TLSTYPE: %d\n", v.tlstype);
-        std::fprintf(out_, "NEEDHNAME: %d\n", v.needhname);
-        std::fprintf(out_, "NEEDCAC: %d\n", v.needcac);
-        std::fprintf(out_, "HTTP2: %d\n", v.http2_support);
-        std::fprintf(out_, "PASSCIPHER: %d\n", v.pass_cipher);
-        std::fprintf(out_, "PASSSNI: %d\n", v.pass_sni);
-        std::fprintf(out_, "CHKINTERVAL: %d\n", v.chk_interval);
-        std::fprintf(out_, "CHKTIMEOUT: %d\n", v.chk_timeout);
-        std::fprintf(out_, "CHKRETRYCOUNT: %d\n", v.chk_retrycount);
-        std::fprintf(out_, "BANDWIDTH: %d\n", v.bandwidth);
-        std::fprintf(out_, "CPSLIMIT: %d\n", v.cpslimit);
-        std::fprintf(out_, "RPSLIMIT: %d\n", v.rpslimit);
-        std::fprintf(out_, "CONNLIMIT: %d\n", v.connlimit);
-        std::fprintf(out_, "REFRESHPERSIST: %d\n", v.refresh_persist);
-        if (v.ismaster == 0) std::fprintf(out_, "EXTENDEDHEALTH: %d\n", v.extendedhealth);
-        std::fprintf(out_, "NRSNEEDED: %d\n", v.nrsneeded);
+        out_printf(out_, "IS_TRANSPARENT: %d\n",
+                   calc_transparent(v, f_.ms, f_.typ, run_.l7_transparent_off()));
+        out_printf(out_, "SLAVE_ENCRYPT: %d\n", f_.slave_encrypt());
+        out_printf(out_, "TOPPORT: %d\n", calc_port(top));
+        out_printf(out_, "TOPPROT: %s\n", top.proto.c_str());
+        out_printf(out_, "TOPVIP: %s\n", top.vip.c_str());
+        out_printf(out_, "TOPNEXTRAPORTS: %d\n", top.nextraports());
+        out_printf(out_, "ADDVIA: %d\n", v.add_via);
+        out_printf(out_, "QOS: %d\n", v.qos);
+        out_printf(out_, "TOPQOS: %d\n", top.qos);
+        out_printf(out_, "TLSTYPE: %d\n", v.tlstype);
+        out_printf(out_, "NEEDHNAME: %d\n", v.needhname);
+        out_printf(out_, "NEEDCAC: %d\n", v.needcac);
+        out_printf(out_, "HTTP2: %d\n", v.http2_support);
+        out_printf(out_, "PASSCIPHER: %d\n", v.pass_cipher);
+        out_printf(out_, "PASSSNI: %d\n", v.pass_sni);
+        out_printf(out_, "CHKINTERVAL: %d\n", v.chk_interval);
+        out_printf(out_, "CHKTIMEOUT: %d\n", v.chk_timeout);
+        out_printf(out_, "CHKRETRYCOUNT: %d\n", v.chk_retrycount);
+        out_printf(out_, "BANDWIDTH: %d\n", v.bandwidth);
+        out_printf(out_, "CPSLIMIT: %d\n", v.cpslimit);
+        out_printf(out_, "RPSLIMIT: %d\n", v.rpslimit);
+        out_printf(out_, "CONNLIMIT: %d\n", v.connlimit);
+        out_printf(out_, "REFRESHPERSIST: %d\n", v.refresh_persist);
+        if (v.ismaster == 0) out_printf(out_, "EXTENDEDHEALTH: %d\n", v.extendedhealth);
+        out_printf(out_, "NRSNEEDED: %d\n", v.nrsneeded);
     }
 
     void ciphers() {
-        if (cur_.ciphers) std::fprintf(out_, "CIPHERS: %s\n", cur_.ciphers->c_str());
+        if (cur_.ciphers) out_printf(out_, "CIPHERS: %s\n", cur_.ciphers->c_str());
         resolve_cipherset(cur_);
-        if (cur_.cipher_set) std::fprintf(out_, "CIPHERSET: %s\n", cur_.cipher_set->c_str());
-        std::fprintf(out_, "HASRSFOLLOW: %d\n", f_.has_rs_follow());
-        std::fprintf(out_, "NRS: %d\n", cur_.n_rs());
+        if (cur_.cipher_set) out_printf(out_, "CIPHERSET: %s\n", cur_.cipher_set->c_str());
+        out_printf(out_, "HASRSFOLLOW: %d\n", f_.has_rs_follow());
+        out_printf(out_, "NRS: %d\n", cur_.n_rs());
     }
 
     std::string subvs_name(const rs_info_t& e) const {
@@ -328,9 +330,9 @@ private:
 
     void rs_rules(int i, const rs_info_t& e) {
         if (e.r.rules() == 0) return;
-        std::fprintf(out_, "RSR%d: %s %d %d ", i, e.rip.c_str(), e.port, e.r.rules());
+        out_printf(out_, "RSR%d: %s %d %d ", i, e.rip.c_str(), e.port, e.r.rules());
         for (const Rule_t* rule : entry_rules(cur_, e))
-            std::fprintf(out_, "%s ", rule->rule_name.c_str());
+            out_printf(out_, "%s ", rule->rule_name.c_str());
         std::fputs("\n", out_);
     }
 
@@ -340,22 +342,24 @@ private:
             const rs_info_t& e = cur_.rsinfo[i];
             if (e.rip.empty()) continue;
             std::string name = display_name(e);
-            std::fprintf(out_, "RS%d: %s %d %s %d %d %d %d %d %d %d %d %s\n", i, name.c_str(),
-                         e.port, e.for_method_str.c_str(), e.weight, e.enabled, e.snat_port, e.id,
-                         e.limit, e.ratelimit, e.critical, e.rsfollow, e.dns.c_str());
+            out_printf(out_, "RS%d: %s %d %s %d %d %d %d %d %d %d %d %s\n", i, name.c_str(),
+                       e.port, e.for_method_str.c_str(), e.weight, e.enabled, e.snat_port, e.id,
+                       e.limit, e.ratelimit, e.critical, e.rsfollow, e.dns.c_str());
             rs_rules(i, e);
         }
     }
 
     void controller() {
+        if (!run_.may_have_controller(cur_.id)) return;
         if (const auto text = controller_text(cur_.id))
-            std::fprintf(out_, "CONTROLLER: %s\n", text->c_str());
+            out_printf(out_, "CONTROLLER: %s\n", text->c_str());
     }
 
     Ctx& c_;
     const Model& m_;
     bahd_config_t& cur_;
     std::FILE* out_;
+    DumpRun& run_;
     FollowEnds& ends_;
     const DumpFacts f_;
     int needhealth_ = 0;
@@ -461,6 +465,24 @@ const bahd_config_t* FollowEnds::end_of(const Model& m, int id) {
     return last;
 }
 
-void print_vs(Ctx& c, bahd_config_t& cur, FollowEnds& ends) { Dump(c, cur, ends).run(); }
+int DumpRun::l7_transparent_off() {
+    if (!l7_off_) l7_off_ = lbsnap::l7_transparent_off();
+    return *l7_off_;
+}
+
+bool DumpRun::may_have_controller(int id) {
+    if (!listed_) {
+        ctrl_dirs_ = ext_ctrl_dirs();
+        listed_ = true;
+    }
+    return !ctrl_dirs_ || ctrl_dirs_->count(std::to_string(id)) != 0;
+}
+
+void print_vs(Ctx& c, bahd_config_t& cur, DumpRun& run) { Dump(c, cur, run).run(); }
+
+void print_vs(Ctx& c, bahd_config_t& cur, FollowEnds& ends) {
+    DumpRun run(ends);
+    print_vs(c, cur, run);
+}
 
 }  // namespace lbsnap

@@ -141,12 +141,19 @@ void RsNameTable::add_rslist(const bahd_config_t& cur, int chkenable, const char
 
 void RsNameTable::sort_rsnames() {
     if (rsnames_.size() < 2) return;
+    // The name index is rebuilt on its next use anyway: let it go before
+    // the sort needs room of its own.
+    first_by_name_ = {};
+    next_same_name_ = {};
     std::vector<NameKey> keys;
     keys.reserve(rsnames_.size());
     for (const rsdups_t& e : rsnames_) keys.push_back(make_key(e));
-    // Stable: entries that compare equal keep their insertion order.
-    std::stable_sort(keys.begin(), keys.end(),
-                     [](const NameKey& a, const NameKey& b) { return keycmp(a, b) < 0; });
+    // Entries that compare equal keep their insertion order, which is the
+    // order of their places in rsnames_; sorting in place needs no buffer.
+    std::sort(keys.begin(), keys.end(), [](const NameKey& a, const NameKey& b) {
+        if (int d = keycmp(a, b)) return d < 0;
+        return a.entry < b.entry;
+    });
     std::vector<rsdups_t> sorted;
     sorted.reserve(max_rsnames_);
     for (const NameKey& k : keys) sorted.push_back(*k.entry);

@@ -68,7 +68,8 @@ void add_cstats(Ctx& c, CallhomeData& d, const bahd_config_t& cur) {
     }
     if (cur.needcac) d.ocsp_flag = 1;
     if (cur.interceptrules && cur.intercept == 1) {
-        if (auto e = waf_entry(c.m, cur, *cur.interceptrules)) d.waf_info.push_back(std::move(*e));
+        if (auto e = waf_entry(c.m, cur, cur.interceptrules->c_str()))
+            d.waf_info.push_back(std::move(*e));
     }
     if (cur.intercept == 2) {
         const std::string_view rules = cur.irules ? std::string_view(*cur.irules) : "all";

@@ -1,0 +1,130 @@
+// The text fields of the model. A field is one pointer to NUL-terminated
+// text that outlives the record: the configuration buffer the reader split
+// in place, the reader's arena, a literal, or a kept copy. Records of a
+// large configuration hold dozens of texts each, so a field costs eight
+// bytes and no allocation of its own.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lbsnap {
+
+// A copy of `text` that lives until the process exits, like the model:
+// what reports and hand-built records assign to a field. Safe to call from
+// several threads.
+const char* keep_text(std::string_view text);
+// The same, to be cut up in place (a line handed to a line handler).
+char* keep_line(std::string_view text);
+
+class Text {
+public:
+    Text() = default;
+
+    const char* c_str() const { return p_; }
+    std::size_t size() const { return std::strlen(p_); }
+    bool empty() const { return *p_ == '\0'; }
+    std::string str() const { return p_; }
+    operator std::string_view() const { return p_; }
+    bool operator==(std::string_view v) const { return std::string_view(p_) == v; }
+
+    // Points the field at text that already outlives the record and is
+    // NUL-terminated (the reader's way in: no copy).
+    void set_view(const char* p) { p_ = p; }
+
+protected:
+    const char* p_ = "";
+};
+
+// A text field of fixed capacity N: holds at most N-1 bytes. Longer values
+// are cut, which is how every field stays within its size.
+template <std::size_t N>
+class FixedText : public Text {
+public:
+    static constexpr std::size_t capacity = N;
+
+    FixedText() = default;
+    FixedText(std::string_view v) { assign(v); }
+    FixedText& operator=(std::string_view v) {
+        assign(v);
+        return *this;
+    }
+    FixedText& operator=(const char* v) { return *this = std::string_view(v); }
+    void assign(std::string_view v) { p_ = keep_text(v.substr(0, std::min(v.size(), N - 1))); }
+
+    // The reader's way in: `v` lies in a line the reader owns and will not
+    // read again, so a value longer than the field is cut where it lies.
+    void take(char* v) {
+        if (strnlen(v, N - 1) == N - 1) v[N - 1] = '\0';
+        p_ = v;
+    }
+};
+
+// An optional text of the configuration ("owned copy"): unset differs from
+// set-but-empty. Reads like std::optional<std::string>.
+class OptText : private Text {
+public:
+    OptText() { p_ = nullptr; }
+    OptText(std::string_view v) { p_ = keep_text(v); }
+    OptText& operator=(std::string_view v) {
+        p_ = keep_text(v);
+        return *this;
+    }
+    OptText& operator=(const std::string& v) { return *this = std::string_view(v); }
+    OptText& operator=(const char* v) { return *this = std::string_view(v); }
+
+    explicit operator bool() const { return p_ != nullptr; }
+    bool has_value() const { return p_ != nullptr; }
+    const Text& operator*() const { return *this; }
+    const Text* operator->() const { return this; }
+    const char* value_or(const char* dflt) const { return p_ ? p_ : dflt; }
+    bool operator==(std::string_view v) const { return p_ && std::string_view(p_) == v; }
+    bool operator==(const char* v) const { return *this == std::string_view(v); }
+    bool operator==(const std::optional<std::string>& o) const {
+        return o ? *this == std::string_view(*o) : !p_;
+    }
+
+    // The reader's way in (see Text::set_view).
+    void set_view(const char* p) { p_ = p; }
+};
+
+// The configuration file's bytes: one writable block straight from the
+// kernel. It is read once and then touched whole, so it asks for huge
+// pages: tens of megabytes then cost a few page faults, not thousands.
+class FileBuffer {
+public:
+    FileBuffer() = default;
+    explicit FileBuffer(std::size_t size);
+    FileBuffer(FileBuffer&& o) noexcept : data_(o.data_), size_(o.size_) { o.data_ = nullptr; }
+    FileBuffer& operator=(FileBuffer&& o) noexcept;
+    ~FileBuffer();
+
+    char* data() const { return data_; }
+    std::size_t size() const { return size_; }
+
+private:
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// The few texts the reader builds (normalised addresses, line pieces that
+// need a terminating NUL), kept for the life of one model.
+class TextArena {
+public:
+    const char* keep(std::string_view text);
+    char* keep_mutable(std::string_view text);
+
+private:
+    static constexpr std::size_t block_size = 1 << 16;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* free_ = nullptr;
+    std::size_t left_ = 0;
+};
+
+}  // namespace lbsnap

@@ -1,0 +1,24 @@
+#include "out_printf.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+
+#include "test_support.h"
+
+namespace lbsnap {
+namespace {
+
+// Every format must print what std::fprintf prints, on the fast path and off it.
+TEST(OutPrintf, PrintsWhatFprintfPrints) {
+    testing::Capture fast, libc;
+    out_printf(fast.file(), "a%db%dc%s%c%%\n", INT_MIN, INT_MAX, "x y", 'z');
+    std::fprintf(libc.file(), "a%db%dc%s%c%%\n", INT_MIN, INT_MAX, "x y", 'z');
+    out_printf(fast.file(), "%d|%05d|%-3s|%s", 0, -42, "l", std::string(600, 'w').c_str());
+    std::fprintf(libc.file(), "%d|%05d|%-3s|%s", 0, -42, "l", std::string(600, 'w').c_str());
+    EXPECT_EQ(fast.str(), libc.str());
+}
+
+}  // namespace
+}  // namespace lbsnap

@@ -160,7 +160,8 @@ void json_one_or_all(Ctx& c, const char* arg, Item item) {
 
 void json_dump(Ctx& c, const char* arg) {
     FollowEnds ends;
-    json_one_or_all(c, arg, [&](JsonWriter& w, bahd_config_t& vs) { json_vs(w, c, vs, ends); });
+    DumpRun run(ends);
+    json_one_or_all(c, arg, [&](JsonWriter& w, bahd_config_t& vs) { json_vs(w, c, vs, run); });
 }
 
 void json_rule_listing(Ctx& c, const char* arg) {

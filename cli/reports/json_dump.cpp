@@ -15,8 +15,8 @@ namespace {
 
 class JsonDump {
 public:
-    JsonDump(JsonWriter& w, Ctx& c, bahd_config_t& cur, FollowEnds& ends)
-        : w_(w), c_(c), cur_(cur), ends_(ends), f_(c.m, cur) {}
+    JsonDump(JsonWriter& w, Ctx& c, bahd_config_t& cur, DumpRun& run)
+        : w_(w), c_(c), cur_(cur), run_(run), ends_(run.ends), f_(c.m, cur) {}
 
     void run() {
         w_.begin_object();
@@ -32,7 +32,8 @@ public:
         top_and_limits();
         ciphers();
         real_servers();
-        if (const auto text = controller_text(cur_.id)) w_.field("controller", *text);
+        if (run_.may_have_controller(cur_.id))
+            if (const auto text = controller_text(cur_.id)) w_.field("controller", *text);
         w_.end_object();
     }
 
@@ -243,7 +244,7 @@ private:
     void top_and_limits() {
         const bahd_config_t& v = cur_;
         const bahd_config_t& top = f_.top();
-        w_.field("is_transparent", calc_transparent(v, f_.ms, f_.typ));
+        w_.field("is_transparent", calc_transparent(v, f_.ms, f_.typ, run_.l7_transparent_off()));
         w_.field("slave_encrypt", f_.slave_encrypt());
         w_.field("top_port", calc_port(top));
         w_.field("top_prot", std::string_view(top.proto));
@@ -331,14 +332,15 @@ private:
     JsonWriter& w_;
     Ctx& c_;
     bahd_config_t& cur_;
+    DumpRun& run_;
     FollowEnds& ends_;
     const DumpFacts f_;
 };
 
 }  // namespace
 
-void json_vs(JsonWriter& w, Ctx& c, bahd_config_t& cur, FollowEnds& ends) {
-    JsonDump(w, c, cur, ends).run();
+void json_vs(JsonWriter& w, Ctx& c, bahd_config_t& cur, DumpRun& run) {
+    JsonDump(w, c, cur, run).run();
 }
 
 }  // namespace lbsnap

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -19,6 +20,9 @@ namespace lbsnap {
 class JsonWriter {
 public:
     explicit JsonWriter(std::FILE* out) : out_(out) {}
+    ~JsonWriter();
+    JsonWriter(const JsonWriter&) = delete;
+    JsonWriter& operator=(const JsonWriter&) = delete;
 
     // name is a lower_snake_case constant: written as it is.
     JsonWriter& key(const char* name);
@@ -48,8 +52,10 @@ private:
     void value_end();
     void newline_indent(std::size_t depth);
     void end(char close);
+    void flush();
 
     std::FILE* out_;
+    std::string buf_;
     std::vector<bool> has_members_;  // one per open object or array
     bool after_key_ = false;
 };

@@ -1,5 +1,4 @@
 // The streaming JSON writer.
-#include <algorithm>
 #include <charconv>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -11,6 +10,9 @@ namespace lbsnap {
 namespace {
 
 constexpr std::size_t kIndent = 2;
+// A dump of every VS is made of millions of small pieces: they gather in the
+// writer's own buffer and go to the stream in blocks of about this size.
+constexpr std::size_t kFlushAt = 1 << 16;
 
 // Texts made only of printable ASCII other than the quote and the backslash
 // are their own JSON form; every other text goes through the library.
@@ -22,14 +24,16 @@ bool plain(std::string_view s) {
 
 }  // namespace
 
+JsonWriter::~JsonWriter() { flush(); }
+
+void JsonWriter::flush() {
+    std::fwrite(buf_.data(), 1, buf_.size(), out_);
+    buf_.clear();
+}
+
 void JsonWriter::newline_indent(std::size_t depth) {
-    static constexpr char blanks[] = "                                ";
-    std::fputc('\n', out_);
-    for (std::size_t n = depth * kIndent; n > 0;) {
-        const std::size_t chunk = std::min(n, sizeof blanks - 1);
-        std::fwrite(blanks, 1, chunk, out_);
-        n -= chunk;
-    }
+    buf_ += '\n';
+    buf_.append(depth * kIndent, ' ');
 }
 
 // Separates an array element or an object member from the one before it.
@@ -39,16 +43,16 @@ void JsonWriter::value_start() {
         return;
     }
     if (has_members_.empty()) return;
-    if (has_members_.back()) std::fputc(',', out_);
+    if (has_members_.back()) buf_ += ',';
     has_members_.back() = true;
     newline_indent(has_members_.size());
 }
 
 JsonWriter& JsonWriter::key(const char* name) {
     value_start();
-    std::fputc('"', out_);
-    std::fputs(name, out_);
-    std::fputs("\": ", out_);
+    buf_ += '"';
+    buf_ += name;
+    buf_ += "\": ";
     after_key_ = true;
     return *this;
 }
@@ -57,50 +61,50 @@ void JsonWriter::number(long long v) {
     value_start();
     char buf[24];
     const auto res = std::to_chars(buf, buf + sizeof buf, v);
-    std::fwrite(buf, 1, static_cast<std::size_t>(res.ptr - buf), out_);
+    buf_.append(buf, res.ptr);
     value_end();
 }
 
 void JsonWriter::text(std::string_view s) {
     value_start();
     if (plain(s)) {
-        std::fputc('"', out_);
-        std::fwrite(s.data(), 1, s.size(), out_);
-        std::fputc('"', out_);
+        buf_ += '"';
+        buf_ += s;
+        buf_ += '"';
     } else {
-        const std::string quoted = nlohmann::json(std::string(s)).dump(
-            -1, ' ', false, nlohmann::json::error_handler_t::replace);
-        std::fwrite(quoted.data(), 1, quoted.size(), out_);
+        buf_ += nlohmann::json(std::string(s)).dump(-1, ' ', false,
+                                                    nlohmann::json::error_handler_t::replace);
     }
     value_end();
 }
 
 void JsonWriter::boolean(bool b) {
     value_start();
-    std::fputs(b ? "true" : "false", out_);
+    buf_ += b ? "true" : "false";
     value_end();
 }
 
 void JsonWriter::null() {
     value_start();
-    std::fputs("null", out_);
+    buf_ += "null";
     value_end();
 }
 
 // A document ends with a newline, as the text reports' lines do.
 void JsonWriter::value_end() {
-    if (has_members_.empty()) std::fputc('\n', out_);
+    if (has_members_.empty()) buf_ += '\n';
+    if (buf_.size() >= kFlushAt) flush();
 }
 
 void JsonWriter::begin_object() {
     value_start();
-    std::fputc('{', out_);
+    buf_ += '{';
     has_members_.push_back(false);
 }
 
 void JsonWriter::begin_array() {
     value_start();
-    std::fputc('[', out_);
+    buf_ += '[';
     has_members_.push_back(false);
 }
 
@@ -108,7 +112,7 @@ void JsonWriter::end(char close) {
     const bool had = has_members_.back();
     has_members_.pop_back();
     if (had) newline_indent(has_members_.size());
-    std::fputc(close, out_);
+    buf_ += close;
     value_end();
 }
 

@@ -23,11 +23,17 @@ test: configure
 	cmake --build $(BUILD) -j$(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
-bench: configure
+# The benchmark's tool reads and writes its fixed paths (settings, cipher
+# sets) under a root of its own, never the machine's.
+BENCH_BUILD ?= build-bench
+
+bench: deps
 	@bash scripts/install-deps.sh bench
-	cmake --build $(BUILD) -j$(JOBS) --target lbsnap slow_resolver
-	bash bench/run.sh ./$(BUILD)/lbsnap
-	bash bench/resolve.sh ./$(BUILD)/lbsnap ./$(BUILD)/libslow_resolver.so
+	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLBSNAP_TESTS=OFF \
+	  -DLBSNAP_ROOT=$(CURDIR)/$(BENCH_BUILD)/root > /dev/null
+	cmake --build $(BENCH_BUILD) -j$(JOBS) --target lbsnap slow_resolver
+	bash bench/run.sh ./$(BENCH_BUILD)/lbsnap
+	bash bench/resolve.sh ./$(BENCH_BUILD)/lbsnap ./$(BENCH_BUILD)/libslow_resolver.so
 
 # The Debian package, in its own build directory: a release build with the
 # real fixed paths, the distribution's hardening flags and no test targets.
@@ -54,4 +60,4 @@ fuzz: deps
 	bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
-	rm -rf $(BUILD) build-sanitize build-tsan $(FUZZ_BUILD) $(PACKAGE_BUILD)
+	rm -rf $(BUILD) build-sanitize build-tsan $(FUZZ_BUILD) $(PACKAGE_BUILD) $(BENCH_BUILD)

@@ -304,8 +304,9 @@ public:
     void reindex();
 
 private:
-    std::unordered_map<std::string, long> by_dns_;
-    std::unordered_map<std::string, long> by_rip_;
+    // The texts live as long as the model, so the indexes hold views of them.
+    std::unordered_map<std::string_view, long> by_dns_;
+    std::unordered_map<std::string_view, long> by_rip_;
 };
 
 // The real servers of one VS, for the "already used by this VS" test.
@@ -315,8 +316,8 @@ public:
     bool matches(const rs_info_t& rs) const;
 
 private:
-    std::unordered_set<std::string> dns_;
-    std::unordered_set<std::string> rip_;
+    std::unordered_set<std::string_view> dns_;
+    std::unordered_set<std::string_view> rip_;
 };
 
 void add_one_rs_list(const rs_info_t& rs, const VsServerKeys* cur, rs_disp_tab& tab,

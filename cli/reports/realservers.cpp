@@ -61,6 +61,24 @@ std::string address_key(const lm_sockaddr& sa) {
     return std::string(1, v4 ? '4' : '6') + std::string(static_cast<const char*>(bytes), n);
 }
 
+// Puts items[from[i]] at place i for every i, one cycle of the permutation
+// at a time; from is used up.
+template <class T>
+void permute_in_place(std::vector<T>& items, std::vector<std::size_t>& from) {
+    for (std::size_t start = 0; start < from.size(); ++start) {
+        if (from[start] == start) continue;
+        T held = items[start];
+        std::size_t to = start;
+        for (std::size_t src = from[to]; src != start; src = from[to]) {
+            items[to] = items[src];
+            from[to] = to;
+            to = src;
+        }
+        items[to] = held;
+        from[to] = to;
+    }
+}
+
 }  // namespace
 
 int rs_namecmp(const rsdups_t& a, const rsdups_t& b) { return keycmp(make_key(a), make_key(b)); }
@@ -154,10 +172,13 @@ void RsNameTable::sort_rsnames() {
         if (int d = keycmp(a, b)) return d < 0;
         return a.entry < b.entry;
     });
-    std::vector<rsdups_t> sorted;
-    sorted.reserve(max_rsnames_);
-    for (const NameKey& k : keys) sorted.push_back(*k.entry);
-    rsnames_ = std::move(sorted);
+    // The entries move into their sorted places within the table itself:
+    // a second table of the doubled capacity would be the peak of the run.
+    std::vector<std::size_t> from(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        from[i] = static_cast<std::size_t>(keys[i].entry - rsnames_.data());
+    keys = {};
+    permute_in_place(rsnames_, from);
     // After sorting, "first" means first in the sorted table.
     stale_ = true;
 }

@@ -172,9 +172,9 @@ void resolv_realnames(Ctx& c, const char* name, const ForwardLookup& resolve) {
 long rs_disp_tab::find(const rs_info_t& rs) const {
     long first = -1;
     if (!rs.dns.empty()) {
-        if (auto it = by_dns_.find(rs.dns.str()); it != by_dns_.end()) first = it->second;
+        if (auto it = by_dns_.find(rs.dns.c_str()); it != by_dns_.end()) first = it->second;
     }
-    if (auto it = by_rip_.find(rs.rip.str()); it != by_rip_.end()) {
+    if (auto it = by_rip_.find(rs.rip.c_str()); it != by_rip_.end()) {
         if (first < 0 || it->second < first) first = it->second;
     }
     return first;
@@ -184,28 +184,28 @@ void rs_disp_tab::append(const rs_info_t& rs) {
     // The vector's own growth stands in for the 16-then-doubling policy.
     const long at = static_cast<long>(data.size());
     data.push_back(rs_disp_entry{rs.rip, rs.dns, 1, rs.enabled ? 1 : 0});
-    if (!rs.dns.empty()) by_dns_.emplace(rs.dns.str(), at);
-    by_rip_.emplace(rs.rip.str(), at);
+    if (!rs.dns.empty()) by_dns_.emplace(rs.dns.c_str(), at);
+    by_rip_.emplace(rs.rip.c_str(), at);
 }
 
 void rs_disp_tab::reindex() {
     by_dns_.clear();
     by_rip_.clear();
     for (long i = 0; i < static_cast<long>(data.size()); ++i) {
-        if (!data[i].dns.empty()) by_dns_.emplace(data[i].dns.str(), i);
-        by_rip_.emplace(data[i].rip.str(), i);
+        if (!data[i].dns.empty()) by_dns_.emplace(data[i].dns.c_str(), i);
+        by_rip_.emplace(data[i].rip.c_str(), i);
     }
 }
 
 VsServerKeys::VsServerKeys(const bahd_config_t& vs) {
     for (const rs_info_t& rs : vs.rsinfo) {
-        if (!rs.dns.empty()) dns_.insert(rs.dns.str());
-        rip_.insert(rs.rip.str());
+        if (!rs.dns.empty()) dns_.insert(rs.dns.c_str());
+        rip_.insert(rs.rip.c_str());
     }
 }
 
 bool VsServerKeys::matches(const rs_info_t& rs) const {
-    return (!rs.dns.empty() && dns_.count(rs.dns.str())) || rip_.count(rs.rip.str());
+    return (!rs.dns.empty() && dns_.count(rs.dns.c_str())) || rip_.count(rs.rip.c_str());
 }
 
 void add_one_rs_list(const rs_info_t& rs, const VsServerKeys* cur, rs_disp_tab& tab,

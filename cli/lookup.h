@@ -19,7 +19,8 @@ bahd_config_t* find_vip_id(const Model& m, int id);
 bahd_config_t* find_vip_name(const Model& m, const char* name);
 int maybe_ip(const char* name);
 // The normalised address text, or nullopt after a message on err. rprot may
-// be null (no protocol prefix accepted then).
+// be null (no protocol prefix accepted then); so may err when no protocol
+// prefix is accepted (no message then).
 std::optional<std::string> validate_ip(const char* param, const char** rprot, int* port,
                                        std::FILE* err);
 bahd_config_t* find_vip(const Model& m, const char* vip, const char* proto, int port,

@@ -16,6 +16,8 @@
 
 namespace lbsnap {
 
+class Diagnostics;
+
 inline constexpr int MAX_rs_data = 1024;
 inline constexpr int MAX_rules = 1024;
 inline constexpr int MAX_extraports = 511;
@@ -55,6 +57,7 @@ using OptText = std::optional<std::string>;
 
 struct Rule_t {
     int id = 0;
+    int line = 0;  // where its section began in the file
     FixedText<256> rule_name;
     FixedText<256> pattern;
     FixedText<256> header;
@@ -81,6 +84,7 @@ struct Rule_list {
 };
 
 struct rs_info_t {
+    int line = 0;  // the file line that added it
     FixedText<64> rip;
     int port = 0;
     int id = 0;
@@ -121,6 +125,8 @@ inline const __adapt_args def_adapt_args{7, FixedText<1024>("/load"), 5, 80};
 inline const __sdn_adapt_args def_sdn_adapt_args{5, 6, 5};
 
 struct bahd_config_t {
+    int line = 0;  // where its section began in the file
+
     // Identity and VS-wide switches
     int id = 0;
     int enabled = 1;
@@ -342,6 +348,10 @@ struct Model {
     int got_adapt_args = 0;
 
     VsIndexes idx;
+
+    // Where the reader reports what it ignores, cuts or drops, while it
+    // loads for a configuration check; null otherwise.
+    Diagnostics* diag = nullptr;
 };
 
 }  // namespace lbsnap

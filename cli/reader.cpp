@@ -9,15 +9,12 @@
 #include <cstring>
 #include <numeric>
 
+#include "diagnostics.h"
 #include "lookup.h"
 #include "rules.h"
 
 namespace lbsnap {
 namespace {
-
-// One read takes at most this many characters, as fgets into a buffer of
-// 8191 bytes would; a longer line arrives as several lines.
-constexpr std::size_t max_read = 8190;
 
 enum class Section { none, checker, adapt_http, adapt_sdn, vs, rule };
 
@@ -38,25 +35,34 @@ constexpr Marker markers[] = {
 
 // Hands out the file's lines as fgets would: at most max_read bytes each,
 // ending after a newline; the text of a line is what a C string function
-// sees, so it ends at the first NUL byte.
+// sees, so it ends at the first NUL byte. Counts the file's lines, so the
+// pieces of a longer line share its number.
 class LineReader {
 public:
     explicit LineReader(std::string_view text) : text_(text) {}
 
     bool next(std::string& line) {
         if (pos_ >= text_.size()) return false;
+        if (ended_) ++line_no_;
         std::string_view rest = text_.substr(pos_, max_read);
         std::size_t nl = rest.find('\n');
-        std::size_t len = nl == std::string_view::npos ? rest.size() : nl + 1;
+        ended_ = nl != std::string_view::npos;
+        std::size_t len = ended_ ? nl + 1 : rest.size();
         pos_ += len;
         std::string_view chunk = rest.substr(0, len);
         line.assign(chunk.substr(0, chunk.find('\0')));
         return true;
     }
 
+    int line_no() const { return line_no_; }
+    // The last piece handed out is not the whole rest of its line.
+    bool line_goes_on() const { return !ended_ && pos_ < text_.size(); }
+
 private:
     std::string_view text_;
     std::size_t pos_ = 0;
+    int line_no_ = 0;
+    bool ended_ = true;
 };
 
 void drop_first_newline(std::string& line) {
@@ -69,14 +75,16 @@ class Loader {
 public:
     Loader(Model& m, std::FILE* err) : m_(m), err_(err) {}
 
-    LoadStatus line(std::string& text) {
+    LoadStatus line(std::string& text, int line_no) {
         if (section_ == Section::none) {
             for (const Marker& mk : markers)
                 if (find_key(mk.start, text.c_str())) {
                     section_ = mk.section;
                     end_ = mk.end;
-                    break;
+                    section_line_ = line_no;
+                    return LoadStatus::ok;
                 }
+            if (m_.diag) m_.diag->outside_section();
             return LoadStatus::ok;
         }
         if (find_key(end_, text.c_str())) {
@@ -84,11 +92,17 @@ public:
             return LoadStatus::ok;
         }
         drop_first_newline(text);
-        return inside(text.c_str());
+        return inside(text.c_str(), line_no);
+    }
+
+    // A section still open at the end of the file is dropped.
+    void report_open_section() const {
+        if (section_ != Section::none)
+            m_.diag->section_open(section_line_, end_, vs_ ? "VS" : rule_ ? "rule" : nullptr);
     }
 
 private:
-    LoadStatus inside(const char* text) {
+    LoadStatus inside(const char* text, int line_no) {
         switch (section_) {
             case Section::checker: add_chk_line(m_, text); break;
             case Section::adapt_http: add_adapt_line(m_, text); break;
@@ -96,14 +110,19 @@ private:
             case Section::vs:
                 if (!vs_) {
                     vs_ = std::make_unique<bahd_config_t>();
+                    vs_->line = section_line_;
                     ++m_.nbahd;
                 }
+                vs_->rs_pending.line = line_no;
                 if (!add_vs_line(m_, text, *vs_, has_ipvsadm_, err_))
                     return LoadStatus::invalid_rs_address;
                 break;
             case Section::rule:
-                if (!rule_) rule_ = std::make_unique<Rule_t>();
-                add_rule_line(text, *rule_);
+                if (!rule_) {
+                    rule_ = std::make_unique<Rule_t>();
+                    rule_->line = section_line_;
+                }
+                add_rule_line(text, *rule_, m_.diag);
                 break;
             case Section::none: break;
         }
@@ -119,9 +138,11 @@ private:
         }
         has_ipvsadm_ = 0;
         if (rule_) {
-            if (consistent_rule(m_, *rule_)) {
+            if (RuleFault f = rule_fault(m_, *rule_); f == RuleFault::none) {
                 m_.rule_by_id.emplace(rule_->id, rule_.get());
                 m_.Rules.push_back(std::move(rule_));
+            } else if (m_.diag) {
+                m_.diag->rule_dropped(m_, *rule_, f);
             }
             rule_.reset();
         }
@@ -132,6 +153,7 @@ private:
     std::FILE* err_;
     Section section_ = Section::none;
     const char* end_ = nullptr;
+    int section_line_ = 0;
     std::unique_ptr<bahd_config_t> vs_;
     std::unique_ptr<Rule_t> rule_;
     int has_ipvsadm_ = 0;
@@ -203,19 +225,23 @@ void merge_rules(const Model& m, Rule_list& rv, const Rule_list& rl) {
     if (saw_default) add_ruleid(m, rv, m.defRule_id);
 }
 
-int consistent_rule(const Model& m, const Rule_t& r) {
-    if (r.id < 1) return 0;
-    if (id_to_rule(m, r.id)) return 0;
-    if (r.rule_name.empty()) return 0;
-    switch (r.rule_type) {
-        case 0:
-        case 2: return !r.pattern.empty();
-        case 1: return !r.header.empty() && !r.replacement.empty();
-        case 3: return !r.pattern.empty() && !r.header.empty() && !r.replacement.empty();
-        case 4:
-        case 5: return !r.pattern.empty() && !r.replacement.empty();
-        default: return 0;
-    }
+int consistent_rule(const Model& m, const Rule_t& r) { return rule_fault(m, r) == RuleFault::none; }
+
+RuleFault rule_fault(const Model& m, const Rule_t& r) {
+    if (r.id < 1) return RuleFault::no_number;
+    if (id_to_rule(m, r.id)) return RuleFault::number_taken;
+    if (r.rule_name.empty()) return RuleFault::no_name;
+    if (r.rule_type < 0 || r.rule_type > 5) return RuleFault::bad_type;
+    // The texts each type needs, tested in field order: content (0) and
+    // delheader (2) a pattern; addheader (1) a header and a replacement;
+    // replaceheader (3) all three; replaceuri (4), replacebody (5) a pattern
+    // and a replacement.
+    const bool pattern = r.rule_type != 1, header = r.rule_type == 1 || r.rule_type == 3,
+               replacement = r.rule_type != 0 && r.rule_type != 2;
+    if (pattern && r.pattern.empty()) return RuleFault::no_pattern;
+    if (header && r.header.empty()) return RuleFault::no_header;
+    if (replacement && r.replacement.empty()) return RuleFault::no_replacement;
+    return RuleFault::none;
 }
 
 void sort_vs_list(Model& m) {
@@ -265,21 +291,26 @@ void sort_rs(bahd_config_t& vs) {
     permute(rs, order);
 }
 
-LoadStatus load_text(Model& m, std::string_view text, std::FILE* err) {
+LoadStatus load_text(Model& m, std::string_view text, std::FILE* err, Diagnostics* diag) {
     clean_up(m);
+    m.diag = diag;
     Loader loader(m, err);
     LineReader reader(text);
     std::string line;
-    while (reader.next(line))
-        if (LoadStatus s = loader.line(line); s != LoadStatus::ok) return s;
+    while (reader.next(line)) {
+        if (diag) diag->read_line(reader.line_no(), line, reader.line_goes_on());
+        if (LoadStatus s = loader.line(line, reader.line_no()); s != LoadStatus::ok) return s;
+    }
     // A section still open here is dropped: the Loader's record dies with it.
+    if (diag) loader.report_open_section();
+    m.diag = nullptr;
     if (m.got_adapt_args && m.adapt_args.http_port == 0) m.adapt_args.http_port = 80;
     sort_vs_list(m);
     build_indexes(m);
     return LoadStatus::ok;
 }
 
-LoadStatus load_data(Model& m, const std::string& path, std::FILE* err) {
+LoadStatus load_data(Model& m, const std::string& path, std::FILE* err, Diagnostics* diag) {
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
         std::fputs("Cannot open config file\n", err);
@@ -294,7 +325,7 @@ LoadStatus load_data(Model& m, const std::string& path, std::FILE* err) {
     // A read error ends the text as the end of the file would.
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
     std::fclose(f);
-    return load_text(m, text, err);
+    return load_text(m, text, err, diag);
 }
 
 }  // namespace lbsnap

@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include <getopt.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -19,13 +20,22 @@ int cert_code(int current) {
     return 16;
 }
 
+// What the tool offers beyond the short options comes as long options only;
+// their codes lie above every option letter.
+enum LongOption { long_check = 256 };
+
+constexpr option long_options[] = {
+    {"check", no_argument, nullptr, long_check},
+    {nullptr, 0, nullptr, 0},
+};
+
 }  // namespace
 
 int parse_command_line(int ac, char** av, CommandLine& cl, std::FILE* err) {
     Options& o = cl.opt;
     int ch;
     optind = 0;  // full re-initialisation, so the parser can run more than once
-    while ((ch = getopt(ac, av, kOptString)) != -1) {
+    while ((ch = getopt_long(ac, av, kOptString, long_options, nullptr)) != -1) {
         switch (ch) {
             case 'v': cl.cmd = 0; break;
             case 'r': cl.cmd = 1; break;
@@ -66,6 +76,7 @@ int parse_command_line(int ac, char** av, CommandLine& cl, std::FILE* err) {
             case 't': o.tflag++; break;
             case 'a': o.aflag++; break;
             case 'V': o.Vflag++; break;
+            case long_check: cl.check = true; break;
             default:
                 std::fprintf(err, "Unknown option  '%c'\n", ch);
                 write_usage(err);

@@ -26,6 +26,11 @@ std::string excerpt(std::string_view text) {
 
 bool blank(std::string_view text) { return text.find_first_not_of(" \t\r\n") == text.npos; }
 
+// Blank lines, and lines starting with "#" (which no key or real-server line
+// does), are how people lay out and annotate the file: ignored as by the
+// reader, but not worth a finding.
+bool layout(std::string_view line) { return blank(line) || line.front() == '#'; }
+
 std::string vformat(const char* fmt, std::va_list ap) {
     std::va_list again;
     va_copy(again, ap);
@@ -75,12 +80,12 @@ void Diagnostics::read_line(int line, std::string_view text, bool longer) {
 std::string Diagnostics::key_of_line() const { return excerpt(text_.substr(0, text_.find(':') + 1)); }
 
 void Diagnostics::outside_section() {
-    if (!blank(text_))
+    if (!layout(text_))
         add(line_, Severity::warning, "text '%s' outside any section is ignored", excerpt(text_).c_str());
 }
 
 void Diagnostics::unknown_key(const char* section) {
-    if (blank(text_)) return;
+    if (layout(text_)) return;
     if (text_.find(':') == std::string::npos)
         add(line_, Severity::warning, "text '%s' in %s is no key; the line is ignored",
             excerpt(text_).c_str(), section);
@@ -139,7 +144,8 @@ void Diagnostics::checkcodes_invalid(const char* text) {
 }
 
 void Diagnostics::rs_line_ignored() {
-    add(line_, Severity::warning, "real-server line does not start with '-' or '!'; it is ignored");
+    if (!layout(text_))
+        add(line_, Severity::warning, "real-server line does not start with '-' or '!'; it is ignored");
 }
 
 void Diagnostics::rs_option_unknown(std::string_view token) {

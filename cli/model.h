@@ -84,7 +84,6 @@ struct Rule_list {
 };
 
 struct rs_info_t {
-    int line = 0;  // the file line that added it
     FixedText<64> rip;
     int port = 0;
     int id = 0;
@@ -98,6 +97,7 @@ struct rs_info_t {
     int rsfollow = 0;
     int enabled = 0;
     int snat_port = 0;
+    int line = 0;  // the file line that added it (fills padding: no growth)
     Rule_list r;
 };
 
@@ -125,8 +125,6 @@ inline const __adapt_args def_adapt_args{7, FixedText<1024>("/load"), 5, 80};
 inline const __sdn_adapt_args def_sdn_adapt_args{5, 6, 5};
 
 struct bahd_config_t {
-    int line = 0;  // where its section began in the file
-
     // Identity and VS-wide switches
     int id = 0;
     int enabled = 1;
@@ -304,6 +302,8 @@ struct bahd_config_t {
     int cpslimit = 0;
     int rpslimit = 0;
     int connlimit = 0;
+
+    int line = 0;  // where its section began in the file
 
     int n_rs() const { return static_cast<int>(rsinfo.size()); }
     int nextraports() const { return static_cast<int>(extraports.size()); }

@@ -325,6 +325,7 @@ bool add_vs_line(Model& m, const char* line, bahd_config_t& vs, int& state, std:
 bool add_ipvs_info(Model& m, const char* line, bahd_config_t& vs, int /*count*/, std::FILE* err) {
     // Excess tokens beyond the hundredth are ignored.
     std::vector<std::string> tok = blank_tokens(line, max_rs_tokens);
+    Diagnostics* const diag = m.diag;
     if (tok.empty()) return true;
     int enabled;
     if (tok[0][0] == '!')
@@ -332,12 +333,12 @@ bool add_ipvs_info(Model& m, const char* line, bahd_config_t& vs, int /*count*/,
     else if (tok[0][0] == '-')
         enabled = 1;
     else {
-        if (m.diag) m.diag->rs_line_ignored();
+        if (diag) diag->rs_line_ignored();
         return true;
     }
     // With the table full, further lines are ignored whole.
     if (vs.n_rs() >= MAX_rs_data) {
-        if (m.diag) m.diag->rs_table_full();
+        if (diag) diag->rs_table_full();
         return true;
     }
 
@@ -352,16 +353,16 @@ bool add_ipvs_info(Model& m, const char* line, bahd_config_t& vs, int /*count*/,
         bool has_value = i + 1 < tok.size();
         if (t[1] == 'r') {
             if (!has_value) {
-                if (m.diag) m.diag->rs_option_without_value(t);
+                if (diag) diag->rs_option_without_value(t);
                 continue;
             }
             const char* v = tok[++i].c_str();
             int port = 0;
             // A check reports the address and reads on; the reports stop.
-            auto ip = validate_ip(v, nullptr, &port, m.diag ? nullptr : err);
+            auto ip = validate_ip(v, nullptr, &port, diag ? nullptr : err);
             if (!ip) {
-                if (!m.diag) return false;
-                m.diag->rs_address_invalid(v);
+                if (!diag) return false;
+                diag->rs_address_invalid(v);
                 continue;
             }
             e.rip = *ip;
@@ -371,11 +372,13 @@ bool add_ipvs_info(Model& m, const char* line, bahd_config_t& vs, int /*count*/,
             continue;
         }
         const RsOption* o = rs_option(t[1]);
-        if (!o && m.diag) m.diag->rs_option_unknown(t);
-        if (!o) continue;
+        if (!o) {
+            if (diag) diag->rs_option_unknown(t);
+            continue;
+        }
         if (o->value == RsValue::needed) {
             if (!has_value) {
-                if (m.diag) m.diag->rs_option_without_value(t);
+                if (diag) diag->rs_option_without_value(t);
                 continue;
             }
             o->apply(m, vs, e, tok[++i].c_str());

@@ -317,7 +317,7 @@ LoadStatus load_buffer(Model& m, std::size_t size, std::FILE* err, Diagnostics* 
     Loader loader(m, err);
     LineSplitter lines(m.file_text.data(), size, m.arena);
     while (char* line = lines.next()) {
-        if (diag) diag->read_line(lines.line_no(), line, lines.line_goes_on());
+        if (diag) [[unlikely]] diag->read_line(lines.line_no(), line, lines.line_goes_on());
         if (LoadStatus s = loader.line(line, lines.line_no()); s != LoadStatus::ok) return s;
     }
     // A section still open here is dropped: the Loader's record dies with it.

@@ -370,19 +370,20 @@ bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int /*count*/, RsPen
     std::size_t ntok = 0;
     for (char* p = line; ntok < max_rs_tokens && (tok[ntok] = next_blank_token(p));) ++ntok;
     if (ntok == 0) return true;
-    Diagnostics* const diag = m.diag;
+    // The sink is looked at only where the line is not taken as written.
+    Diagnostics* const& diag = m.diag;
     int enabled;
     if (tok[0][0] == '!')
         enabled = 0;
     else if (tok[0][0] == '-')
         enabled = 1;
     else {
-        if (diag) diag->rs_line_ignored();
+        if (diag) [[unlikely]] diag->rs_line_ignored();
         return true;
     }
     // With the table full, further lines are ignored whole.
     if (vs.n_rs() >= MAX_rs_data) {
-        if (diag) diag->rs_table_full();
+        if (diag) [[unlikely]] diag->rs_table_full();
         return true;
     }
 
@@ -397,12 +398,12 @@ bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int /*count*/, RsPen
         bool has_value = i + 1 < ntok;
         if (t[1] == 'r') {
             if (!has_value) {
-                if (diag) diag->rs_option_without_value(t);
+                if (diag) [[unlikely]] diag->rs_option_without_value(t);
                 continue;
             }
             // A check reports the address and reads on; the reports stop.
             if (char* v = tok[++i]; !set_rip(m, e, pending.addr, v, diag ? nullptr : err)) {
-                if (!diag) return false;
+                if (!diag) [[likely]] return false;
                 diag->rs_address_invalid(v);
                 continue;
             }
@@ -412,12 +413,12 @@ bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int /*count*/, RsPen
         }
         const RsOption* o = rs_option(t[1]);
         if (!o) {
-            if (diag) diag->rs_option_unknown(t);
+            if (diag) [[unlikely]] diag->rs_option_unknown(t);
             continue;
         }
         if (o->value == RsValue::needed) {
             if (!has_value) {
-                if (diag) diag->rs_option_without_value(t);
+                if (diag) [[unlikely]] diag->rs_option_without_value(t);
                 continue;
             }
             o->apply(m, vs, e, tok[++i]);

@@ -75,7 +75,8 @@ private:
     std::vector<RuleRef> rule_refs_;
 };
 
-// Notes a value cut to a fixed-capacity field; free when d is null.
+// Notes a value a fixed-capacity field will cut; free when d is null. Call
+// it before the field takes the value, since taking cuts it where it lies.
 template <std::size_t N>
 void note_cut(Diagnostics* d, const char* value, const FixedText<N>&, const char* what = nullptr) {
     if (d && std::strlen(value) > N - 1) d->value_cut(value, N - 1, what);

@@ -31,6 +31,7 @@ struct LongOption {
 
 constexpr LongOption kLongOptions[] = {
     {"json", no_argument, [](CommandLine& cl, const char*) { cl.opt.json = true; }},
+    {"check", no_argument, [](CommandLine& cl, const char*) { cl.check = true; }},
 };
 constexpr int kLongCount = static_cast<int>(std::size(kLongOptions));
 
@@ -104,7 +105,9 @@ int parse_command_line(int ac, char** av, CommandLine& cl, std::FILE* err) {
         }
     }
     if (optind < ac) cl.arg = av[optind];
-    if (o.json && !has_json_form(cl.cmd)) {
+    // --check tests the file instead of running a command, so the command
+    // options, --json among them, do not matter then.
+    if (o.json && !cl.check && !has_json_form(cl.cmd)) {
         std::fputs("JSON output is not available for this command\n", err);
         return 2;
     }

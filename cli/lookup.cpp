@@ -141,7 +141,7 @@ std::optional<std::string_view> validate_ip(const char* param, const char** rpro
     }
     lm_sockaddr sa{};
     if (!lm_str2addr(&sa, text)) {
-        std::fprintf(err, "Invalid IP spec: '%s'\n", text);
+        if (err) std::fprintf(err, "Invalid IP spec: '%s'\n", text);
         return std::nullopt;
     }
     *port = lm_addrport(sa);

@@ -23,7 +23,8 @@ bahd_config_t* find_vip_id(const Model& m, int id);
 bahd_config_t* find_vip_name(const Model& m, const char* name);
 int maybe_ip(const char* name);
 // The normalised address text, or nullopt after a message on err. rprot may
-// be null (no protocol prefix accepted then).
+// be null (no protocol prefix accepted then); so may err when no protocol
+// prefix is accepted (no message then).
 std::optional<std::string> validate_ip(const char* param, const char** rprot, int* port,
                                        std::FILE* err);
 // Room for the printed form of any address.

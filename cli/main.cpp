@@ -13,7 +13,9 @@
 
 #include "command_line.h"
 #include "context.h"
+#include "diagnostics.h"
 #include "reader.h"
+#include "reports.h"
 #include "sysroot.h"
 
 namespace {
@@ -65,12 +67,14 @@ int main(int ac, char** av) {
     Model& model = *new Model;
     const std::string path = cl.opt.bahd_file ? *cl.opt.bahd_file : sys_path("/corvane/bahd.conf");
     prepare_heap(path);
-    switch (load_data(model, path, stderr)) {
+    Diagnostics findings;
+    switch (load_data(model, path, stderr, cl.check ? &findings : nullptr)) {
         case LoadStatus::ok: break;
         case LoadStatus::cannot_open: finish(3);
         case LoadStatus::invalid_rs_address: finish(27);
     }
 
     Ctx ctx{model, cl.opt, stdout, stderr};
+    if (cl.check) finish(print_check(ctx, findings, path));
     finish(perform_command(ctx, cl.cmd, cl.arg));
 }

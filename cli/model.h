@@ -16,6 +16,8 @@
 
 namespace lbsnap {
 
+class Diagnostics;
+
 inline constexpr int MAX_rs_data = 1024;
 inline constexpr int MAX_rules = 1024;
 inline constexpr int MAX_extraports = 511;
@@ -25,6 +27,7 @@ inline constexpr char udp_string[4] = "udp";
 
 struct Rule_t {
     int id = 0;
+    int line = 0;  // where its section began in the file
     FixedText<256> rule_name;
     FixedText<256> pattern;
     FixedText<256> header;
@@ -54,7 +57,6 @@ struct rs_info_t {
     FixedText<64> rip;
     int port = 0;
     int id = 0;
-    FixedText<7> for_method_str;
     FixedText<256> dns;
     int weight = 0;
     int limit = 0;
@@ -64,7 +66,19 @@ struct rs_info_t {
     int enabled = 0;
     int snat_port = 0;
     char for_method = 0;
+    int line = 0;  // the file line that added it
     Rule_list r;
+
+    // The forwarding method's word, from its letter: a field of its own
+    // would cost every entry the room its line number takes.
+    const char* for_method_str() const {
+        switch (for_method) {
+            case 'g': return "route";
+            case 'i': return "tunnel";
+            case 'm': return "nat";
+            default: return "";
+        }
+    }
 };
 
 struct __chk_args {
@@ -273,6 +287,8 @@ struct bahd_config_t {
     int rpslimit = 0;
     int connlimit = 0;
 
+    int line = 0;  // where its section began in the file
+
     int n_rs() const { return static_cast<int>(rsinfo.size()); }
     int nextraports() const { return static_cast<int>(extraports.size()); }
     int nlocalbinds() const { return static_cast<int>(localbinds.size()); }
@@ -329,6 +345,10 @@ struct Model {
     int got_adapt_args = 0;
 
     VsIndexes idx;
+
+    // Where the reader reports what it ignores, cuts or drops, while it
+    // loads for a configuration check; null otherwise.
+    Diagnostics* diag = nullptr;
 };
 
 }  // namespace lbsnap

@@ -30,6 +30,7 @@ struct CommandLine {
     Options opt;
     int cmd = 0;
     const char* arg = nullptr;
+    bool check = false;  // --check: test the configuration instead of a command
 };
 
 }  // namespace lbsnap

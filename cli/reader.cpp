@@ -12,16 +12,13 @@
 #include <cstring>
 #include <numeric>
 
+#include "diagnostics.h"
 #include "key_table.h"
 #include "lookup.h"
 #include "rules.h"
 
 namespace lbsnap {
 namespace {
-
-// One read takes at most this many characters, as fgets into a buffer of
-// 8191 bytes would; a longer line arrives as several lines.
-constexpr std::size_t max_read = 8190;
 
 enum class Section { none, checker, adapt_http, adapt_sdn, vs, rule };
 
@@ -44,7 +41,8 @@ constexpr Marker markers[] = {
 // bytes each, ending after a newline. The text of a line is what a C string
 // function sees, so it ends at the first NUL byte. Lines are split in place:
 // the newline becomes the NUL that ends the text, and the values the model
-// keeps point into the buffer.
+// keeps point into the buffer. Counts the file's lines, so the pieces of a
+// longer line share its number.
 class LineSplitter {
 public:
     // text[size] must be a NUL.
@@ -53,14 +51,17 @@ public:
 
     char* next() {
         if (pos_ >= size_) return nullptr;
+        line_no_ += ended_;
         char* start = text_ + pos_;
         std::size_t len = std::min(max_read, size_ - pos_);
         if (auto* nl = static_cast<char*>(std::memchr(start, '\n', len))) {
             *nl = '\0';
             pos_ += nl - start + 1;
+            ended_ = true;
             return start;
         }
         pos_ += len;
+        ended_ = false;
         // The last piece ends at the NUL after the buffer. A piece of a
         // longer line runs on into the next piece, so it gets an end of its
         // own in a copy, unless a NUL ends its text earlier.
@@ -68,11 +69,17 @@ public:
         return arena_.keep_mutable(std::string_view(start, len));
     }
 
+    int line_no() const { return line_no_; }
+    // The last piece handed out is not the whole rest of its line.
+    bool line_goes_on() const { return !ended_ && pos_ < size_; }
+
 private:
     char* text_;
     std::size_t size_;
     TextArena& arena_;
     std::size_t pos_ = 0;
+    int line_no_ = 0;
+    bool ended_ = true;
 };
 
 // The reader's state while one file is read.
@@ -82,25 +89,33 @@ public:
 
     // One line, its newline already dropped (which changes no marker test:
     // markers match the start of a line).
-    LoadStatus line(char* text) {
+    LoadStatus line(char* text, int line_no) {
         if (section_ == Section::none) {
             for (const Marker& mk : markers)
                 if (find_key(mk.start, text)) {
                     section_ = mk.section;
                     end_ = mk.end;
-                    break;
+                    section_line_ = line_no;
+                    return LoadStatus::ok;
                 }
+            if (m_.diag) m_.diag->outside_section();
             return LoadStatus::ok;
         }
         if (find_key(end_, text)) {
             complete();
             return LoadStatus::ok;
         }
-        return inside(text);
+        return inside(text, line_no);
+    }
+
+    // A section still open at the end of the file is dropped.
+    void report_open_section() const {
+        if (section_ != Section::none)
+            m_.diag->section_open(section_line_, end_, vs_ ? "VS" : rule_ ? "rule" : nullptr);
     }
 
 private:
-    LoadStatus inside(char* text) {
+    LoadStatus inside(char* text, int line_no) {
         switch (section_) {
             case Section::checker: add_chk_line(m_, text); break;
             case Section::adapt_http: add_adapt_line(m_, text); break;
@@ -108,14 +123,19 @@ private:
             case Section::vs:
                 if (!vs_) {
                     vs_ = std::make_unique<bahd_config_t>();
+                    vs_->line = section_line_;
                     ++m_.nbahd;
                 }
+                rs_pending_.entry.line = line_no;
                 if (!add_vs_line(m_, text, *vs_, has_ipvsadm_, rs_pending_, err_))
                     return LoadStatus::invalid_rs_address;
                 break;
             case Section::rule:
-                if (!rule_) rule_ = std::make_unique<Rule_t>();
-                add_rule_line(text, *rule_);
+                if (!rule_) {
+                    rule_ = std::make_unique<Rule_t>();
+                    rule_->line = section_line_;
+                }
+                add_rule_line(text, *rule_, m_.diag);
                 break;
             case Section::none: break;
         }
@@ -134,9 +154,11 @@ private:
         }
         has_ipvsadm_ = 0;
         if (rule_) {
-            if (consistent_rule(m_, *rule_)) {
+            if (RuleFault f = rule_fault(m_, *rule_); f == RuleFault::none) {
                 m_.rule_by_id.emplace(rule_->id, rule_.get());
                 m_.Rules.push_back(std::move(rule_));
+            } else if (m_.diag) {
+                m_.diag->rule_dropped(m_, *rule_, f);
             }
             rule_.reset();
         }
@@ -147,6 +169,7 @@ private:
     std::FILE* err_;
     Section section_ = Section::none;
     const char* end_ = nullptr;
+    int section_line_ = 0;
     std::unique_ptr<bahd_config_t> vs_;
     std::unique_ptr<Rule_t> rule_;
     int has_ipvsadm_ = 0;
@@ -221,19 +244,23 @@ void merge_rules(const Model& m, Rule_list& rv, const Rule_list& rl) {
     if (saw_default) add_ruleid(m, rv, m.defRule_id);
 }
 
-int consistent_rule(const Model& m, const Rule_t& r) {
-    if (r.id < 1) return 0;
-    if (id_to_rule(m, r.id)) return 0;
-    if (r.rule_name.empty()) return 0;
-    switch (r.rule_type) {
-        case 0:
-        case 2: return !r.pattern.empty();
-        case 1: return !r.header.empty() && !r.replacement.empty();
-        case 3: return !r.pattern.empty() && !r.header.empty() && !r.replacement.empty();
-        case 4:
-        case 5: return !r.pattern.empty() && !r.replacement.empty();
-        default: return 0;
-    }
+int consistent_rule(const Model& m, const Rule_t& r) { return rule_fault(m, r) == RuleFault::none; }
+
+RuleFault rule_fault(const Model& m, const Rule_t& r) {
+    if (r.id < 1) return RuleFault::no_number;
+    if (id_to_rule(m, r.id)) return RuleFault::number_taken;
+    if (r.rule_name.empty()) return RuleFault::no_name;
+    if (r.rule_type < 0 || r.rule_type > 5) return RuleFault::bad_type;
+    // The texts each type needs, tested in field order: content (0) and
+    // delheader (2) a pattern; addheader (1) a header and a replacement;
+    // replaceheader (3) all three; replaceuri (4), replacebody (5) a pattern
+    // and a replacement.
+    const bool pattern = r.rule_type != 1, header = r.rule_type == 1 || r.rule_type == 3,
+               replacement = r.rule_type != 0 && r.rule_type != 2;
+    if (pattern && r.pattern.empty()) return RuleFault::no_pattern;
+    if (header && r.header.empty()) return RuleFault::no_header;
+    if (replacement && r.replacement.empty()) return RuleFault::no_replacement;
+    return RuleFault::none;
 }
 
 void sort_vs_list(Model& m) {
@@ -284,13 +311,18 @@ void sort_rs(bahd_config_t& vs, const std::vector<lm_addr>& addrs) {
 namespace {
 
 // Loads the first `size` bytes of m.file_text (followed by a NUL).
-LoadStatus load_buffer(Model& m, std::size_t size, std::FILE* err) {
+LoadStatus load_buffer(Model& m, std::size_t size, std::FILE* err, Diagnostics* diag) {
     clean_up(m);
+    m.diag = diag;
     Loader loader(m, err);
     LineSplitter lines(m.file_text.data(), size, m.arena);
-    while (char* line = lines.next())
-        if (LoadStatus s = loader.line(line); s != LoadStatus::ok) return s;
+    while (char* line = lines.next()) {
+        if (diag) [[unlikely]] diag->read_line(lines.line_no(), line, lines.line_goes_on());
+        if (LoadStatus s = loader.line(line, lines.line_no()); s != LoadStatus::ok) return s;
+    }
     // A section still open here is dropped: the Loader's record dies with it.
+    if (diag) loader.report_open_section();
+    m.diag = nullptr;
     if (m.got_adapt_args && m.adapt_args.http_port == 0) m.adapt_args.http_port = 80;
     sort_vs_list(m);
     build_indexes(m);
@@ -327,14 +359,14 @@ FileBuffer read_whole(int fd, std::size_t* size) {
 
 }  // namespace
 
-LoadStatus load_text(Model& m, std::string_view text, std::FILE* err) {
+LoadStatus load_text(Model& m, std::string_view text, std::FILE* err, Diagnostics* diag) {
     m.file_text = FileBuffer(text.size() + 1);
     std::memcpy(m.file_text.data(), text.data(), text.size());
     m.file_text.data()[text.size()] = '\0';
-    return load_buffer(m, text.size(), err);
+    return load_buffer(m, text.size(), err, diag);
 }
 
-LoadStatus load_data(Model& m, const std::string& path, std::FILE* err) {
+LoadStatus load_data(Model& m, const std::string& path, std::FILE* err, Diagnostics* diag) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         std::fputs("Cannot open config file\n", err);
@@ -343,7 +375,7 @@ LoadStatus load_data(Model& m, const std::string& path, std::FILE* err) {
     std::size_t size = 0;
     m.file_text = read_whole(fd, &size);
     close(fd);
-    return load_buffer(m, size, err);
+    return load_buffer(m, size, err, diag);
 }
 
 }  // namespace lbsnap

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -226,6 +227,20 @@ void print_snat_iptables(Ctx& c, const RsNameTable& names, const bahd_config_t& 
 
 // ---- certificate reports (certs.cpp) ----
 
+// Calls f for each name of a blank- or tab-separated certificate list; runs
+// of separators count once. The model's text is left as it is.
+template <typename F>
+void for_each_name(std::string_view list, F f) {
+    constexpr std::string_view seps = " \t";
+    std::size_t pos = list.find_first_not_of(seps);
+    while (pos != std::string_view::npos) {
+        std::size_t end = list.find_first_of(seps, pos);
+        f(list.substr(pos, end == std::string_view::npos ? end : end - pos));
+        if (end == std::string_view::npos) break;
+        pos = list.find_first_not_of(seps, end);
+    }
+}
+
 int isself(const Ctx& c, const char* certfile);
 
 void oldcertname(Ctx& c, bahd_config_t& cur, int isfips);
@@ -389,5 +404,14 @@ int get_vs_min_interval(const Model& m, const bahd_config_t& vdata);
 // Command 33: the largest get_vs_min_interval over VSs without their own
 // check interval.
 void print_max_check_time(Ctx& c);
+
+// ---- configuration check (check.cpp) ----
+
+// Adds what the loaded model shows (duplicate numbers, follows and sub-VS
+// references that lead nowhere, follow loops, missing certificate files) to
+// what the reader found, then prints every finding in line order as
+// "FILE:LINE: error|warning: text" and a summary line. Returns the exit
+// status: 1 when an error was found, else 0.
+int print_check(Ctx& c, Diagnostics& d, const std::string& file);
 
 }  // namespace lbsnap

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "diagnostics.h"
 #include "key_table.h"
 #include "l7user.h"
 
@@ -18,18 +19,22 @@ namespace {
 std::int8_t low_byte(int v) { return static_cast<std::int8_t>(static_cast<std::uint8_t>(v)); }
 std::int8_t flag_of(int v) { return v != 0 ? 1 : 0; }
 
-using RuleHandler = void (*)(Rule_t&, char*);
+// The sink (null but for a check) hears of values cut to their field.
+using RuleHandler = void (*)(Rule_t&, char*, Diagnostics*);
 
 template <auto F>
-void rule_text(Rule_t& r, char* v) { (r.*F).take(v); }
+void rule_text(Rule_t& r, char* v, Diagnostics* d) {
+    note_cut(d, v, r.*F);
+    (r.*F).take(v);
+}
 template <auto F>
-void rule_int(Rule_t& r, char* v) { r.*F = config_int(v); }
+void rule_int(Rule_t& r, char* v, Diagnostics*) { r.*F = config_int(v); }
 template <auto F>
-void rule_byte(Rule_t& r, char* v) { r.*F = low_byte(config_int(v)); }
+void rule_byte(Rule_t& r, char* v, Diagnostics*) { r.*F = low_byte(config_int(v)); }
 template <auto F>
-void rule_flag(Rule_t& r, char* v) { r.*F = flag_of(config_int(v)); }
+void rule_flag(Rule_t& r, char* v, Diagnostics*) { r.*F = flag_of(config_int(v)); }
 
-void rule_match_type(Rule_t& r, char* v) {
+void rule_match_type(Rule_t& r, char* v, Diagnostics*) {
     for (std::size_t i = 0; i < std::size(l7_match_types); ++i)
         if (strcasecmp(v, l7_match_types[i]) == 0) {
             r.match_type = static_cast<std::int8_t>(i);
@@ -59,22 +64,25 @@ const KeyTable<RuleHandler>& rule_keys() {
 }
 
 template <class Block>
-using BlockHandler = void (*)(Block&, char*);
+using BlockHandler = void (*)(Block&, char*, Diagnostics*);
 
 template <class Block, auto F>
-void block_int(Block& b, char* v) { b.*F = config_int(v); }
+void block_int(Block& b, char* v, Diagnostics*) { b.*F = config_int(v); }
 
 template <class Block>
-void apply(const KeyTable<BlockHandler<Block>>& keys, Block& b, char* line) {
+void apply(const KeyTable<BlockHandler<Block>>& keys, Block& b, char* line, Diagnostics* d,
+           const char* section) {
     char* value = nullptr;
-    if (auto* h = keys.find(line, &value)) (*h)(b, value);
+    if (auto* h = keys.find(line, &value)) (*h)(b, value, d);
+    else if (d) d->unknown_key(section);
 }
 
 }  // namespace
 
-void add_rule_line(char* line, Rule_t& rule) {
+void add_rule_line(char* line, Rule_t& rule, Diagnostics* diag) {
     char* value = nullptr;
-    if (auto* h = rule_keys().find(line, &value)) (*h)(rule, value);
+    if (auto* h = rule_keys().find(line, &value)) (*h)(rule, value, diag);
+    else if (diag) diag->unknown_key("a rule section");
 }
 
 void add_rule_line(const char* line, Rule_t& rule) { add_rule_line(keep_line(line), rule); }
@@ -115,12 +123,20 @@ void expand_rules(const Model& m, const char* src, Rule_list& rl, int content) {
         // Numbers beyond int clamp as the rule's own "ID:" does.
         const char* end = nullptr;
         int n = config_int(p, &end);
-        if (end == p) break;  // a token without digits ends the list
+        if (end == p) {  // a token without digits ends the list
+            if (m.diag) m.diag->rule_list_stops(p);
+            break;
+        }
         // The token runs to the next comma whatever follows its number.
         const char* next = std::strchr(end, ',');
         p = next ? next : end + std::strlen(end);
         Rule_t* r = id_to_rule(m, n);
-        if (!r) continue;
+        if (!r) {
+            if (m.diag) m.diag->rule_unknown(n);
+            continue;
+        }
+        // Content lists take type-0 rules only, the other lists the others.
+        if (m.diag && (r->rule_type != 0) == (content != 0)) m.diag->rule_wrong_kind(*r, content);
         if (content) {
             if (r->rule_type != 0) continue;
             if (r == m.defRule_id)
@@ -141,19 +157,22 @@ void add_chk_line(Model& m, char* line) {
         {"TIMEOUT:", block_int<__chk_args, &__chk_args::chk_timeout>},
         {"RETRY_COUNT:", block_int<__chk_args, &__chk_args::chk_retrycount>},
     };
-    apply(keys, m.chk_args, line);
+    apply(keys, m.chk_args, line, m.diag, "a checker section");
 }
 
 void add_adapt_line(Model& m, char* line) {
     using H = BlockHandler<__adapt_args>;
     static const KeyTable<H> keys{
         {"INTERVAL:", block_int<__adapt_args, &__adapt_args::interval>},
-        {"URL:", [](__adapt_args& b, char* v) { b.url.take(v); }},
+        {"URL:", [](__adapt_args& b, char* v, Diagnostics* d) {
+             note_cut(d, v, b.url);
+             b.url.take(v);
+         }},
         {"CTRL_MINP:", block_int<__adapt_args, &__adapt_args::ctrl_minp>},
         {"HTTP_PORT:", block_int<__adapt_args, &__adapt_args::http_port>},
     };
     m.got_adapt_args = 1;
-    apply(keys, m.adapt_args, line);
+    apply(keys, m.adapt_args, line, m.diag, "an adaptive HTTP section");
 }
 
 void add_sdn_adapt_line(Model& m, char* line) {
@@ -163,7 +182,7 @@ void add_sdn_adapt_line(Model& m, char* line) {
         {"NAVG:", block_int<__sdn_adapt_args, &__sdn_adapt_args::navg>},
         {"CTRL_MINP:", block_int<__sdn_adapt_args, &__sdn_adapt_args::ctrl_minp>},
     };
-    apply(keys, m.sdn_adapt_args, line);
+    apply(keys, m.sdn_adapt_args, line, m.diag, "an adaptive SDN section");
 }
 
 }  // namespace lbsnap

@@ -7,8 +7,9 @@ namespace lbsnap {
 
 // The line handlers take the line's text as the reader split it out of the
 // configuration: the values they keep point into it, and a value longer
-// than its field is cut where it lies.
-void add_rule_line(char* line, Rule_t& rule);
+// than its field is cut where it lies. diag (null but for a check) hears of
+// unknown keys and cut values.
+void add_rule_line(char* line, Rule_t& rule, Diagnostics* diag = nullptr);
 // A line from elsewhere: the rule keeps a copy of it.
 void add_rule_line(const char* line, Rule_t& rule);
 // Replaces rl by the rules numbered in src; content 1 admits type-0 rules

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "diagnostics.h"
 #include "key_table.h"
 #include "lookup.h"
 #include "reader.h"
@@ -31,7 +32,10 @@ using VsHandler = void (*)(const VsLine&);
 template <auto F>
 void vs_int(const VsLine& l) { l.vs.*F = config_int(l.value); }
 template <auto F>
-void vs_text(const VsLine& l) { (l.vs.*F).take(l.value); }
+void vs_text(const VsLine& l) {
+    note_cut(l.m.diag, l.value, l.vs.*F);
+    (l.vs.*F).take(l.value);
+}
 template <auto F>
 void vs_string(const VsLine& l) { (l.vs.*F).set_view(l.value); }
 template <auto F, int content>
@@ -57,7 +61,7 @@ void vs_range(const VsLine& l) {
     long long last = static_cast<long long>(l.vs.port) + config_int(l.value);
     char text[48];
     std::snprintf(text, sizeof text, "%lld-%lld", first, last);
-    add_extraports(l.vs, text);
+    if (!add_extraports(l.vs, text) && l.m.diag) l.m.diag->extraports_invalid(text, l.vs.extraports.size());
 }
 
 void vs_followvsid(const VsLine& l) {
@@ -76,7 +80,7 @@ void vs_extendedhealth(const VsLine& l) {
 
 void vs_checkcodes(const VsLine& l) {
     l.vs.checkcodes.clear();
-    lm_check2codes(l.value, l.vs.checkcodes);
+    if (lm_check2codes(l.value, l.vs.checkcodes) != 0 && l.m.diag) l.m.diag->checkcodes_invalid(l.value);
 }
 
 using B = bahd_config_t;
@@ -117,7 +121,10 @@ const KeyTable<VsHandler>& vs_keys() {
         {"IPCRELIMIT:", vs_int<&B::ipcrelimit>},
         {"IPOSTCTYPES:", vs_string<&B::ipostctypes>},
         {"RANGE:", vs_range},
-        {"EXTRAPORTS:", [](const VsLine& l) { add_extraports(l.vs, l.value); }},
+        {"EXTRAPORTS:", [](const VsLine& l) {
+             if (!add_extraports(l.vs, l.value) && l.m.diag)
+                 l.m.diag->extraports_invalid(l.value, l.vs.extraports.size());
+         }},
         {"FOLLOW:", vs_int<&B::follow>},
         {"FOLLOWVSID:", vs_followvsid},
         {"TLIMIT:", vs_int<&B::tlimit>},
@@ -300,7 +307,6 @@ void rs_int(const Model&, bahd_config_t&, rs_info_t& e, char* v) { e.*F = config
 template <char Letter>
 void rs_method(const Model&, bahd_config_t&, rs_info_t& e, char*) {
     e.for_method = Letter;
-    e.for_method_str.set_view(Letter == 'g' ? "route" : Letter == 'i' ? "tunnel" : "nat");
 }
 
 // The options are recognised by their second character alone.
@@ -316,12 +322,18 @@ const RsOption* rs_option(char letter) {
         {'f', {RsValue::needed, rs_int<&R::rsfollow>}},
         {'S', {RsValue::needed, rs_int<&R::snat_port>}},
         {'I', {RsValue::needed, rs_int<&R::id>}},
-        {'d', {RsValue::needed, [](E, VS, R& e, char* v) { e.dns.take(v); }}},
+        {'d', {RsValue::needed, [](E m, VS, R& e, char* v) {
+                   note_cut(m.diag, v, e.dns, "-d");
+                   e.dns.take(v);
+               }}},
         {'y', {RsValue::needed, [](E m, VS, R& e, char* v) { expand_rules(m, v, e.r, 1); }}},
         {'g', {RsValue::none, rs_method<'g'>}},
         {'i', {RsValue::none, rs_method<'i'>}},
         {'m', {RsValue::none, rs_method<'m'>}},
-        {'s', {RsValue::needed, [](E, VS vs, R&, char* v) { vs.schedule.take(v); }}},
+        {'s', {RsValue::needed, [](E m, VS vs, R&, char* v) {
+                   note_cut(m.diag, v, vs.schedule, "-s");
+                   vs.schedule.take(v);
+               }}},
         {'p', {RsValue::needed, [](E, VS vs, R&, char* v) { vs.timeout = config_int(v); }}},
         {'M', {RsValue::needed, [](E, VS, R&, char*) {}}},
     };
@@ -347,6 +359,7 @@ bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, RsPending&
     }
     char* value = nullptr;
     if (auto* h = vs_keys().find(line, &value)) (*h)(VsLine{m, vs, value});
+    else if (m.diag) m.diag->unknown_key("a VS section");
     return true;
 }
 
@@ -357,15 +370,22 @@ bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int /*count*/, RsPen
     std::size_t ntok = 0;
     for (char* p = line; ntok < max_rs_tokens && (tok[ntok] = next_blank_token(p));) ++ntok;
     if (ntok == 0) return true;
+    // The sink is looked at only where the line is not taken as written.
+    Diagnostics* const& diag = m.diag;
     int enabled;
     if (tok[0][0] == '!')
         enabled = 0;
     else if (tok[0][0] == '-')
         enabled = 1;
-    else
+    else {
+        if (diag) [[unlikely]] diag->rs_line_ignored();
         return true;
+    }
     // With the table full, further lines are ignored whole.
-    if (vs.n_rs() >= MAX_rs_data) return true;
+    if (vs.n_rs() >= MAX_rs_data) {
+        if (diag) [[unlikely]] diag->rs_table_full();
+        return true;
+    }
 
     // Every option of the line writes the one pending entry; each "-r"
     // counts one more used entry, so a second "-r" on a line leaves an
@@ -377,16 +397,30 @@ bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int /*count*/, RsPen
         if (t[0] != '-' || t[1] == '\0') continue;
         bool has_value = i + 1 < ntok;
         if (t[1] == 'r') {
-            if (!has_value) continue;
-            if (!set_rip(m, e, pending.addr, tok[++i], err)) return false;
+            if (!has_value) {
+                if (diag) [[unlikely]] diag->rs_option_without_value(t);
+                continue;
+            }
+            // A check reports the address and reads on; the reports stop.
+            if (char* v = tok[++i]; !set_rip(m, e, pending.addr, v, diag ? nullptr : err)) {
+                if (!diag) [[likely]] return false;
+                diag->rs_address_invalid(v);
+                continue;
+            }
             e.enabled = enabled;
             if (vs.n_rs() + added < MAX_rs_data) ++added;
             continue;
         }
         const RsOption* o = rs_option(t[1]);
-        if (!o) continue;
+        if (!o) {
+            if (diag) [[unlikely]] diag->rs_option_unknown(t);
+            continue;
+        }
         if (o->value == RsValue::needed) {
-            if (!has_value) continue;
+            if (!has_value) {
+                if (diag) [[unlikely]] diag->rs_option_without_value(t);
+                continue;
+            }
             o->apply(m, vs, e, tok[++i]);
         } else {
             o->apply(m, vs, e, nullptr);
@@ -415,9 +449,9 @@ void add_localbinds(bahd_config_t& vs, char* text) {
     if (!binds.empty()) vs.localbinds = std::move(binds);
 }
 
-void add_extraports(bahd_config_t& vs, const char* text) {
+bool add_extraports(bahd_config_t& vs, const char* text) {
     vs.extraports.clear();
-    lm_extraports(text, 0, MAX_extraports, vs.extraports);
+    return lm_extraports(text, 0, MAX_extraports, vs.extraports) != 0;
 }
 
 }  // namespace lbsnap

@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes to the configuration reader, then runs a few
-// reports over whatever it loaded, writing to the null stream.
+// reports over whatever it loaded, and the configuration check over the
+// same bytes, writing to the null stream.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -7,7 +8,9 @@
 
 #include "command_line.h"
 #include "context.h"
+#include "diagnostics.h"
 #include "reader.h"
+#include "reports.h"
 #include "sysroot.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -22,10 +25,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return true;
     }();
     (void)rooted;
-    Model m;
     std::string_view text(reinterpret_cast<const char*>(data), size);
-    if (load_text(m, text, devnull) != LoadStatus::ok) return 0;
     Options opt;
+    {
+        Model checked;
+        Diagnostics d;
+        (void)load_text(checked, text, devnull, &d);
+        Ctx c{checked, opt, devnull, devnull, [](int, const std::string&) {}};
+        (void)print_check(c, d, "fuzz");
+    }
+    Model m;
+    if (load_text(m, text, devnull) != LoadStatus::ok) return 0;
     Ctx c{m, opt, devnull, devnull, [](int, const std::string&) {}};
     for (int cmd : {0, 1, 3, 7, 13, 16, 19, 29, 30, 32, 33}) {
         opt.certfile = "x";

@@ -17,20 +17,6 @@ namespace {
 
 bool is_ssl(const bahd_config_t& cur) { return !cur.sslaccel.empty(); }
 
-// Calls f for each name of a blank- or tab-separated list; runs of
-// separators count once. The model's text is left as it is.
-template <typename F>
-void for_each_name(std::string_view list, F f) {
-    constexpr std::string_view seps = " \t";
-    std::size_t pos = list.find_first_not_of(seps);
-    while (pos != std::string_view::npos) {
-        std::size_t end = list.find_first_of(seps, pos);
-        f(list.substr(pos, end == std::string_view::npos ? end : end - pos));
-        if (end == std::string_view::npos) break;
-        pos = list.find_first_not_of(seps, end);
-    }
-}
-
 int count_name(std::string_view list, std::string_view name) {
     int n = 0;
     for_each_name(list, [&](std::string_view s) { n += s == name; });

@@ -343,7 +343,7 @@ private:
             if (e.rip.empty()) continue;
             std::string name = display_name(e);
             out_printf(out_, "RS%d: %s %d %s %d %d %d %d %d %d %d %d %s\n", i, name.c_str(),
-                       e.port, e.for_method_str.c_str(), e.weight, e.enabled, e.snat_port, e.id,
+                       e.port, e.for_method_str(), e.weight, e.enabled, e.snat_port, e.id,
                        e.limit, e.ratelimit, e.critical, e.rsfollow, e.dns.c_str());
             rs_rules(i, e);
         }

@@ -299,7 +299,7 @@ private:
         w_.begin_object();
         w_.field("index", i);
         entry_identity(e);
-        w_.field("for_method", std::string_view(e.for_method_str));
+        w_.field("for_method", std::string_view(e.for_method_str()));
         w_.field("weight", e.weight);
         w_.field("enabled", e.enabled);
         w_.field("snat_port", e.snat_port);

@@ -74,8 +74,9 @@ TEST(CommandLine, PositionalArgumentWinsWhereverItStands) {
 
 TEST(CommandLine, FlagsAndValueOptionsKeepTheCode) {
     auto p = parse({"-N", "1.2.3.4", "-o", "eth0", "-n", "10.0.0.0/8", "-6", "-H", "-ttt", "-aa",
-                    "-V", "-f", "/x/y.conf"});
+                    "-V", "--check", "-f", "/x/y.conf"});
     EXPECT_EQ(p->cl.cmd, 7);
+    EXPECT_TRUE(p->cl.check);
     EXPECT_STREQ(p->cl.opt.dflt_snat, "1.2.3.4");
     EXPECT_STREQ(p->cl.opt.dflt_iface, "eth0");
     EXPECT_STREQ(p->cl.opt.local_snat, "10.0.0.0/8");

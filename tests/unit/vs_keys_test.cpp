@@ -95,12 +95,12 @@ TEST(RealServerLines, OptionsFillTheEntryAndTheVs) {
     EXPECT_EQ(v6.rip.str(), "2001:db8::1");
     EXPECT_EQ(v6.port, 443);
     EXPECT_EQ(v6.enabled, 0);
-    EXPECT_EQ(v6.for_method_str.str(), "route");
+    EXPECT_STREQ(v6.for_method_str(), "route");
     EXPECT_EQ(std::vector<int>({v6.limit, v6.ratelimit, v6.critical, v6.rsfollow}), V({10, 11, 1, 3}));
     const rs_info_t& v4 = vs.rsinfo[1];
     EXPECT_EQ(v4.rip.str(), "192.168.1.5");
     EXPECT_EQ(v4.for_method, 'm');
-    EXPECT_EQ(v4.for_method_str.str(), "nat");
+    EXPECT_STREQ(v4.for_method_str(), "nat");
     EXPECT_EQ(std::vector<int>({v4.port, v4.weight, v4.id, v4.snat_port, v4.enabled}),
               V({80, 2, 7, 99, 1}));
     EXPECT_EQ(v4.dns.str(), "www.example");

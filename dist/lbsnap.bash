@@ -7,7 +7,7 @@ _lbsnap_optstring=HvrcsSlLf:N:n:o:R:XtCzZ:aM:mQ:q:F:T:V6b:B:d:DA:YEI:JjW:w:
 _lbsnap_modifiers=fnoH6taV
 
 # ---- long options: keep this list in step with the tool ----
-_lbsnap_long_options="--check --help --json --version"
+_lbsnap_long_options="--check --json"
 # ---- end of long options ----
 
 _lbsnap_cert_dirs="/corvane/certs /tmp/certs"

@@ -20,6 +20,8 @@
 
 namespace {
 
+constexpr int kReportTableMmapThreshold = 256 << 10;
+
 [[noreturn]] void finish(int status) {
     std::fflush(stdout);
     std::fflush(stderr);
@@ -51,6 +53,11 @@ void prepare_heap(const std::string& path) {
     if (end > from) madvise(reinterpret_cast<void*>(from), end - from, MADV_HUGEPAGE);
 }
 
+// The tables a report builds on the model are few, large and grow by
+// doubling: mapped on their own, a table's old block goes back to the system
+// when it grows instead of staying in the heap beside the new one.
+void map_report_tables_apart() { mallopt(M_MMAP_THRESHOLD, kReportTableMmapThreshold); }
+
 }  // namespace
 
 int main(int ac, char** av) {
@@ -73,6 +80,7 @@ int main(int ac, char** av) {
         case LoadStatus::cannot_open: finish(3);
         case LoadStatus::invalid_rs_address: finish(27);
     }
+    map_report_tables_apart();
 
     Ctx ctx{model, cl.opt, stdout, stderr};
     if (cl.check) finish(print_check(ctx, findings, path));

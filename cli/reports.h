@@ -317,6 +317,8 @@ public:
     void append(const rs_info_t& rs);
     // Call after reordering data directly (sorting), so find stays right.
     void reindex();
+    // Frees the indexes until the next reindex; find is wrong meanwhile.
+    void drop_index();
 
 private:
     // The texts live as long as the model, so the indexes hold views of them.

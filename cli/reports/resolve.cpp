@@ -188,9 +188,15 @@ void rs_disp_tab::append(const rs_info_t& rs) {
     by_rip_.emplace(rs.rip.c_str(), at);
 }
 
+void rs_disp_tab::drop_index() {
+    by_dns_ = {};
+    by_rip_ = {};
+}
+
 void rs_disp_tab::reindex() {
-    by_dns_.clear();
-    by_rip_.clear();
+    drop_index();
+    by_dns_.reserve(data.size());
+    by_rip_.reserve(data.size());
     for (long i = 0; i < static_cast<long>(data.size()); ++i) {
         if (!data[i].dns.empty()) by_dns_.emplace(data[i].dns.c_str(), i);
         by_rip_.emplace(data[i].rip.c_str(), i);
@@ -241,6 +247,9 @@ int st_cmp_tab_rev(const rs_disp_entry& a, const rs_disp_entry& b) {
 
 void sort_rs_tab(rs_disp_tab& tab, unsigned sorttype) {
     const KeyCmp cmp = sort_funcs[sorttype > 3 ? 0 : sorttype];
+    // The indexes are rebuilt after the sort anyway: freed first, they do
+    // not add to the sort's peak beside the table and its sorted copy.
+    tab.drop_index();
     std::vector<SortKey> keys;
     keys.reserve(tab.data.size());
     for (const rs_disp_entry& e : tab.data) keys.push_back(sort_key(e));
@@ -250,6 +259,7 @@ void sort_rs_tab(rs_disp_tab& tab, unsigned sorttype) {
     sorted.reserve(keys.size());
     for (const SortKey& k : keys) sorted.push_back(*k.e);
     tab.data = std::move(sorted);
+    keys = {};
     tab.reindex();
 }
 

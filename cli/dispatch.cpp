@@ -1,7 +1,8 @@
 // perform_command: one command over the loaded model.
 #include <cstdio>
+#include <iterator>
 
-#include "command_line.h"
+#include "dispatch.h"
 #include "lookup.h"
 #include "reports.h"
 #include "reports/json.h"
@@ -28,10 +29,14 @@ void every_vs(Ctx& c, Action action) {
 
 // ---- VS dump and listings ----
 
-void dump(Ctx& c, const char* arg) {
+void dump_of(Ctx& c, const char* arg) {
     FollowEnds ends;
     DumpRun run(ends);
     one_or_all(c, arg, [&](bahd_config_t& vs) { print_vs(c, vs, run); });
+}
+
+void vs_end_points(Ctx& c, const char* arg, int wantsslonly) {
+    one_or_all(c, arg, [&](bahd_config_t& vs) { list_vs(c, vs, wantsslonly); });
 }
 
 // ---- rule output and template ----
@@ -69,7 +74,7 @@ int template_of(Ctx& c, const char* arg) {
 
 // ---- real servers and SNAT ----
 
-void real_servers(Ctx& c, const char* arg, int wantrealname) {
+void real_servers_of(Ctx& c, const char* arg, int wantrealname) {
     RsNameTable names;
     one_or_all(c, arg, [&](bahd_config_t& vs) {
         names.add_rslist(vs, 1, nullptr);
@@ -81,7 +86,7 @@ void real_servers(Ctx& c, const char* arg, int wantrealname) {
     names.print_realservers(c, wantrealname);
 }
 
-void snat(Ctx& c, const char* arg) {
+void snat_rules(Ctx& c, const char* arg) {
     RsNameTable names;
     if (arg) {
         if (bahd_config_t* vs = locate_vip(c, arg)) {
@@ -99,7 +104,19 @@ void snat(Ctx& c, const char* arg) {
     std::fprintf(c.out, "--to-source %s\n", c.opt.dflt_snat ? c.opt.dflt_snat : "");
 }
 
+void gateways_of(Ctx& c, const char* arg, int wantv6) {
+    one_or_all(c, arg, [&](bahd_config_t& vs) { list_dflts(c, vs, wantv6); });
+}
+
 // ---- certificate reports ----
+
+void old_cert_names(Ctx& c, const char* arg, int isfips) {
+    one_or_all(c, arg, [&](bahd_config_t& vs) { oldcertname(c, vs, isfips); });
+}
+
+void certificate_names(Ctx& c, const char* arg, int clientcert) {
+    one_or_all(c, arg, [&](bahd_config_t& vs) { print_certs(c, vs, clientcert); });
+}
 
 void certificate_users(Ctx& c, int clientcert) {
     CertList certs;
@@ -123,7 +140,7 @@ void verification_count(Ctx& c) {
 
 // ---- server lists ----
 
-int addable_servers(Ctx& c, const char* arg) {
+int addable_servers_of(Ctx& c, const char* arg) {
     // -A always brings its argument; an absent one is simply not found.
     const bahd_config_t* vs = arg ? locate_vip(c, arg) : nullptr;
     if (!vs) {
@@ -138,7 +155,7 @@ int addable_servers(Ctx& c, const char* arg) {
     return 0;
 }
 
-void server_counts(Ctx& c, const char* sortorder) {
+void server_counts_of(Ctx& c, const char* sortorder) {
     rs_disp_tab tab;
     every_vs(c, [&](const bahd_config_t& vs) {
         if (!vs.ismaster) add_new_rslist(vs, tab);
@@ -194,100 +211,106 @@ void json_server_counts(Ctx& c, const char* sortorder) {
     json_realserverlist(w, tab, sortorder);
 }
 
-// The commands with a JSON form, and that form. Selection, lookups, messages
-// on standard error and writes stay those of the text form.
-struct JsonCommand {
-    int operation;
-    void (*run)(Ctx& c, const char* arg);
+// The report of each command in its text form, which returns the exit
+// status, and in its JSON form where it has one. Selection, lookups, messages
+// on standard error and writes of the JSON form stay those of the text form.
+struct CommandReport {
+    Command command;
+    int (*text)(Ctx& c, const char* arg);
+    void (*json)(Ctx& c, const char* arg) = nullptr;
 };
 
-constexpr JsonCommand kJsonCommands[] = {
-    {0, json_dump},
-    {1, json_rule_listing},
-    {2, [](Ctx& c, const char*) { JsonWriter w(c.out); json_checks(w, c.m); }},
-    {3, json_real_servers},
-    {4, [](Ctx& c, const char* arg) {
+using enum Command;
+
+// One row per command, in the order of the codes.
+constexpr CommandReport kReports[] = {
+    {dump, [](Ctx& c, const char* arg) { dump_of(c, arg); return 0; }, json_dump},
+    {rules, [](Ctx& c, const char* arg) { rule_listing(c, arg); return 0; }, json_rule_listing},
+    {checks, [](Ctx& c, const char*) { print_checks(c); return 0; },
+     [](Ctx& c, const char*) { JsonWriter w(c.out); json_checks(w, c.m); }},
+    {real_servers, [](Ctx& c, const char* arg) { real_servers_of(c, arg, 0); return 0; },
+     json_real_servers},
+    {vs_list, [](Ctx& c, const char* arg) { vs_end_points(c, arg, 0); return 0; },
+     [](Ctx& c, const char* arg) {
          json_one_or_all(c, arg, [](JsonWriter& w, bahd_config_t& vs) { json_list_vs(w, vs, 0); });
      }},
-    {5, [](Ctx& c, const char* arg) {
+    {ssl_vs_list, [](Ctx& c, const char* arg) { vs_end_points(c, arg, 1); return 0; },
+     [](Ctx& c, const char* arg) {
          json_one_or_all(c, arg, [](JsonWriter& w, bahd_config_t& vs) { json_list_vs(w, vs, 1); });
      }},
-    {8, [](Ctx& c, const char*) { JsonWriter w(c.out); json_rule_in_vs(c, w); }},
-    {29, json_server_counts},
-    {30, [](Ctx& c, const char*) { JsonWriter w(c.out); json_callhomedata(c, w); }},
-    {32, [](Ctx& c, const char*) { JsonWriter w(c.out); json_rule_in_vs_all(c, w); }},
+    {named_real_servers, [](Ctx& c, const char* arg) { real_servers_of(c, arg, 1); return 0; }},
+    {snat, [](Ctx& c, const char* arg) { snat_rules(c, arg); return 0; }},
+    {rule_users, [](Ctx& c, const char*) { print_rule_in_vs(c); return 0; },
+     [](Ctx& c, const char*) { JsonWriter w(c.out); json_rule_in_vs(c, w); }},
+    {gateways, [](Ctx& c, const char* arg) { gateways_of(c, arg, 0); return 0; }},
+    {gateways_v6, [](Ctx& c, const char* arg) { gateways_of(c, arg, 1); return 0; }},
+    {cert_names, [](Ctx& c, const char* arg) { old_cert_names(c, arg, 0); return 0; }},
+    {cert_names_fips, [](Ctx& c, const char* arg) { old_cert_names(c, arg, 1); return 0; }},
+    {server_certs, [](Ctx& c, const char* arg) { certificate_names(c, arg, 0); return 0; }},
+    {client_certs, [](Ctx& c, const char* arg) { certificate_names(c, arg, 1); return 0; }},
+    {reenc_without_cert, [](Ctx& c, const char*) {
+         every_vs(c, [&](bahd_config_t& vs) { print_reenc(c, vs, c.opt.certfile); });
+         return 0;
+     }},
+    {cert_users, [](Ctx& c, const char*) { certificate_users(c, 0); return 0; }},
+    {client_cert_users, [](Ctx& c, const char*) { certificate_users(c, 1); return 0; }},
+    {cert_addable, [](Ctx& c, const char*) {
+         every_vs(c, [&](bahd_config_t& vs) { get_addlist(c, vs, c.opt.certfile); });
+         return 0;
+     }},
+    {self_signed, [](Ctx& c, const char*) {
+         every_vs(c, [&](bahd_config_t& vs) { get_selfsigned(c, vs); });
+         return 0;
+     }},
+    {cert_lists, [](Ctx& c, const char*) { certificate_lists(c, 0); return 0; }},
+    {client_cert_lists, [](Ctx& c, const char*) { certificate_lists(c, 1); return 0; }},
+    {vs_follows, [](Ctx& c, const char*) {
+         if (c.opt.followid) print_follows(c, c.opt.followid);
+         return 0;
+     }},
+    {vs_template, template_of},
+    {rs_follows, [](Ctx& c, const char*) {
+         if (c.opt.followid) print_rsfollows(c, c.opt.followid);
+         return 0;
+     }},
+    {rs_followers, [](Ctx& c, const char*) {
+         if (c.opt.followid) print_hasfollows(c, c.opt.followid);
+         return 0;
+     }},
+    {resolve_name, [](Ctx& c, const char* arg) { resolv_realnames(c, arg); return 0; }},
+    {resolve_all, [](Ctx& c, const char*) { resolv_realnames(c, nullptr); return 0; }},
+    {addable_servers, addable_servers_of},
+    {server_counts, [](Ctx& c, const char* arg) { server_counts_of(c, arg); return 0; },
+     json_server_counts},
+    {usage_stats, [](Ctx& c, const char*) { gen_callhomedata(c); return 0; },
+     [](Ctx& c, const char*) { JsonWriter w(c.out); json_callhomedata(c, w); }},
+    {verify_cert_count, [](Ctx& c, const char*) { verification_count(c); return 0; }},
+    {all_rule_users, [](Ctx& c, const char*) { print_rule_in_vs_all(c); return 0; },
+     [](Ctx& c, const char*) { JsonWriter w(c.out); json_rule_in_vs_all(c, w); }},
+    {max_check_time, [](Ctx& c, const char*) { print_max_check_time(c); return 0; }},
+    {waf_vs, [](Ctx& c, const char*) { print_wafvs(c, 1); return 0; }},
+    {owasp_vs, [](Ctx& c, const char*) { print_wafvs(c, 2); return 0; }},
 };
 
-const JsonCommand* json_command(int operation) {
-    for (const JsonCommand& jc : kJsonCommands)
-        if (jc.operation == operation) return &jc;
-    return nullptr;
+constexpr bool rows_in_code_order() {
+    for (int i = 0; i < kCommandCount; ++i)
+        if (kReports[i].command != static_cast<Command>(i)) return false;
+    return true;
 }
+static_assert(std::size(kReports) == kCommandCount && rows_in_code_order(),
+              "one report row per command, in the order of the codes");
+
+const CommandReport& report_of(Command command) { return kReports[static_cast<int>(command)]; }
 
 }  // namespace
 
-bool has_json_form(int operation) { return json_command(operation) != nullptr; }
+bool has_json_form(Command command) { return report_of(command).json != nullptr; }
 
-int perform_command(Ctx& c, int operation, const char* arg) {
-    const Options& o = c.opt;
-    if (o.json) {
-        // The command line refuses --json for commands without a JSON form.
-        if (const JsonCommand* jc = json_command(operation)) jc->run(c, arg);
-        return 0;
-    }
-    switch (operation) {
-        case 0: dump(c, arg); break;
-        case 1: rule_listing(c, arg); break;
-        case 2: print_checks(c); break;
-        case 3:
-        case 6: real_servers(c, arg, operation == 6); break;
-        case 4:
-        case 5:
-            one_or_all(c, arg, [&](bahd_config_t& vs) { list_vs(c, vs, operation == 5); });
-            break;
-        case 7: snat(c, arg); break;
-        case 8: print_rule_in_vs(c); break;
-        case 9:
-        case 10:
-            one_or_all(c, arg, [&](bahd_config_t& vs) { list_dflts(c, vs, operation == 10); });
-            break;
-        case 11:
-        case 12:
-            one_or_all(c, arg, [&](bahd_config_t& vs) { oldcertname(c, vs, operation == 12); });
-            break;
-        case 13:
-        case 14:
-            one_or_all(c, arg, [&](bahd_config_t& vs) { print_certs(c, vs, operation == 14); });
-            break;
-        case 15: every_vs(c, [&](bahd_config_t& vs) { print_reenc(c, vs, o.certfile); }); break;
-        case 16:
-        case 17: certificate_users(c, operation == 17); break;
-        case 18: every_vs(c, [&](bahd_config_t& vs) { get_addlist(c, vs, o.certfile); }); break;
-        case 19: every_vs(c, [&](bahd_config_t& vs) { get_selfsigned(c, vs); }); break;
-        case 20:
-        case 21: certificate_lists(c, operation == 21); break;
-        case 22:
-            if (o.followid) print_follows(c, o.followid);
-            break;
-        case 23: return template_of(c, arg);
-        case 24:
-            if (o.followid) print_rsfollows(c, o.followid);
-            break;
-        case 25:
-            if (o.followid) print_hasfollows(c, o.followid);
-            break;
-        case 26: resolv_realnames(c, arg); break;
-        case 27: resolv_realnames(c, nullptr); break;
-        case 28: return addable_servers(c, arg);
-        case 29: server_counts(c, arg); break;
-        case 30: gen_callhomedata(c); break;
-        case 31: verification_count(c); break;
-        case 32: print_rule_in_vs_all(c); break;
-        case 33: print_max_check_time(c); break;
-        case 34: print_wafvs(c, 1); break;
-        case 35: print_wafvs(c, 2); break;
-        default: break;
-    }
+int perform_command(Ctx& c, Command command, const char* arg) {
+    const CommandReport& report = report_of(command);
+    if (!c.opt.json) return report.text(c, arg);
+    // The command line refuses --json for commands without a JSON form.
+    if (report.json) report.json(c, arg);
     return 0;
 }
 

@@ -14,6 +14,7 @@
 #include "command_line.h"
 #include "context.h"
 #include "diagnostics.h"
+#include "dispatch.h"
 #include "reader.h"
 #include "reports.h"
 #include "sysroot.h"
@@ -68,6 +69,7 @@ int main(int ac, char** av) {
 
     CommandLine cl;
     if (int status = parse_command_line(ac, av, cl, stderr)) finish(status);
+    if (cl.about != About::nothing) finish(write_about(cl.about, stdout));
 
     // The model lives until the process exits: reports point into it, and
     // tearing down hundreds of thousands of records at exit buys nothing.

@@ -1,13 +1,13 @@
 # bash completion for lbsnap(8)                            -*- shell-script -*-
 
-# The short options exactly as the tool hands them to getopt; a letter
-# followed by ":" takes an argument.
-_lbsnap_optstring=HvrcsSlLf:N:n:o:R:XtCzZ:aM:mQ:q:F:T:V6b:B:d:DA:YEI:JjW:w:
+# The short options exactly as the tool hands them to getopt (in the order
+# of its --help); a letter followed by ":" takes an argument.
+_lbsnap_optstring=vrcslLSN:R:XCzZ:M:mQ:q:F:T:b:B:d:DA:YEI:Jjw:W:f:taVH6o:n:
 # The short options that select no command.
 _lbsnap_modifiers=fnoH6taV
 
 # ---- long options: keep this list in step with the tool ----
-_lbsnap_long_options="--check --json"
+_lbsnap_long_options="--check --help --json --version"
 # ---- end of long options ----
 
 _lbsnap_cert_dirs="/corvane/certs /tmp/certs"

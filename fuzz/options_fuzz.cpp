@@ -29,5 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CommandLine cl;
     opterr = 0;  // getopt's own diagnostics would flood the fuzzer's output
     (void)parse_command_line(static_cast<int>(args.size()), argv.data(), cl, devnull);
+    // Whatever the options, they choose one of the commands dispatch knows.
+    const int code = static_cast<int>(cl.cmd);
+    if (code < 0 || code >= kCommandCount) __builtin_trap();
     return 0;
 }

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <string_view>
 
-#include "command_line.h"
 #include "context.h"
 #include "diagnostics.h"
+#include "dispatch.h"
 #include "reader.h"
 #include "reports.h"
 #include "sysroot.h"
@@ -37,14 +37,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Model m;
     if (load_text(m, text, devnull) != LoadStatus::ok) return 0;
     Ctx c{m, opt, devnull, devnull, [](int, const std::string&) {}};
-    for (int cmd : {0, 1, 3, 7, 13, 16, 19, 29, 30, 32, 33}) {
+    using enum Command;
+    for (Command cmd : {dump, rules, real_servers, snat, server_certs, cert_users, self_signed,
+                        server_counts, usage_stats, all_rule_users, max_check_time}) {
         opt.certfile = "x";
         opt.dflt_snat = "1.2.3.4";
         (void)perform_command(c, cmd, nullptr);
     }
     opt.json = true;
-    for (int cmd : {0, 1, 3, 29, 30, 32}) (void)perform_command(c, cmd, nullptr);
+    for (Command cmd : {dump, rules, real_servers, server_counts, usage_stats, all_rule_users})
+        (void)perform_command(c, cmd, nullptr);
     opt.json = false;
-    if (!m.bahd.empty()) (void)perform_command(c, 23, "1");
+    if (!m.bahd.empty()) (void)perform_command(c, vs_template, "1");
     return 0;
 }

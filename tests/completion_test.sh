@@ -53,5 +53,6 @@ expect "-f $other" "" "12 edge"
 expect "-f $other -r" "" "later"
 expect "-f $example -f $other -A" "" "12 edge"
 expect "-f $example" "-Z" "-Z"
+expect "-l" "--" "--check --help --json --version"
 echo "completion: $failures failed"
 [[ $failures -eq 0 ]]

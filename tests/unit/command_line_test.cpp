@@ -33,18 +33,17 @@ std::unique_ptr<Parsed> parse(std::vector<std::string> args) {
     return p;
 }
 
-int code_of(std::vector<std::string> args) { return parse(std::move(args))->cl.cmd; }
+Command code_of(std::vector<std::string> args) { return parse(std::move(args))->cl.cmd; }
 
 // Toggles and the certificate option look only at the code set so far; the
-// last command option wins.
+// last command option wins. Each option's own command (-XX, -zZ, ...) is
+// pinned end to end.
 TEST(CommandLine, OptionsSelectTheirCodes) {
-    const std::pair<std::vector<std::string>, int> rows[] = {
-        {{}, 0}, {{"-r"}, 1}, {{"-c"}, 2}, {{"-S"}, 6}, {{"-m"}, 19}, {{"-Y"}, 29}, {{"-j"}, 33},
-        {{"-W", "3"}, 35}, {{"-s", "-v"}, 0},
-        {{"-X"}, 9}, {{"-XX"}, 10}, {{"-X", "-X", "-X"}, 9}, {{"-X", "-v", "-X"}, 9},
-        {{"-CC"}, 12}, {{"-z"}, 13}, {{"-zz"}, 14},
-        {{"-Z", "name"}, 16}, {{"-zZ", "name"}, 17}, {{"-zzZ", "name"}, 15},
-        {{"-zzzZ", "name"}, 17}, {{"-z", "-v", "-Z", "name"}, 16},
+    using enum Command;
+    const std::pair<std::vector<std::string>, Command> rows[] = {
+        {{}, dump}, {{"-s", "-v"}, dump}, {{"-X", "-X", "-X"}, gateways},
+        {{"-X", "-v", "-X"}, gateways}, {{"-zzzZ", "name"}, client_cert_users},
+        {{"-z", "-v", "-Z", "name"}, cert_users},
     };
     for (const auto& [args, code] : rows) {
         std::string joined;
@@ -56,7 +55,7 @@ TEST(CommandLine, OptionsSelectTheirCodes) {
 
 TEST(CommandLine, NumbersGoThroughAtoi) {
     auto p = parse({"-b", "abc"});
-    EXPECT_EQ(p->cl.cmd, 24);
+    EXPECT_EQ(p->cl.cmd, Command::rs_follows);
     EXPECT_EQ(p->cl.opt.followid, 0);
     EXPECT_EQ(parse({"-F", "12x"})->cl.opt.followid, 12);
     EXPECT_EQ(parse({"-w", "-5"})->cl.opt.wafid, -5);
@@ -64,7 +63,7 @@ TEST(CommandLine, NumbersGoThroughAtoi) {
 
 TEST(CommandLine, PositionalArgumentWinsWhereverItStands) {
     auto p = parse({"-l", "10.0.0.1:80", "-T", "10.0.0.2:80"});
-    EXPECT_EQ(p->cl.cmd, 23);
+    EXPECT_EQ(p->cl.cmd, Command::vs_template);
     EXPECT_STREQ(p->cl.arg, "10.0.0.1:80");
     auto q = parse({"-A", "7"});
     EXPECT_STREQ(q->cl.arg, "7");
@@ -75,7 +74,7 @@ TEST(CommandLine, PositionalArgumentWinsWhereverItStands) {
 TEST(CommandLine, FlagsAndValueOptionsKeepTheCode) {
     auto p = parse({"-N", "1.2.3.4", "-o", "eth0", "-n", "10.0.0.0/8", "-6", "-H", "-ttt", "-aa",
                     "-V", "--check", "-f", "/x/y.conf"});
-    EXPECT_EQ(p->cl.cmd, 7);
+    EXPECT_EQ(p->cl.cmd, Command::snat);
     EXPECT_TRUE(p->cl.check);
     EXPECT_STREQ(p->cl.opt.dflt_snat, "1.2.3.4");
     EXPECT_STREQ(p->cl.opt.dflt_iface, "eth0");

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "command_line.h"
+#include "dispatch.h"
 #include "lookup.h"
 #include "report_harness.h"
 #include "reports.h"
@@ -23,7 +23,7 @@ struct Template : ::testing::Test, testing::ReportHarness {
     int run(const char* arg) {
         build_indexes(m);
         Ctx c{m, opt, out.file(), err.file()};
-        return perform_command(c, 23, arg);
+        return perform_command(c, Command::vs_template, arg);
     }
 };
 

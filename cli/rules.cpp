@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "config_int.h"
 #include "diagnostics.h"
 #include "key_table.h"
 #include "l7user.h"

@@ -391,9 +391,8 @@ std::string DumpFacts::label() const {
 
 void resolve_follow(Ctx& c, bahd_config_t& cur) {
     if (!cur.follow) return;
-    // With a current VS the search is silent, so err is never written.
     if (const bahd_config_t* f =
-            find_vip_cur(c.m, &cur, cur.vip.c_str(), cur.proto.c_str(), cur.follow, c.err))
+            find_vip_cur(c.m, &cur, cur.vip.c_str(), cur.proto.c_str(), cur.follow).vs)
         cur.followvsid = f->id;
 }
 

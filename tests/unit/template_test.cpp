@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "command_line.h"
-#include "lookup.h"
+#include "indexes.h"
 #include "report_harness.h"
 #include "reports.h"
 

@@ -6,6 +6,7 @@
 
 #include "addrs.h"
 #include "cfglib.h"
+#include "rule_list.h"
 
 namespace lbsnap {
 
@@ -17,14 +18,9 @@ const char* const nonhttp[] = {"rdp", "rdp-src", "rdp-sb", "rdp-sb-src", "sip", 
 
 bool is_tcp(const bahd_config_t& cur) { return cur.proto == tcp_string; }
 
-bool any_rules(const bahd_config_t& cur) {
-    return cur.r.rules() != 0 || cur.preprocess.rules() != 0 || cur.requests.rules() != 0 ||
-           cur.responses.rules() != 0 || cur.matchbody.rules() != 0;
-}
-
 bool needs_http(const bahd_config_t& cur) {
     if (cur.errcode || cur.cache || cur.compress || cur.urlverify) return true;
-    if (any_rules(cur)) return true;
+    if (uses_rules(cur)) return true;
     if (!cur.add_hdr_key.empty() && !cur.add_hdr_val.empty()) return true;
     if (!cur.copy_hdr_key.empty() && !cur.copy_hdr_val.empty()) return true;
     if (!cur.persist.empty() && non_http(cur.persist.c_str(), 1) == 0) return true;

@@ -3,7 +3,7 @@
 #include <iterator>
 
 #include "dispatch.h"
-#include "lookup.h"
+#include "vs_argument.h"
 #include "reports.h"
 #include "reports/json.h"
 
@@ -11,12 +11,12 @@ namespace lbsnap {
 
 namespace {
 
-// "one/all": with an argument the located VS (none: locate_vip has said why,
+// "one/all": with an argument the located VS (none: named_vs has said why,
 // and the command does nothing more), without one every VS in list order.
 template <typename Action>
 void one_or_all(Ctx& c, const char* arg, Action action) {
     if (arg) {
-        if (bahd_config_t* vs = locate_vip(c, arg)) action(*vs);
+        if (bahd_config_t* vs = named_vs(c, arg)) action(*vs);
         return;
     }
     for (auto& vs : c.m.bahd) action(*vs);
@@ -59,7 +59,7 @@ int template_of(Ctx& c, const char* arg) {
         std::fprintf(c.err, "No VS specified\n");
         return 1;
     }
-    const bahd_config_t* vs = locate_vip(c, arg);
+    const bahd_config_t* vs = named_vs(c, arg);
     if (!vs) {
         std::fprintf(c.err, "Cannot find VS '%s'\n", arg);
         return 2;
@@ -89,7 +89,7 @@ void real_servers_of(Ctx& c, const char* arg, int wantrealname) {
 void snat_rules(Ctx& c, const char* arg) {
     RsNameTable names;
     if (arg) {
-        if (bahd_config_t* vs = locate_vip(c, arg)) {
+        if (bahd_config_t* vs = named_vs(c, arg)) {
             names.add_rslist(*vs, 0, vs->proto.c_str());
             gen_snat(c, names, *vs);
         }
@@ -142,7 +142,7 @@ void verification_count(Ctx& c) {
 
 int addable_servers_of(Ctx& c, const char* arg) {
     // -A always brings its argument; an absent one is simply not found.
-    const bahd_config_t* vs = arg ? locate_vip(c, arg) : nullptr;
+    const bahd_config_t* vs = arg ? named_vs(c, arg) : nullptr;
     if (!vs) {
         std::fprintf(c.err, "Cannot find VS '%s'\n", arg ? arg : "");
         return 2;

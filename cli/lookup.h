@@ -1,44 +1,56 @@
-// Finding a VS (and a real server) from a user's specification.
+// Finding a VS (and a real server) from a user's specification. The
+// searches say why they found nothing rather than telling the user: what
+// is printed, and where, is the caller's.
 #pragma once
 
-#include <netinet/in.h>
-
-#include <array>
-#include <cstdio>
 #include <optional>
-#include <string>
 #include <string_view>
 
-#include "context.h"
+#include "addr_spec.h"
 #include "model.h"
 
 namespace lbsnap {
 
-// Fills m.idx from the VS list; called once after loading.
-void build_indexes(Model& m);
+// Why a search names no VS.
+enum class LookupFailure {
+    none,
+    unknown_vip,          // the argument is no id, name or address of a VS
+    invalid_protocol,     // the text before "/" is neither tcp nor udp
+    invalid_ip_spec,      // the address text is no address
+    not_fully_qualified,  // more than one VS matches the address
+    unknown_vs,           // no VS matches the address
+};
 
-bahd_config_t* locate_vip(Ctx& c, const char* name);
+struct LookupError {
+    LookupFailure failure = LookupFailure::none;
+    // invalid_ip_spec: the address text, without any protocol prefix (a
+    // view into the searched text, which runs to its end).
+    const char* refused = nullptr;
+};
+
+// The VS found, or null and why.
+struct VsLookup {
+    bahd_config_t* vs = nullptr;
+    LookupError error = {};
+};
+
+VsLookup locate_vip(const Model& m, const char* name);
 int id_to_vip(const char* name);
 bahd_config_t* find_vip_id(const Model& m, int id);
 bahd_config_t* find_vip_name(const Model& m, const char* name);
 int maybe_ip(const char* name);
-// The normalised address text, or nullopt after a message on err. rprot may
-// be null (no protocol prefix accepted then); so may err when no protocol
-// prefix is accepted (no message then).
-std::optional<std::string> validate_ip(const char* param, const char** rprot, int* port,
-                                       std::FILE* err);
-// Room for the printed form of any address.
-using AddrText = std::array<char, INET6_ADDRSTRLEN>;
-// The same without an allocation: the text is a view into param (a sub-VS
-// reference, kept as written) or into buf (the printed address); *addr, if
-// given, gets the address (family 0 for a sub-VS reference).
+// The normalised address text of an address specification: a view into
+// param (a sub-VS reference, kept as written) or into buf (the printed
+// address). rprot may be null: then no protocol prefix is accepted. On
+// failure nullopt, and *error says why (invalid_protocol or
+// invalid_ip_spec).
 std::optional<std::string_view> validate_ip(const char* param, const char** rprot, int* port,
-                                            AddrText& buf, std::FILE* err,
-                                            lm_addr* addr = nullptr);
-bahd_config_t* find_vip(const Model& m, const char* vip, const char* proto, int port,
-                        std::FILE* err);
-bahd_config_t* find_vip_cur(const Model& m, const bahd_config_t* current, const char* vip,
-                            const char* proto, int port, std::FILE* err);
+                                            AddrText& buf, LookupError* error);
+VsLookup find_vip(const Model& m, std::string_view vip, const char* proto, int port);
+// With a current VS the first other match is the answer however many more
+// there are, and no match is no failure.
+VsLookup find_vip_cur(const Model& m, const bahd_config_t* current, std::string_view vip,
+                      const char* proto, int port);
 int same_addr(const char* vip, const bahd_config_t& cur);
 rs_info_t* find_rs_follow(const Model& m, int id, bahd_config_t** curp);
 

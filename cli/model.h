@@ -296,7 +296,7 @@ struct bahd_config_t {
 };
 
 // Lookup indexes over the VS list, built once after loading (build_indexes
-// in lookup.cpp). Each keeps the first match in list order, so a lookup
+// in indexes.cpp). Each keeps the first match in list order, so a lookup
 // answers as a walk from the head of the list would.
 struct VsIndexes {
     std::unordered_map<int, bahd_config_t*> by_id;

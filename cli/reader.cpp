@@ -13,8 +13,8 @@
 #include <numeric>
 
 #include "diagnostics.h"
+#include "indexes.h"
 #include "key_table.h"
-#include "lookup.h"
 #include "rules.h"
 
 namespace lbsnap {

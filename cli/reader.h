@@ -17,7 +17,7 @@ inline constexpr std::size_t max_read = 8190;
 enum class LoadStatus {
     ok,
     cannot_open,          // "Cannot open config file", status 3
-    invalid_rs_address,   // validate_ip's message already written, status 27
+    invalid_rs_address,   // "Invalid IP spec" already written, status 27
 };
 
 // Reads the file at `path` whole and loads it. On cannot_open, writes
@@ -46,7 +46,7 @@ enum class RuleFault { none, no_number, number_taken, no_name, no_pattern, no_he
 RuleFault rule_fault(const Model& m, const Rule_t& r);
 
 // The VS-section line handler; false when a real-server address is invalid
-// (validate_ip has written its message to err). The line is the text the
+// (its message is written to err). The line is the text the
 // reader split out of the configuration: the values kept point into it,
 // and it is cut into tokens in place.
 // The reader's side of the real-server part of the VS under construction.

@@ -9,7 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "context.h"
+#include "reports/report_context.h"
 #include "model.h"
 
 namespace lbsnap {

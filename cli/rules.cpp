@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "config_int.h"
 #include "diagnostics.h"
 #include "key_table.h"
 #include "l7user.h"
+#include "rule_list.h"
 
 namespace lbsnap {
 namespace {
@@ -86,10 +88,6 @@ void add_rule_line(char* line, Rule_t& rule, Diagnostics* diag) {
 }
 
 void add_rule_line(const char* line, Rule_t& rule) { add_rule_line(keep_line(line), rule); }
-
-int rule_is_in(const Rule_list& rl, const Rule_t* rule_id) {
-    return std::find(rl.rule_list.begin(), rl.rule_list.end(), rule_id) != rl.rule_list.end();
-}
 
 void add_ruleid(const Model& m, Rule_list& rl, Rule_t* rule) {
     auto& v = rl.rule_list;

@@ -16,7 +16,6 @@ void add_rule_line(const char* line, Rule_t& rule);
 // (default rule kept last), 0 admits the other types.
 void expand_rules(const Model& m, const char* src, Rule_list& rl, int content);
 void add_ruleid(const Model& m, Rule_list& rl, Rule_t* rule);
-int rule_is_in(const Rule_list& rl, const Rule_t* rule_id);
 Rule_t* id_to_rule(const Model& m, int id);
 
 void add_chk_line(Model& m, char* line);

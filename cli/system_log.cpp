@@ -1,6 +1,6 @@
 #include <syslog.h>
 
-#include "context.h"
+#include "reports/report_context.h"
 
 namespace lbsnap {
 

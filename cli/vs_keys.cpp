@@ -9,9 +9,10 @@
 #include <unordered_map>
 #include <vector>
 
+#include "addr_spec.h"
+#include "config_int.h"
 #include "diagnostics.h"
 #include "key_table.h"
-#include "lookup.h"
 #include "reader.h"
 #include "rules.h"
 
@@ -256,12 +257,16 @@ char* next_blank_token(char*& p) {
 
 // The entry's address as validate_ip normalises it. The text mostly is in
 // that form already at the start of the token, before its port: then the
-// field points into the line, else into the reader's arena.
+// field points into the line, else into the reader's arena. An invalid
+// address is told on err, if given.
 bool set_rip(Model& m, rs_info_t& e, lm_addr& addr, char* v, std::FILE* err) {
     AddrText buf;
     int port = 0;
-    auto ip = validate_ip(v, nullptr, &port, buf, err, &addr);
-    if (!ip) return false;
+    auto ip = normal_address(v, &port, buf, &addr);
+    if (!ip) {
+        if (err) std::fprintf(err, "Invalid IP spec: '%s'\n", v);
+        return false;
+    }
     e.port = port;
     if (ip->data() == v) {
         e.rip.take(v);  // a sub-VS reference, as written

@@ -58,8 +58,8 @@ void check_numbers(const std::vector<const T*>& records, Report report) {
 const bahd_config_t* vs_follow(Ctx& c, Diagnostics& d, const bahd_config_t& vs) {
     int target = vs.followvsid;
     if (vs.follow) {
-        if (const bahd_config_t* f = find_vip_cur(c.m, &vs, vs.vip.c_str(), vs.proto.c_str(),
-                                                  vs.follow, c.err))
+        if (const bahd_config_t* f =
+                find_vip_cur(c.m, &vs, vs.vip.c_str(), vs.proto.c_str(), vs.follow).vs)
             target = f->id;
         else if (target)
             d.add(vs.line, Severity::warning,

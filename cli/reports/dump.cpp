@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "addrs.h"
@@ -16,7 +17,7 @@
 #include "mangle.h"
 #include "out_printf.h"
 #include "reports.h"
-#include "rules.h"
+#include "rule_list.h"
 
 namespace lbsnap {
 
@@ -206,17 +207,20 @@ private:
     }
 
     void rule_lists() {
-        const bahd_config_t& v = cur_;
-        out_printf(out_, "NRULES: %d\n", v.r.rules());
-        rule_names("RULES:", v.r);
-        out_printf(out_, "NREQUESTS: %d\n", v.requests.rules());
-        rule_names("REQUESTS:", v.requests);
-        out_printf(out_, "NRESPONSES: %d\n", v.responses.rules());
-        rule_names("RESPONSES:", v.responses);
-        out_printf(out_, "NMATCHBODY: %d\n", v.matchbody.rules());
-        rule_names("MATCHBODY:", v.matchbody);
-        out_printf(out_, "NPREPROCESS: %d\n", v.preprocess.rules());
-        rule_names("PREPROCESS:", v.preprocess);
+        // The count line and the names line of each list, in the order of
+        // vs_rule_lists.
+        static constexpr std::pair<const char*, const char*> lines[kVsRuleLists] = {
+            {"NRULES: %d\n", "RULES:"},
+            {"NREQUESTS: %d\n", "REQUESTS:"},
+            {"NRESPONSES: %d\n", "RESPONSES:"},
+            {"NMATCHBODY: %d\n", "MATCHBODY:"},
+            {"NPREPROCESS: %d\n", "PREPROCESS:"},
+        };
+        const VsRuleLists lists = vs_rule_lists(cur_);
+        for (std::size_t i = 0; i < kVsRuleLists; ++i) {
+            out_printf(out_, lines[i].first, lists[i]->rules());
+            rule_names(lines[i].second, *lists[i]);
+        }
     }
 
     void esp() {
@@ -391,9 +395,8 @@ std::string DumpFacts::label() const {
 
 void resolve_follow(Ctx& c, bahd_config_t& cur) {
     if (!cur.follow) return;
-    // With a current VS the search is silent, so err is never written.
     if (const bahd_config_t* f =
-            find_vip_cur(c.m, &cur, cur.vip.c_str(), cur.proto.c_str(), cur.follow, c.err))
+            find_vip_cur(c.m, &cur, cur.vip.c_str(), cur.proto.c_str(), cur.follow).vs)
         cur.followvsid = f->id;
 }
 

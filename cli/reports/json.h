@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "context.h"
+#include "report_context.h"
 #include "model.h"
 #include "reports.h"
 

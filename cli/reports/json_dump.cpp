@@ -8,6 +8,7 @@
 #include "classify.h"
 #include "lookup.h"
 #include "reports/json.h"
+#include "rule_list.h"
 
 namespace lbsnap {
 
@@ -182,11 +183,11 @@ private:
     }
 
     void rule_lists() {
-        rule_refs("rules", cur_.r.rule_list);
-        rule_refs("requests", cur_.requests.rule_list);
-        rule_refs("responses", cur_.responses.rule_list);
-        rule_refs("match_body", cur_.matchbody.rule_list);
-        rule_refs("preprocess", cur_.preprocess.rule_list);
+        // In the order of vs_rule_lists.
+        static constexpr const char* names[kVsRuleLists] = {"rules", "requests", "responses",
+                                                            "match_body", "preprocess"};
+        const VsRuleLists lists = vs_rule_lists(cur_);
+        for (std::size_t i = 0; i < kVsRuleLists; ++i) rule_refs(names[i], lists[i]->rule_list);
     }
 
     void esp() {

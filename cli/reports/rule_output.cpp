@@ -6,28 +6,16 @@
 #include "classify.h"
 #include "mangle.h"
 #include "reports.h"
-#include "rules.h"
+#include "rule_list.h"
 
 namespace lbsnap {
 
 namespace {
 
-// The five lists through which a VS can use a rule.
-template <typename Fn>
-void each_rule_list(const bahd_config_t& vs, Fn fn) {
-    fn(vs.r);
-    fn(vs.requests);
-    fn(vs.responses);
-    fn(vs.matchbody);
-    fn(vs.preprocess);
-}
-
 bool vs_uses_rule(const bahd_config_t& vs, const Rule_t* rule) {
-    bool used = false;
-    each_rule_list(vs, [&](const Rule_list& rl) {
-        if (!used && rule_is_in(rl, rule)) used = true;
-    });
-    return used;
+    for (const Rule_list* rl : vs_rule_lists(vs))
+        if (rule_is_in(*rl, rule)) return true;
+    return false;
 }
 
 // The VS address text: pp_vip without the second address.
@@ -73,13 +61,13 @@ RuleUsers rule_users_all(const Model& m) {
     RuleUsers users;
     for (const auto& vsp : m.bahd) {
         const bahd_config_t* vs = vsp.get();
-        each_rule_list(*vs, [&](const Rule_list& rl) {
-            for (const Rule_t* rule : rl.rule_list) {
+        for (const Rule_list* rl : vs_rule_lists(*vs)) {
+            for (const Rule_t* rule : rl->rule_list) {
                 auto& list = users[rule];
                 // A rule held in several lists of one VS names that VS once.
                 if (list.empty() || list.back() != vs) list.push_back(vs);
             }
-        });
+        }
     }
     return users;
 }

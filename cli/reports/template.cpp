@@ -6,6 +6,7 @@
 #include "lookup.h"
 #include "mangle.h"
 #include "reports.h"
+#include "rule_list.h"
 
 namespace lbsnap {
 
@@ -17,11 +18,6 @@ bool is_set(const OptText& t) { return t && !t->empty(); }
 template <std::size_t N>
 bool is_set(const FixedText<N>& t) {
     return !t.empty();
-}
-
-bool vshasrules(const bahd_config_t& vs) {
-    return !vs.r.empty() || !vs.requests.empty() || !vs.responses.empty() ||
-           !vs.preprocess.empty() || !vs.matchbody.empty();
 }
 
 // One template: the version, the open rule section and the rules' dumped
@@ -41,7 +37,7 @@ public:
         std::fprintf(out_, "%%PROT%% %s\n", vs.proto.c_str());
         if (vs.http2_support || !vs.matchbody.empty()) set_version(4);
         if (Vflag_) std::fprintf(out_, "%%TVERSION%% %d\n", templ_version_);
-        if (vshasrules(vs)) {
+        if (uses_rules(vs)) {
             if (vs.ismaster && !Vflag_) std::fprintf(out_, "%%TVERSION%% %d\n", templ_version_);
             line("");
             print_rulelist(vs);
@@ -50,7 +46,7 @@ public:
         }
         if (vs.ismaster)
             each_subvs(vs, [&](int, const bahd_config_t& sub) {
-                if (vshasrules(sub)) print_rulelist(sub);
+                if (uses_rules(sub)) print_rulelist(sub);
             });
         if (inrules_) line("exit");
         print_onetemplate(vs, nullptr, 0);
@@ -101,11 +97,11 @@ private:
     }
 
     void print_rulelist(const bahd_config_t& vs) {
-        print_rulelist_1(vs.r);
-        print_rulelist_1(vs.requests);
-        print_rulelist_1(vs.responses);
-        print_rulelist_1(vs.preprocess);
-        print_rulelist_1(vs.matchbody);
+        // The template gives the preprocess rules before the matchbody rules.
+        const VsRuleLists lists = vs_rule_lists(vs);
+        for (VsRuleList i :
+             {kRulesList, kRequestsList, kResponsesList, kPreprocessList, kMatchbodyList})
+            print_rulelist_1(*lists[i]);
         line("");
     }
 

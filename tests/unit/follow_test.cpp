@@ -4,7 +4,7 @@
 #include <random>
 #include <string>
 
-#include "lookup.h"
+#include "indexes.h"
 #include "reports.h"
 
 namespace lbsnap {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config_text.h"
+#include "vs_argument.h"
 
 namespace lbsnap {
 namespace {
@@ -33,7 +34,7 @@ protected:
         testing::Capture err;
         Options opt;
         Ctx c{*m, opt, stdout, err.file()};
-        bahd_config_t* found = locate_vip(c, arg);
+        bahd_config_t* found = named_vs(c, arg);
         return {found ? found->id : 0, err.str()};
     }
 
@@ -65,15 +66,15 @@ TEST_F(Lookup, IdsNamesAndAddressSpecifications) {
     }
 }
 
-TEST_F(Lookup, FindVipCurSkipsTheCurrentVsAndStaysSilent) {
-    testing::Capture err;
+TEST_F(Lookup, FindVipCurSkipsTheCurrentVsAndNeverFails) {
     const bahd_config_t* one = find_vip_id(*m, 1);
     const bahd_config_t* two = find_vip_id(*m, 2);
-    EXPECT_EQ(find_vip_cur(*m, one, "10.0.0.1", nullptr, 0, err.file()), two);
-    EXPECT_EQ(find_vip_cur(*m, two, "10.0.0.1", tcp_string, 0, err.file()), one);
-    EXPECT_EQ(find_vip_cur(*m, find_vip_id(*m, 3), "10.0.0.1", nullptr, 0, err.file()), one);
-    EXPECT_EQ(find_vip_cur(*m, one, "10.0.0.5", udp_string, 80, err.file()), nullptr);
-    EXPECT_EQ(err.str(), "");
+    EXPECT_EQ(find_vip_cur(*m, one, "10.0.0.1", nullptr, 0).vs, two);
+    EXPECT_EQ(find_vip_cur(*m, two, "10.0.0.1", tcp_string, 0).vs, one);
+    EXPECT_EQ(find_vip_cur(*m, find_vip_id(*m, 3), "10.0.0.1", nullptr, 0).vs, one);
+    VsLookup none = find_vip_cur(*m, one, "10.0.0.5", udp_string, 80);
+    EXPECT_EQ(none.vs, nullptr);
+    EXPECT_EQ(none.error.failure, LookupFailure::none);
     EXPECT_TRUE(same_addr("10.0.0.6", *find_vip_id(*m, 3)));
     EXPECT_FALSE(same_addr("10.0.0.06", *find_vip_id(*m, 3)));
 }
@@ -99,21 +100,29 @@ TEST(LookupForms, IdAndAddressShapes) {
 }
 
 TEST(LookupForms, ValidateIpNormalisesAndSplitsTheProtocol) {
-    testing::Capture err;
     const char* prot = "unset";
     int port = -1;
-    EXPECT_EQ(validate_ip("UDP/10.0.0.1+*", &prot, &port, err.file()), "10.0.0.1");
+    AddrText buf;
+    LookupError error;
+    EXPECT_EQ(validate_ip("UDP/10.0.0.1+*", &prot, &port, buf, &error), "10.0.0.1");
     EXPECT_EQ(prot, udp_string);
     EXPECT_EQ(port, 2);
-    EXPECT_EQ(validate_ip("2001:0DB8::0001+443", &prot, &port, err.file()), "2001:db8::1");
+    EXPECT_EQ(validate_ip("2001:0DB8::0001+443", &prot, &port, buf, &error), "2001:db8::1");
     EXPECT_EQ(prot, nullptr);
     EXPECT_EQ(port, 443);
-    EXPECT_EQ(validate_ip("#12", nullptr, &port, err.file()), "#12");
+    EXPECT_EQ(validate_ip("#12", nullptr, &port, buf, &error), "#12");
     EXPECT_EQ(port, 12);
-    EXPECT_EQ(err.str(), "");
-    EXPECT_EQ(validate_ip("ftp/10.0.0.1", &prot, &port, err.file()), std::nullopt);
-    EXPECT_EQ(validate_ip("tcp/10.0.0.1", nullptr, &port, err.file()), std::nullopt);
-    EXPECT_EQ(err.str(), "Invalid protocol specifier\nInvalid IP spec: 'tcp/10.0.0.1'\n");
+    EXPECT_EQ(error.failure, LookupFailure::none);
+    EXPECT_EQ(validate_ip("ftp/10.0.0.1", &prot, &port, buf, &error), std::nullopt);
+    EXPECT_EQ(error.failure, LookupFailure::invalid_protocol);
+    const char* spec = "tcp/10.0.0.1";
+    EXPECT_EQ(validate_ip(spec, nullptr, &port, buf, &error), std::nullopt);
+    EXPECT_EQ(error.failure, LookupFailure::invalid_ip_spec);
+    EXPECT_EQ(error.refused, spec);
+    // Only the lookup of a VS argument puts the argument after the reason.
+    testing::Capture err;
+    print_lookup_failure(err.file(), "ftp/10.0.0.1", {LookupFailure::invalid_protocol});
+    EXPECT_EQ(err.str(), "Invalid protocol specifier\nUnknown VIP <ftp/10.0.0.1>\n");
 }
 
 }  // namespace

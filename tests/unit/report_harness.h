@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "context.h"
+#include "reports/report_context.h"
 #include "test_support.h"
 
 namespace lbsnap::testing {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "config_text.h"
+#include "rule_list.h"
 
 namespace lbsnap {
 namespace {

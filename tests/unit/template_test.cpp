@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "dispatch.h"
-#include "lookup.h"
+#include "indexes.h"
 #include "report_harness.h"
 #include "reports.h"
 

@@ -13,6 +13,9 @@ namespace {
 
 // Persistence modes that never need HTTP processing. "src" is handled apart
 // because it counts as non-HTTP only for the HTTP test.
+// The value capacity the transparency setting is read with.
+constexpr std::size_t kL7TransparentLen = 100;
+
 const char* const nonhttp[] = {"rdp", "rdp-src", "rdp-sb", "rdp-sb-src", "sip", "ssl", nullptr};
 
 bool is_tcp(const bahd_config_t& cur) { return cur.proto == tcp_string; }
@@ -103,16 +106,7 @@ int transparent_by_vs(const bahd_config_t& cur, const bahd_config_t* ms, int typ
 }  // namespace
 
 int l7_transparent_off() {
-    std::string val;
-    CFGARGLEN = 100;
-    READVAL(val, "L7_TRANSPARENT", "no");
-    return val == "no" ? 1 : 0;
-}
-
-int calc_transparent(const bahd_config_t& cur, const bahd_config_t* ms, int typ) {
-    int by_vs = transparent_by_vs(cur, ms, typ);
-    if (by_vs >= 0) return by_vs;
-    return l7_transparent_off() ? 2 : 0;
+    return read_val("L7_TRANSPARENT", "no", kL7TransparentLen) == "no" ? 1 : 0;
 }
 
 int calc_transparent(const bahd_config_t& cur, const bahd_config_t* ms, int typ, int l7_off) {

@@ -20,9 +20,6 @@
 
 namespace lbsnap {
 
-int CFGARGLEN = 0;
-int CFG_LOCAL_CFG = 0;
-
 namespace {
 
 constexpr std::string_view kCfgDir = "/corvane/cfg";
@@ -447,42 +444,40 @@ std::optional<std::string> controller_name(const std::string& marker) {
 
 }  // namespace
 
-std::string mkcfgfile(const char* name) {
-    std::string path = sys_path(CFG_LOCAL_CFG ? kLocalCfgDir : kCfgDir);
-    CFG_LOCAL_CFG = 0;
+std::string setting_path(const char* name, Scope scope) {
+    std::string path = sys_path(scope == Scope::local ? kLocalCfgDir : kCfgDir);
     path += "/_";
     path += name;
     return path;
 }
 
-void READXVAL(std::string& val, const char* name, const char* sub, const char* dflt) {
-    if (CFGARGLEN == 0)
-        CFGARGLEN = 8192;
-    val = dflt ? dflt : "";
-    std::string path = mkcfgfile(name);
+std::string read_xval(const char* name, const char* sub, const char* dflt, std::size_t max_len,
+                      Scope scope) {
+    std::string val = dflt ? dflt : "";
+    std::string path = setting_path(name, scope);
     if (sub && *sub) {
         path += '_';
         path += sub;
     }
     int fd = open(path.c_str(), O_RDONLY);
     if (fd < 0)
-        return;
-    std::string buf(CFGARGLEN > 1 ? static_cast<std::size_t>(CFGARGLEN - 1) : 0, '\0');
+        return val;
+    std::string buf(max_len > 1 ? max_len - 1 : 0, '\0');
     ssize_t n = buf.empty() ? 0 : read(fd, buf.data(), buf.size());
     close(fd);
     if (n <= 0)
-        return;
+        return val;
     buf.resize(static_cast<std::size_t>(n));
     val.assign(buf.c_str());
-    val = val.substr(0, val.find('\n'));
+    return val.substr(0, val.find('\n'));
 }
 
-void READVAL(std::string& val, const char* name, const char* dflt) { READXVAL(val, name, nullptr, dflt); }
+std::string read_val(const char* name, const char* dflt, std::size_t max_len, Scope scope) {
+    return read_xval(name, nullptr, dflt, max_len, scope);
+}
 
-int READIVAL(const char* name, int dflt) {
-    CFGARGLEN = 8192;
-    std::string val;
-    READVAL(val, name, "");
+int read_ival(const char* name, int dflt, Scope scope) {
+    const std::string val = read_val(name, "", kSettingLen, scope);
     if (val.empty())
         return dflt;
     if (val == "yes")
@@ -490,29 +485,12 @@ int READIVAL(const char* name, int dflt) {
     return static_cast<int>(std::strtoul(val.c_str(), nullptr, 0));
 }
 
-int __read_cipherset(const char* path, const char* name, std::string& ciphers) {
-    std::FILE* f = std::fopen(path, "r");
-    if (!f)
-        return 0;
-    std::string piece;
-    while (read_piece(f, piece)) {
-        auto set = parse_set_line(piece);
-        if (set && iequal(set->name, name)) {
-            ciphers.assign(set->ciphers);
-            std::fclose(f);
-            return 1;
-        }
-    }
-    std::fclose(f);
-    return 0;
-}
-
 int update_cipherset(const char* name, const char* ciphers) {
     if (std::strcmp(name, "Default") == 0)
         return -1;
     if (find_set(set_index(sys_path(kSystemSets)), name))
         return -1;
-    std::string path = mkcfgfile("CIPHER_SETS");
+    std::string path = setting_path("CIPHER_SETS");
     CipherSetLock lock(path);
     if (!lock.held())
         return -1;

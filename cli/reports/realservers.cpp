@@ -184,7 +184,7 @@ void RsNameTable::sort_rsnames() {
 }
 
 void RsNameTable::print_realservers(Ctx& c, int wantrealname) {
-    const int dnsnames = READIVAL("DNSNAMES_ENABLE", 0);
+    const int dnsnames = read_ival("DNSNAMES_ENABLE", 0);
     sort_rsnames();
     // Every line's name is settled before the first line is printed: the
     // reverse lookups of all entries run side by side, each distinct address

@@ -16,7 +16,4 @@ inline constexpr std::array<const char*, 16> l7_persist_types = {
     "cookie-hash", "cookie-hash-src", "url", "query-hash", "host", "header",
     "auth",        "ua",         "super",  "super-src"};
 
-inline constexpr std::array<const char*, 8> l7_sched_types = {
-    "<none>", "rr", "wlc", "lc", "wrr", "sh", "fixed", "uhash"};
-
 }  // namespace lbsnap

@@ -161,10 +161,6 @@ std::optional<std::string> validate_ip(const char* param, const char** rprot, in
     return std::string(*text);
 }
 
-int same_addr(const char* vip, const bahd_config_t& cur) {
-    return std::strcmp(vip, cur.vip.c_str()) == 0 || std::strcmp(vip, cur.vip2.c_str()) == 0;
-}
-
 bahd_config_t* find_vip_cur(const Model& m, const bahd_config_t* current, const char* vip,
                             const char* proto, int port, std::FILE* err) {
     bahd_config_t* match = nullptr;

@@ -39,7 +39,6 @@ bahd_config_t* find_vip(const Model& m, const char* vip, const char* proto, int 
                         std::FILE* err);
 bahd_config_t* find_vip_cur(const Model& m, const bahd_config_t* current, const char* vip,
                             const char* proto, int port, std::FILE* err);
-int same_addr(const char* vip, const bahd_config_t& cur);
 rs_info_t* find_rs_follow(const Model& m, int id, bahd_config_t** curp);
 
 }  // namespace lbsnap

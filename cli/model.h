@@ -330,9 +330,6 @@ struct Model {
     // The VS list in list order: ordinary VSs by address and port, then
     // sub-VSs by id and port. Records are owned here and never move.
     std::vector<std::unique_ptr<bahd_config_t>> bahd;
-    // VS records created while reading, one per VS section begun (also one
-    // that was never closed).
-    int nbahd = 0;
     // The rule list: the default rule first, then the accepted rules in the
     // order their sections ended.
     std::vector<std::unique_ptr<Rule_t>> Rules;

@@ -124,7 +124,6 @@ private:
                 if (!vs_) {
                     vs_ = std::make_unique<bahd_config_t>();
                     vs_->line = section_line_;
-                    ++m_.nbahd;
                 }
                 rs_pending_.entry.line = line_no;
                 if (!add_vs_line(m_, text, *vs_, has_ipvsadm_, rs_pending_, err_))

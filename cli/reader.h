@@ -61,8 +61,7 @@ struct RsPending {
 };
 bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, RsPending& pending,
                  std::FILE* err);
-bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int count, RsPending& pending,
-                   std::FILE* err);
+bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, RsPending& pending, std::FILE* err);
 void add_localbinds(bahd_config_t& vs, char* text);
 // False when the list is invalid (the VS then keeps the ports read before
 // the fault, none for a bad token).

@@ -199,7 +199,6 @@ public:
     void print_realservers(Ctx& c, int wantrealname);
 
     int size() const { return static_cast<int>(rsnames_.size()); }
-    int capacity() const { return max_rsnames_; }
     const std::vector<rsdups_t>& entries() const { return rsnames_; }
     // Replaces the resolver's reverse lookup (tests run without a resolver).
     void set_reverse_lookup(ReverseLookup lookup) { reverse_ = std::move(lookup); }
@@ -210,7 +209,6 @@ private:
     void reindex() const;
 
     std::vector<rsdups_t> rsnames_;
-    int max_rsnames_ = 0;
     // The first entry of each name, and per entry the next one of the same
     // name, both in table order; rebuilt after sorting, on first use.
     mutable std::unordered_map<std::string_view, std::size_t> first_by_name_;
@@ -261,7 +259,6 @@ class CertList {
 public:
     void certname(bahd_config_t& cur, int clientcert);
     void print_certname(Ctx& c, const char* certfile) const;
-    int ncerts() const { return static_cast<int>(certlist_.size()); }
 
 private:
     std::vector<certlist> certlist_;
@@ -341,11 +338,8 @@ void add_one_rs_list(const rs_info_t& rs, const VsServerKeys* cur, rs_disp_tab& 
                      const rs_disp_tab* exclude);
 void add_new_rslist(const bahd_config_t& cur, rs_disp_tab& tab);
 
-int rs_cmp_tab(const rs_disp_entry& a, const rs_disp_entry& b);
-int rs_cmp_tab_rev(const rs_disp_entry& a, const rs_disp_entry& b);
-int st_cmp_tab(const rs_disp_entry& a, const rs_disp_entry& b);
-int st_cmp_tab_rev(const rs_disp_entry& a, const rs_disp_entry& b);
-// Sort type 0..3 as the comparators above; above 3 sorts as 0.
+// Sort type 0..3: by name or address, the same reversed, by status then name
+// or address, the same reversed; above 3 sorts as 0.
 void sort_rs_tab(rs_disp_tab& tab, unsigned sorttype);
 
 void print_rs_tab_entry(Ctx& c, const rs_disp_entry& rs);

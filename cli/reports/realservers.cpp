@@ -133,10 +133,6 @@ void RsNameTable::add_oners(const char* rsname, const char* proto, const char* d
     }
     // Running out of memory here ends the process (std::bad_alloc), like
     // every other allocation of the tool.
-    if (size() == max_rsnames_) {
-        max_rsnames_ = max_rsnames_ ? 2 * max_rsnames_ : 16;
-        rsnames_.reserve(max_rsnames_);
-    }
     rsnames_.push_back(rsdups_t{rsname, proto ? proto : "", dnsname, 0});
     link(rsnames_.size() - 1, last);
 }

@@ -232,19 +232,6 @@ void add_new_rslist(const bahd_config_t& cur, rs_disp_tab& tab) {
     fold_vs(cur, nullptr, tab, nullptr);
 }
 
-int rs_cmp_tab(const rs_disp_entry& a, const rs_disp_entry& b) {
-    return rs_cmp_key(sort_key(a), sort_key(b));
-}
-int rs_cmp_tab_rev(const rs_disp_entry& a, const rs_disp_entry& b) {
-    return rs_cmp_key_rev(sort_key(a), sort_key(b));
-}
-int st_cmp_tab(const rs_disp_entry& a, const rs_disp_entry& b) {
-    return st_cmp_key(sort_key(a), sort_key(b));
-}
-int st_cmp_tab_rev(const rs_disp_entry& a, const rs_disp_entry& b) {
-    return st_cmp_key_rev(sort_key(a), sort_key(b));
-}
-
 void sort_rs_tab(rs_disp_tab& tab, unsigned sorttype) {
     const KeyCmp cmp = sort_funcs[sorttype > 3 ? 0 : sorttype];
     // The indexes are rebuilt after the sort anyway: freed first, they do

@@ -120,6 +120,12 @@ int calc_port(const bahd_config_t& cur) {
     return cur.port;
 }
 
+int subvs_index(const bahd_config_t& master, int subvs_id) {
+    for (int i = 0; i < master.n_rs(); ++i)
+        if (master.rsinfo[i].port == subvs_id) return i;
+    return -1;
+}
+
 std::string pp_vip(const bahd_config_t& cur, int vip2) {
     std::string out = printed_addr(cur.vip);
     out += ':';

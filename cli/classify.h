@@ -18,6 +18,8 @@ int l7_transparent_off();
 // walks over many VSs.
 int calc_transparent(const bahd_config_t& cur, const bahd_config_t* ms, int typ, int l7_off);
 int calc_port(const bahd_config_t& cur);
+// The index of the master's first entry that names sub-VS `subvs_id`, or -1.
+int subvs_index(const bahd_config_t& master, int subvs_id);
 std::string pp_vip(const bahd_config_t& cur, int vip2);
 std::string vs_ip_val(const bahd_config_t& cur);
 // Fills an empty certfile with the name derived from the VS address and the

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "ascii.h"
+
 namespace lbsnap {
 
 // A decimal integer as strtol with base 10 reads it in the C locale:
@@ -41,11 +43,6 @@ inline int config_int(const char* s, const char** end) {
 inline int config_int(const char* s) {
     const char* end;
     return config_int(s, &end);
-}
-
-// ASCII only, as strncasecmp in the C locale folds.
-constexpr char upper_ascii(char ch) {
-    return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
 }
 
 // One section's keys. Every key ends with its only colon, so the key a line
@@ -96,7 +93,7 @@ private:
     // Length and three letters tell the keys of a section nearly apart; the
     // comparison settles the rest. Cheaper than hashing every byte.
     static std::size_t hash(std::string_view s) {
-        auto at = [&](std::size_t i) { return static_cast<unsigned char>(upper_ascii(s[i])); };
+        auto at = [&](std::size_t i) { return static_cast<unsigned char>(ascii_upper(s[i])); };
         std::size_t n = s.size();
         std::uint64_t h = n;
         h = h * 131 + at(0);
@@ -107,7 +104,7 @@ private:
     static bool same_key(std::string_view table_key, std::string_view line_key) {
         if (table_key.size() != line_key.size()) return false;
         for (std::size_t i = 0; i < line_key.size(); ++i)
-            if (upper_ascii(line_key[i]) != upper_ascii(table_key[i])) return false;
+            if (ascii_upper(line_key[i]) != ascii_upper(table_key[i])) return false;
         return true;
     }
 

@@ -207,7 +207,7 @@ const char* find_key(const char* val, const char* line) {
     // the file meets a marker test or two, most failing at the first byte.
     const char* v = line;
     for (; *val; ++val, ++v)
-        if (upper_ascii(*val) != upper_ascii(*v)) return nullptr;
+        if (ascii_upper(*val) != ascii_upper(*v)) return nullptr;
     while (*v == ' ' || *v == '\t') ++v;
     return v;
 }

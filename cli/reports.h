@@ -280,9 +280,6 @@ void get_3rdcertlists(CertCounts& counts, const bahd_config_t& cur, const char* 
 
 // ---- name resolution and server lists (resolve.cpp) ----
 
-// printf-style formatting into a string (log texts, labels).
-std::string format_text(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
-
 // The first address the resolver gives for a name, or nullopt. Called from
 // several threads at once.
 using ForwardLookup = std::function<std::optional<lm_addr>(const char* name)>;

@@ -16,6 +16,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "ascii.h"
 #include "sysroot.h"
 
 namespace lbsnap {
@@ -122,21 +123,6 @@ bool read_piece(std::FILE* f, std::string& piece) {
 
 bool ends_line(const std::string& piece) { return !piece.empty() && piece.back() == '\n'; }
 
-bool iequal(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x += 'a' - 'A';
-        if (y >= 'A' && y <= 'Z')
-            y += 'a' - 'A';
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 struct SetLine {
     std::string_view name;
     std::string_view ciphers;
@@ -159,7 +145,7 @@ std::optional<SetLine> parse_set_line(const std::string& piece) {
 
 bool line_has_set(const std::string& piece, std::string_view name) {
     auto set = parse_set_line(piece);
-    return set && iequal(set->name, name);
+    return set && ascii_iequal(set->name, name);
 }
 
 bool write_set_line(std::FILE* f, const char* name, const char* ciphers) {
@@ -308,14 +294,6 @@ std::unordered_map<std::string, SetIndex>& set_indexes() {
     return all;
 }
 
-std::string lower(std::string_view s) {
-    std::string r(s);
-    for (char& ch : r)
-        if (ch >= 'A' && ch <= 'Z')
-            ch = static_cast<char>(ch - 'A' + 'a');
-    return r;
-}
-
 // Indexes the lines from `offset` on; the first line of a name wins. False
 // when the file cannot be read to its end.
 bool index_lines(SetIndex& idx, off_t offset) {
@@ -329,7 +307,7 @@ bool index_lines(SetIndex& idx, off_t offset) {
     while (ok && read_piece(f, piece)) {
         idx.ends_line = ends_line(piece);
         if (auto set = parse_set_line(piece))
-            idx.sets.try_emplace(lower(set->name), set->ciphers);
+            idx.sets.try_emplace(ascii_lower(set->name), set->ciphers);
     }
     ok = ok && !std::ferror(f);
     std::fclose(f);
@@ -358,7 +336,7 @@ SetIndex* set_index(const std::string& path) {
 const std::string* find_set(const SetIndex* idx, const char* name) {
     if (!idx)
         return nullptr;
-    auto it = idx->sets.find(lower(name));
+    auto it = idx->sets.find(ascii_lower(name));
     return it == idx->sets.end() ? nullptr : &it->second;
 }
 
@@ -430,16 +408,13 @@ std::optional<std::string> controller_name(const std::string& marker) {
     std::fclose(f);
     if (!got)
         return std::nullopt;
-    std::string name(line);
+    std::string_view name(line);
     if (!name.empty() && name.back() == '\n') {
-        name.pop_back();
+        name.remove_suffix(1);
         if (name.size() > kMaxControllerName)
             return std::nullopt;
     }
-    for (char& ch : name)
-        if (ch >= 'a' && ch <= 'z')
-            ch = static_cast<char>(ch - 'a' + 'A');
-    return name;
+    return ascii_upper(name);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "addrs.h"
 #include "cfglib.h"
 #include "classify.h"
+#include "format_text.h"
 #include "lookup.h"
 #include "mangle.h"
 #include "out_printf.h"
@@ -365,20 +366,18 @@ private:
     int needhealth_ = 0;
 };
 
-// The entry of the master that stands for a sub-VS: the first whose port
-// holds the sub-VS's id. Its index plus 1 is the sub-VS number.
-int subvs_index(const bahd_config_t& ms, const bahd_config_t& cur) {
-    int i = 0;
-    for (; i < ms.n_rs(); ++i)
-        if (ms.rsinfo[i].port == cur.id) break;
-    return i;
+// The number of a sub-VS is its master's entry index plus 1; without an
+// entry it counts as one past the master's last entry.
+int subvs_number_index(const bahd_config_t& ms, const bahd_config_t& cur) {
+    const int i = subvs_index(ms, cur.id);
+    return i < 0 ? ms.n_rs() : i;
 }
 
 }  // namespace
 
 DumpFacts::DumpFacts(const Model& m, const bahd_config_t& v)
     : cur(v), ms(v.isslave ? find_vip_id(m, v.isslave) : nullptr), typ(vip_character(v)),
-      subvs_idx(ms ? subvs_index(*ms, v) : 0) {}
+      subvs_idx(ms ? subvs_number_index(*ms, v) : 0) {}
 
 // A sub-VS whose master is missing gets the plain label: there is no master
 // to number it against.

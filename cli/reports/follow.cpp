@@ -15,13 +15,6 @@ namespace lbsnap {
 
 namespace {
 
-// The 0-based index of the master's entry naming the sub-VS, or -1.
-int subvs_index(const bahd_config_t& master, int subvs_id) {
-    for (int i = 0; i < master.n_rs(); ++i)
-        if (master.rsinfo[i].port == subvs_id) return i;
-    return -1;
-}
-
 std::string vs_label(const bahd_config_t& vs) { return "VS " + pp_vip(vs, 0); }
 
 bool is_ordinary(const bahd_config_t& vs) { return !vs.ismaster && !vs.isslave; }

@@ -5,30 +5,17 @@
 #include <syslog.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 
 #include "addrs.h"
+#include "format_text.h"
 #include "lookup.h"
 #include "lookup_pool.h"
 #include "reports.h"
 
 namespace lbsnap {
-
-std::string format_text(const char* fmt, ...) {
-    va_list ap;
-    va_start(ap, fmt);
-    va_list again;
-    va_copy(again, ap);
-    const int n = std::vsnprintf(nullptr, 0, fmt, ap);
-    va_end(ap);
-    std::string s(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-    if (n > 0) std::vsnprintf(s.data(), s.size() + 1, fmt, again);
-    va_end(again);
-    return s;
-}
 
 namespace {
 

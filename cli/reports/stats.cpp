@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "classify.h"
+#include "format_text.h"
 #include "lookup.h"
 #include "reports.h"
 

@@ -60,10 +60,10 @@ int non_http(const char* per, int src) {
 }
 
 int hasv6(const bahd_config_t& cur) {
-    if (lm_family(cur.vip.c_str()) == AF_INET6) return 8;
-    if (!cur.vip2.empty() && lm_family(cur.vip2.c_str()) == AF_INET6) return 8;
+    if (lm_family(cur.vip.c_str()) == AF_INET6) return kCharIpv6;
+    if (!cur.vip2.empty() && lm_family(cur.vip2.c_str()) == AF_INET6) return kCharIpv6;
     for (const rs_info_t& rs : cur.rsinfo)
-        if (!rs.rip.empty() && lm_family(rs.rip.c_str()) == AF_INET6) return 8;
+        if (!rs.rip.empty() && lm_family(rs.rip.c_str()) == AF_INET6) return kCharIpv6;
     return 0;
 }
 
@@ -77,13 +77,13 @@ int mixedfamily(const bahd_config_t& cur) {
 int vip_character(const bahd_config_t& cur) {
     int type = 0;
     if (!is_tcp(cur)) {
-        if (cur.forcel7 || cur.extendedhealth) type = 4;
-        if (!cur.vip2.empty()) type |= 6;
+        if (cur.forcel7 || cur.extendedhealth) type = kCharLayer7;
+        if (!cur.vip2.empty()) type |= kCharProxy | kCharLayer7;
         return type | hasv6(cur);
     }
-    if (needs_http(cur)) type = 1;
-    if (type || needs_proxy(cur)) type |= 2;
-    if (type || cur.forcel7) type |= 4;
+    if (needs_http(cur)) type = kCharHttp;
+    if (type || needs_proxy(cur)) type |= kCharProxy;
+    if (type || cur.forcel7) type |= kCharLayer7;
     return type | hasv6(cur);
 }
 
@@ -92,7 +92,7 @@ namespace {
 // The answer of calc_transparent where the VS alone decides it, else -1
 // (the setting L7_TRANSPARENT decides).
 int transparent_by_vs(const bahd_config_t& cur, const bahd_config_t* ms, int typ) {
-    if (!(typ & 4)) return 0;
+    if (!(typ & kCharLayer7)) return 0;
     if (ms) {
         if (!ms->sslaccel.empty() && ms->reencrypt) return 1;
     } else {
@@ -129,7 +129,7 @@ int subvs_index(const bahd_config_t& master, int subvs_id) {
 std::string pp_vip(const bahd_config_t& cur, int vip2) {
     std::string out = printed_addr(cur.vip);
     out += ':';
-    out += cur.port == 2 ? std::string("*") : std::to_string(cur.port);
+    out += cur.port == kWildcardPort ? std::string("*") : std::to_string(cur.port);
     if (vip2 && !cur.vip2.empty()) {
         out += '+';
         out += printed_addr(cur.vip2);

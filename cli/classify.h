@@ -8,6 +8,14 @@
 
 namespace lbsnap {
 
+// The bits of a VS's character (vip_character).
+enum VipCharacter : int {
+    kCharHttp = 1,    // needs HTTP processing
+    kCharProxy = 2,   // needs the layer-7 proxy beyond plain forwarding
+    kCharLayer7 = 4,  // served at layer 7
+    kCharIpv6 = 8,    // an IPv6 address is involved
+};
+
 int vip_character(const bahd_config_t& cur);
 int non_http(const char* per, int src);
 int hasv6(const bahd_config_t& cur);

@@ -3,12 +3,14 @@
 
 #include <array>
 
+#include "model.h"
+
 namespace lbsnap {
 
-inline constexpr std::array<const char*, 6> l7_match_types = {
+inline constexpr std::array<const char*, kMatchTypeCount> l7_match_types = {
     "regex", "prefix", "postfix", "regex+host", "prefix+host", "postfix+host"};
 
-inline constexpr std::array<const char*, 6> l7_rule_types = {
+inline constexpr std::array<const char*, kRuleTypeCount> l7_rule_types = {
     "content", "addheader", "delheader", "replaceheader", "replaceuri", "replacebody"};
 
 inline constexpr std::array<const char*, 16> l7_persist_types = {

@@ -6,13 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "line_read.h"
 #include "model.h"
 
 namespace lbsnap {
 
-// One read takes at most this many characters, as fgets into a buffer of
-// 8191 bytes would; a longer line arrives as several lines.
-inline constexpr std::size_t max_read = 8190;
+// One read of the configuration file takes at most this many characters; a
+// longer line arrives as several lines.
+inline constexpr std::size_t max_read = kLineReadMax;
 
 enum class LoadStatus {
     ok,

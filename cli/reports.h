@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "classify.h"
 #include "context.h"
 #include "model.h"
 
@@ -60,13 +61,13 @@ struct DumpFacts {
     int subvs_idx;            // the master's entry for this sub-VS; ms->n_rs() when none
 
     // The character as the dump reports it.
-    int is_http() const { return (typ & 1) ? 1 : 0; }
-    int is_7layer() const { return (typ & 2) ? 7 : 4; }
-    int layer() const { return (typ & 4) ? 7 : 4; }
-    int has_v6() const { return (typ & 8) ? 1 : 0; }
+    int is_http() const { return (typ & kCharHttp) ? 1 : 0; }
+    int is_7layer() const { return (typ & kCharProxy) ? 7 : 4; }
+    int layer() const { return (typ & kCharLayer7) ? 7 : 4; }
+    int has_v6() const { return (typ & kCharIpv6) ? 1 : 0; }
 
     // PORT: a sub-VS of a master on the wildcard port shows that port.
-    int port() const { return (ms && ms->port == 2) ? ms->port : cur.port; }
+    int port() const { return (ms && ms->port == kWildcardPort) ? ms->port : cur.port; }
     // The VS whose address the outside sees: the master, or the VS itself.
     const bahd_config_t& top() const { return ms ? *ms : cur; }
     // The master's entry that stands for this sub-VS, or null.
@@ -75,7 +76,7 @@ struct DumpFacts {
     }
     int slave_encrypt() const { return (ms && !ms->sslaccel.empty() && ms->reencrypt) ? 1 : 0; }
     int has_rs_follow() const {
-        return (cur.extendedhealth && cur.ismaster == 0 && (typ & 4)) ? 1 : 0;
+        return (cur.extendedhealth && cur.ismaster == 0 && (typ & kCharLayer7)) ? 1 : 0;
     }
     // The LABEL text.
     std::string label() const;

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "cfglib.h"
+#include "line_read.h"
 #include "sysroot.h"
 
 namespace {
@@ -25,7 +26,7 @@ namespace fs = std::filesystem;
 constexpr std::size_t kMaxSteps = 16;
 constexpr std::size_t kMaxName = 40;
 constexpr std::size_t kMaxList = 300;
-constexpr std::size_t kLineMax = 8190;  // one read of a set file
+constexpr std::size_t kLineMax = lbsnap::kLineReadMax;  // one read of a set file
 
 enum class Step { record, rewrite, dead_run, kMaxValue = dead_run };
 

@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "line_read.h"
 #include "sysroot.h"
 
 namespace lbsnap {
@@ -27,7 +28,6 @@ lm_addr zero_addr(lm_family_t af) {
 
 // The wildcard port "*" travels as port 2, a value no configuration can
 // write as a number because 0 and 1 are refused.
-constexpr int kWildcardPort = 2;
 
 // PORT after its separator: "*" alone, or a strtol-style decimal number that
 // runs to the end and lies in 2..65534. -1 when refused.
@@ -59,10 +59,13 @@ int hex_value(char c) {
     return -1;
 }
 
-// Exactly 32 hex digits, most significant byte first.
+// An IPv6 address as hex digits, two per byte.
+constexpr std::size_t kHexV6Len = 2 * sizeof(in6_addr);
+
+// Exactly kHexV6Len hex digits, most significant byte first.
 bool parse_hex_v6(std::string_view text, in6_addr* out) {
-    if (text.size() != 32) return false;
-    for (int i = 0; i < 16; ++i) {
+    if (text.size() != kHexV6Len) return false;
+    for (std::size_t i = 0; i < sizeof(in6_addr); ++i) {
         int hi = hex_value(text[2 * i]);
         int lo = hex_value(text[2 * i + 1]);
         if (hi < 0 || lo < 0) return false;
@@ -125,8 +128,8 @@ int lm_str2addr(lm_sockaddr* a, const char* buf) {
         int port = parse_port(buf + plus + 1);
         return port < 0 ? 0 : set_v6(a, v6, port);
     }
-    if (colon == 32) {
-        if (!parse_hex_v6(text.substr(0, 32), &v6)) return 0;
+    if (colon == kHexV6Len) {
+        if (!parse_hex_v6(text.substr(0, kHexV6Len), &v6)) return 0;
         int port = parse_port(buf + colon + 1);
         return port < 0 ? 0 : set_v6(a, v6, port);
     }
@@ -135,7 +138,7 @@ int lm_str2addr(lm_sockaddr* a, const char* buf) {
         int port = parse_port(buf + colon + 1);
         return port < 0 ? 0 : set_v4(a, v4, port);
     }
-    if (text.size() == 32) return parse_hex_v6(text, &v6) ? set_v6(a, v6, 0) : 0;
+    if (text.size() == kHexV6Len) return parse_hex_v6(text, &v6) ? set_v6(a, v6, 0) : 0;
     if (plus != std::string_view::npos) {
         if (!parse_v4(text.substr(0, plus), &v4)) return 0;
         int port = parse_port(buf + plus + 1);
@@ -349,7 +352,7 @@ namespace {
 
 constexpr std::size_t kMapVipSize = 64;
 constexpr std::size_t kMapNameSize = 256;
-constexpr int kMapReadSize = 8191;  // fgets size: 8190 characters plus NUL
+constexpr std::size_t kMapReadSize = kLineReadMax + 1;  // fgets size: the characters and a NUL
 
 // Address text -> name. Later lines overwrite earlier ones, which is what
 // a newest-first list search would find. Node-based, so returned names stay

@@ -17,6 +17,7 @@
 #include <unordered_map>
 
 #include "ascii.h"
+#include "line_read.h"
 #include "sysroot.h"
 
 namespace lbsnap {
@@ -104,16 +105,14 @@ private:
 
 // ---- cipher-set lines ----
 
-// One read of a cipher-set file takes at most 8190 characters, the newline
-// counted, like every line reader of the appliance. A longer line therefore
-// reads as several lines: its first 8190 characters, then the next part.
-constexpr std::size_t kReadMax = 8190;
+// One read of a cipher-set file takes at most kLineReadMax characters, like
+// every line reader of the appliance: a longer line reads as several lines.
 
 // Reads the next piece raw (NUL bytes kept, so copies stay byte-exact).
 bool read_piece(std::FILE* f, std::string& piece) {
     piece.clear();
     int ch;
-    while (piece.size() < kReadMax && (ch = std::getc(f)) != EOF) {
+    while (piece.size() < kLineReadMax && (ch = std::getc(f)) != EOF) {
         piece.push_back(static_cast<char>(ch));
         if (ch == '\n')
             break;

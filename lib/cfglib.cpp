@@ -105,10 +105,9 @@ private:
 
 // ---- cipher-set lines ----
 
-// One read of a cipher-set file takes at most kLineReadMax characters, like
-// every line reader of the appliance: a longer line reads as several lines.
-
-// Reads the next piece raw (NUL bytes kept, so copies stay byte-exact).
+// Reads the next piece raw (NUL bytes kept, so copies stay byte-exact). A
+// piece is at most kLineReadMax characters, as for every line reader of the
+// appliance: a longer line reads as several lines.
 bool read_piece(std::FILE* f, std::string& piece) {
     piece.clear();
     int ch;

@@ -237,7 +237,8 @@ private:
         if (v.domain && v.inauth) out_printf(out_, "DOMAIN: %s\n", v.domain->c_str());
         if (v.altdomains && v.inauth)
             out_printf(out_, "ALTDOMAINS: %s\n", v.altdomains->c_str());
-        if (v.outconf && v.outauth == kOutauthKcd) out_printf(out_, "OUTCONF: %s\n", v.outconf->c_str());
+        if (v.outconf && v.outauth == kOutauthKcd)
+            out_printf(out_, "OUTCONF: %s\n", v.outconf->c_str());
         if (v.ssodir) out_printf(out_, "SSODIR: %s\n", v.ssodir->c_str());
         if (v.logoff) out_printf(out_, "LOGOFF: %s\n", v.logoff->c_str());
         if (v.ecplink) out_printf(out_, "ECPLINK: %s\n", v.ecplink->c_str());

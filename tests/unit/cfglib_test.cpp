@@ -100,8 +100,10 @@ TEST(CipherSetRead, LineForms) {
     EXPECT_EQ(root.read(kCustom), text);
 
     root.write("/etc/cipher_sets", text);
-    for (const char* name : {"FAST", "Empty", "Last"}) EXPECT_EQ(update_cipherset(name, "X"), -1) << name;
-    for (const char* name : {"#", "Lonely", "Las"}) EXPECT_EQ(update_cipherset(name, "X"), 0) << name;
+    for (const char* name : {"FAST", "Empty", "Last"})
+        EXPECT_EQ(update_cipherset(name, "X"), -1) << name;
+    for (const char* name : {"#", "Lonely", "Las"})
+        EXPECT_EQ(update_cipherset(name, "X"), 0) << name;
 }
 
 TEST(CipherSetRead, OverlongLineReadsAsSeveralLines) {

@@ -116,7 +116,9 @@ int calc_transparent(const bahd_config_t& cur, const bahd_config_t* ms, int typ,
 }
 
 int calc_port(const bahd_config_t& cur) {
-    if (!cur.sslaccel.empty() && cur.reencrypt == 0 && cur.port == 443) return 80;
+    // SSL offloaded from the HTTPS port: the service behind it is plain HTTP.
+    constexpr int kHttpsPort = 443, kHttpPort = 80;
+    if (!cur.sslaccel.empty() && cur.reencrypt == 0 && cur.port == kHttpsPort) return kHttpPort;
     return cur.port;
 }
 

@@ -26,11 +26,19 @@ lm_addr zero_addr(lm_family_t af) {
     return a;
 }
 
-// The wildcard port "*" travels as port 2, a value no configuration can
-// write as a number because 0 and 1 are refused.
+// The largest port number.
+constexpr long kMaxPort = 65535;
+// A VS port written as a number lies in this range.
+constexpr long kMinVsPort = 2;
+constexpr long kMaxVsPort = kMaxPort - 1;
+// An extra port starts here.
+constexpr long kMinExtraPort = 3;
+// The HTTP status codes a health check may expect.
+constexpr long kMinCheckCode = 300;
+constexpr long kMaxCheckCode = 599;
 
 // PORT after its separator: "*" alone, or a strtol-style decimal number that
-// runs to the end and lies in 2..65534. -1 when refused.
+// runs to the end and lies in kMinVsPort..kMaxVsPort. -1 when refused.
 int parse_port(const char* p) {
     if (p[0] == '*' && p[1] == '\0') return kWildcardPort;
     if (*p == '\0') return -1;
@@ -38,7 +46,7 @@ int parse_port(const char* p) {
     errno = 0;
     long v = std::strtol(p, &end, 10);
     if (end == p || *end != '\0' || errno == ERANGE) return -1;
-    if (v < 2 || v > 65534) return -1;
+    if (v < kMinVsPort || v > kMaxVsPort) return -1;
     return static_cast<int>(v);
 }
 
@@ -257,13 +265,13 @@ using PortRange = std::pair<long, long>;
 bool parse_port_token(const char* tok, PortRange& r) {
     char* end = nullptr;
     long n = std::strtol(tok, &end, 0);
-    if (end == tok || n < 3 || n > 65535) return false;
+    if (end == tok || n < kMinExtraPort || n > kMaxPort) return false;
     long m = n;
     if (*end != '\0') {
         if (*end != '-') return false;
         const char* mstart = end + 1;
         m = std::strtol(mstart, &end, 0);
-        if (end == mstart || *end != '\0' || m <= n || m > 65535) return false;
+        if (end == mstart || *end != '\0' || m <= n || m > kMaxPort) return false;
     }
     r = {n, m};
     return true;
@@ -309,7 +317,7 @@ void lm_extraptofile(const std::vector<int>& extra, std::FILE* fp) {
     std::vector<int> ports;
     ports.reserve(extra.size());
     for (int p : extra)
-        if (p >= 0 && p <= 65535) ports.push_back(p);
+        if (p >= 0 && p <= kMaxPort) ports.push_back(p);
     std::sort(ports.begin(), ports.end());
     ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
 
@@ -338,7 +346,7 @@ int lm_check2codes(const char* src, std::vector<int>& list) {
         // the whole token must be the number.
         char* end = nullptr;
         long v = std::strtol(tok, &end, 10);
-        if (end != tok && *end == '\0' && v >= 300 && v <= 599)
+        if (end != tok && *end == '\0' && v >= kMinCheckCode && v <= kMaxCheckCode)
             list.push_back(static_cast<int>(v));
         else
             rc = -1;

@@ -13,7 +13,8 @@
 
 namespace lbsnap {
 
-// The port written "*" in an address text is held as this number.
+// The port written "*" in an address text is held as this number, the
+// lowest a port written as a number may have.
 inline constexpr int kWildcardPort = 2;
 
 using lm_family_t = std::int32_t;

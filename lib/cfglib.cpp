@@ -32,6 +32,8 @@ constexpr std::string_view kAddonsDir = "/corvane/addons";
 
 // The longest controller name a marker may hold; longer ones are not ours.
 constexpr std::size_t kMaxControllerName = 16;
+// The first line of a marker is read with fgets into this many bytes.
+constexpr int kMarkerLineSize = 128;
 
 // Writers of the custom cipher-set file serialise on a lock file beside it.
 // A run that cannot have the lock within the bound leaves the file alone:
@@ -401,7 +403,7 @@ std::optional<std::string> controller_name(const std::string& marker) {
     std::FILE* f = std::fopen(marker.c_str(), "r");
     if (!f)
         return std::nullopt;
-    char line[128];
+    char line[kMarkerLineSize];
     bool got = std::fgets(line, sizeof line, f) != nullptr;
     std::fclose(f);
     if (!got)

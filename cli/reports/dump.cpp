@@ -425,8 +425,10 @@ std::vector<const Rule_t*> entry_rules(const bahd_config_t& cur, const rs_info_t
 }
 
 std::optional<std::string> controller_text(int id) {
+    // The controller list is cut to the room of the dump's buffer for it.
+    constexpr int kControllerTextSize = 256;
     std::string tmpname;
-    chk_ext_ctrl(id, tmpname, 256);
+    chk_ext_ctrl(id, tmpname, kControllerTextSize);
     if (tmpname.empty()) return std::nullopt;
     if (tmpname.front() == '+') tmpname.erase(0, 1);
     return tmpname;

@@ -14,6 +14,9 @@ namespace {
 
 // Persistence modes that never need HTTP processing. "src" is handled apart
 // because it counts as non-HTTP only for the HTTP test.
+// The value capacity the transparency setting is read with.
+constexpr std::size_t kL7TransparentLen = 100;
+
 const char* const nonhttp[] = {"rdp", "rdp-src", "rdp-sb", "rdp-sb-src", "sip", "ssl", nullptr};
 
 bool is_tcp(const bahd_config_t& cur) { return cur.proto == tcp_string; }
@@ -53,10 +56,10 @@ int non_http(const char* per, int src) {
 }
 
 int hasv6(const bahd_config_t& cur) {
-    if (lm_family(cur.vip.c_str()) == AF_INET6) return 8;
-    if (!cur.vip2.empty() && lm_family(cur.vip2.c_str()) == AF_INET6) return 8;
+    if (lm_family(cur.vip.c_str()) == AF_INET6) return kCharIpv6;
+    if (!cur.vip2.empty() && lm_family(cur.vip2.c_str()) == AF_INET6) return kCharIpv6;
     for (const rs_info_t& rs : cur.rsinfo)
-        if (!rs.rip.empty() && lm_family(rs.rip.c_str()) == AF_INET6) return 8;
+        if (!rs.rip.empty() && lm_family(rs.rip.c_str()) == AF_INET6) return kCharIpv6;
     return 0;
 }
 
@@ -70,13 +73,13 @@ int mixedfamily(const bahd_config_t& cur) {
 int vip_character(const bahd_config_t& cur) {
     int type = 0;
     if (!is_tcp(cur)) {
-        if (cur.forcel7 || cur.extendedhealth) type = 4;
-        if (!cur.vip2.empty()) type |= 6;
+        if (cur.forcel7 || cur.extendedhealth) type = kCharLayer7;
+        if (!cur.vip2.empty()) type |= kCharProxy | kCharLayer7;
         return type | hasv6(cur);
     }
-    if (needs_http(cur)) type = 1;
-    if (type || needs_proxy(cur)) type |= 2;
-    if (type || cur.forcel7) type |= 4;
+    if (needs_http(cur)) type = kCharHttp;
+    if (type || needs_proxy(cur)) type |= kCharProxy;
+    if (type || cur.forcel7) type |= kCharLayer7;
     return type | hasv6(cur);
 }
 
@@ -85,7 +88,7 @@ namespace {
 // The answer of calc_transparent where the VS alone decides it, else -1
 // (the setting L7_TRANSPARENT decides).
 int transparent_by_vs(const bahd_config_t& cur, const bahd_config_t* ms, int typ) {
-    if (!(typ & 4)) return 0;
+    if (!(typ & kCharLayer7)) return 0;
     if (ms) {
         if (!ms->sslaccel.empty() && ms->reencrypt) return 1;
     } else {
@@ -99,16 +102,7 @@ int transparent_by_vs(const bahd_config_t& cur, const bahd_config_t* ms, int typ
 }  // namespace
 
 int l7_transparent_off() {
-    std::string val;
-    CFGARGLEN = 100;
-    READVAL(val, "L7_TRANSPARENT", "no");
-    return val == "no" ? 1 : 0;
-}
-
-int calc_transparent(const bahd_config_t& cur, const bahd_config_t* ms, int typ) {
-    int by_vs = transparent_by_vs(cur, ms, typ);
-    if (by_vs >= 0) return by_vs;
-    return l7_transparent_off() ? 2 : 0;
+    return read_val("L7_TRANSPARENT", "no", kL7TransparentLen) == "no" ? 1 : 0;
 }
 
 int calc_transparent(const bahd_config_t& cur, const bahd_config_t* ms, int typ, int l7_off) {
@@ -118,14 +112,22 @@ int calc_transparent(const bahd_config_t& cur, const bahd_config_t* ms, int typ,
 }
 
 int calc_port(const bahd_config_t& cur) {
-    if (!cur.sslaccel.empty() && cur.reencrypt == 0 && cur.port == 443) return 80;
+    // SSL offloaded from the HTTPS port: the service behind it is plain HTTP.
+    constexpr int kHttpsPort = 443, kHttpPort = 80;
+    if (!cur.sslaccel.empty() && cur.reencrypt == 0 && cur.port == kHttpsPort) return kHttpPort;
     return cur.port;
+}
+
+int subvs_index(const bahd_config_t& master, int subvs_id) {
+    for (int i = 0; i < master.n_rs(); ++i)
+        if (master.rsinfo[i].port == subvs_id) return i;
+    return -1;
 }
 
 std::string pp_vip(const bahd_config_t& cur, int vip2) {
     std::string out = printed_addr(cur.vip);
     out += ':';
-    out += cur.port == 2 ? std::string("*") : std::to_string(cur.port);
+    out += cur.port == kWildcardPort ? std::string("*") : std::to_string(cur.port);
     if (vip2 && !cur.vip2.empty()) {
         out += '+';
         out += printed_addr(cur.vip2);

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "format_text.h"
 #include "l7user.h"
 #include "reader.h"
 #include "rules.h"
@@ -31,24 +32,6 @@ bool blank(std::string_view text) { return text.find_first_not_of(" \t\r\n") == 
 // reader, but not worth a finding.
 bool layout(std::string_view line) { return blank(line) || line.front() == '#'; }
 
-std::string vformat(const char* fmt, std::va_list ap) {
-    std::va_list again;
-    va_copy(again, ap);
-    int n = std::vsnprintf(nullptr, 0, fmt, ap);
-    std::string s(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-    std::vsnprintf(s.data(), s.size() + 1, fmt, again);
-    va_end(again);
-    return s;
-}
-
-[[gnu::format(printf, 1, 2)]] std::string vformat_text(const char* fmt, ...) {
-    std::va_list ap;
-    va_start(ap, fmt);
-    std::string s = vformat(fmt, ap);
-    va_end(ap);
-    return s;
-}
-
 // The options of the IPVS administration tool's own syntax that every
 // real-server line carries (-A/-a, -t/-u with the service address): skipped
 // on purpose, not worth a finding.
@@ -63,7 +46,7 @@ const char* rule_type_name(int type) {
 void Diagnostics::add(int line, Severity s, const char* fmt, ...) {
     std::va_list ap;
     va_start(ap, fmt);
-    findings_.push_back({line, s, vformat(fmt, ap)});
+    findings_.push_back({line, s, vformat_text(fmt, ap)});
     va_end(ap);
 }
 
@@ -106,7 +89,7 @@ void Diagnostics::rule_unknown(int id) {
 void Diagnostics::resolve_rule_refs(const Model& m) {
     for (const RuleRef& ref : rule_refs_)
         if (id_to_rule(m, ref.id))
-            findings_[ref.finding].text = vformat_text(
+            findings_[ref.finding].text = format_text(
                 "rule %d is named before its section ends; the reference is dropped", ref.id);
 }
 

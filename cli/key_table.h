@@ -9,12 +9,9 @@
 #include <utility>
 #include <vector>
 
-namespace lbsnap {
+#include "ascii.h"
 
-// ASCII only, as strncasecmp in the C locale folds.
-constexpr char upper_ascii(char ch) {
-    return ch >= 'a' && ch <= 'z' ? static_cast<char>(ch - 'a' + 'A') : ch;
-}
+namespace lbsnap {
 
 // One section's keys. Every key ends with its only colon, so the key a line
 // starts with (as find_key would match it, case ignored) is exactly the
@@ -64,7 +61,7 @@ private:
     // Length and three letters tell the keys of a section nearly apart; the
     // comparison settles the rest. Cheaper than hashing every byte.
     static std::size_t hash(std::string_view s) {
-        auto at = [&](std::size_t i) { return static_cast<unsigned char>(upper_ascii(s[i])); };
+        auto at = [&](std::size_t i) { return static_cast<unsigned char>(ascii_upper(s[i])); };
         std::size_t n = s.size();
         std::uint64_t h = n;
         h = h * 131 + at(0);
@@ -75,7 +72,7 @@ private:
     static bool same_key(std::string_view table_key, std::string_view line_key) {
         if (table_key.size() != line_key.size()) return false;
         for (std::size_t i = 0; i < line_key.size(); ++i)
-            if (upper_ascii(line_key[i]) != upper_ascii(table_key[i])) return false;
+            if (ascii_upper(line_key[i]) != ascii_upper(table_key[i])) return false;
         return true;
     }
 

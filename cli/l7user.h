@@ -3,20 +3,40 @@
 
 #include <array>
 
+#include "model.h"
+
 namespace lbsnap {
 
-inline constexpr std::array<const char*, 6> l7_match_types = {
+inline constexpr std::array<const char*, kMatchTypeCount> l7_match_types = {
     "regex", "prefix", "postfix", "regex+host", "prefix+host", "postfix+host"};
 
-inline constexpr std::array<const char*, 6> l7_rule_types = {
+inline constexpr std::array<const char*, kRuleTypeCount> l7_rule_types = {
     "content", "addheader", "delheader", "replaceheader", "replaceuri", "replacebody"};
 
-inline constexpr std::array<const char*, 16> l7_persist_types = {
+// Persistence modes: the index into l7_persist_types.
+enum PersistMode : int {
+    kPersistNone,
+    kPersistSrc,
+    kPersistCookie,
+    kPersistCookieSrc,
+    kPersistActiveCookie,
+    kPersistActiveCookieSrc,
+    kPersistCookieHash,
+    kPersistCookieHashSrc,
+    kPersistUrl,
+    kPersistQueryHash,
+    kPersistHost,
+    kPersistHeader,
+    kPersistAuth,
+    kPersistUa,
+    kPersistSuper,
+    kPersistSuperSrc,
+    kPersistModeCount
+};
+
+inline constexpr std::array<const char*, kPersistModeCount> l7_persist_types = {
     "none",        "src",        "cookie", "cookie-src", "active-cookie", "active-cook-src",
     "cookie-hash", "cookie-hash-src", "url", "query-hash", "host", "header",
     "auth",        "ua",         "super",  "super-src"};
-
-inline constexpr std::array<const char*, 8> l7_sched_types = {
-    "<none>", "rr", "wlc", "lc", "wrr", "sh", "fixed", "uhash"};
 
 }  // namespace lbsnap

@@ -83,10 +83,6 @@ std::optional<std::string_view> validate_ip(const char* param, const char** rpro
     return address;
 }
 
-int same_addr(const char* vip, const bahd_config_t& cur) {
-    return std::strcmp(vip, cur.vip.c_str()) == 0 || std::strcmp(vip, cur.vip2.c_str()) == 0;
-}
-
 VsLookup find_vip_cur(const Model& m, const bahd_config_t* current, std::string_view vip,
                       const char* proto, int port) {
     bahd_config_t* match = nullptr;

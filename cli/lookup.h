@@ -51,7 +51,6 @@ VsLookup find_vip(const Model& m, std::string_view vip, const char* proto, int p
 // there are, and no match is no failure.
 VsLookup find_vip_cur(const Model& m, const bahd_config_t* current, std::string_view vip,
                       const char* proto, int port);
-int same_addr(const char* vip, const bahd_config_t& cur);
 rs_info_t* find_rs_follow(const Model& m, int id, bahd_config_t** curp);
 
 }  // namespace lbsnap

@@ -25,6 +25,29 @@ inline constexpr int MAX_checkcodes = 64;
 inline constexpr char tcp_string[4] = "tcp";
 inline constexpr char udp_string[4] = "udp";
 
+// Rule types (Rule_t::rule_type): the index into l7_rule_types.
+enum RuleType : std::int8_t {
+    kRuleContent,
+    kRuleAddHeader,
+    kRuleDelHeader,
+    kRuleReplaceHeader,
+    kRuleReplaceUri,
+    kRuleReplaceBody,
+    kRuleTypeCount
+};
+
+// Match types of a content rule (Rule_t::match_type): the index into
+// l7_match_types.
+enum MatchType : std::int8_t {
+    kMatchRegex,
+    kMatchPrefix,
+    kMatchPostfix,
+    kMatchRegexHost,
+    kMatchPrefixHost,
+    kMatchPostfixHost,
+    kMatchTypeCount
+};
+
 struct Rule_t {
     int id = 0;
     int line = 0;  // where its section began in the file
@@ -52,6 +75,14 @@ struct Rule_list {
     int rules() const { return static_cast<int>(rule_list.size()); }
     bool empty() const { return rule_list.empty(); }
 };
+
+// WAF modes of a VS (bahd_config_t::intercept): off, WAF with the rule sets
+// of interceptrules, OWASP-style WAF with the rules of irules.
+enum InterceptMode : int { kInterceptOff, kInterceptWaf, kInterceptOwasp };
+
+// The server-side authentication mode (bahd_config_t::outauth) that reads
+// its configuration from outconf: Kerberos constrained delegation.
+inline constexpr int kOutauthKcd = 3;
 
 struct rs_info_t {
     FixedText<64> rip;
@@ -330,9 +361,6 @@ struct Model {
     // The VS list in list order: ordinary VSs by address and port, then
     // sub-VSs by id and port. Records are owned here and never move.
     std::vector<std::unique_ptr<bahd_config_t>> bahd;
-    // VS records created while reading, one per VS section begun (also one
-    // that was never closed).
-    int nbahd = 0;
     // The rule list: the default rule first, then the accepted rules in the
     // order their sections ended.
     std::vector<std::unique_ptr<Rule_t>> Rules;

@@ -124,7 +124,6 @@ private:
                 if (!vs_) {
                     vs_ = std::make_unique<bahd_config_t>();
                     vs_->line = section_line_;
-                    ++m_.nbahd;
                 }
                 rs_pending_.entry.line = line_no;
                 if (!add_vs_line(m_, text, *vs_, has_ipvsadm_, rs_pending_, err_))
@@ -208,7 +207,7 @@ const char* find_key(const char* val, const char* line) {
     // the file meets a marker test or two, most failing at the first byte.
     const char* v = line;
     for (; *val; ++val, ++v)
-        if (upper_ascii(*val) != upper_ascii(*v)) return nullptr;
+        if (ascii_upper(*val) != ascii_upper(*v)) return nullptr;
     while (*v == ' ' || *v == '\t') ++v;
     return v;
 }
@@ -250,13 +249,14 @@ RuleFault rule_fault(const Model& m, const Rule_t& r) {
     if (r.id < 1) return RuleFault::no_number;
     if (id_to_rule(m, r.id)) return RuleFault::number_taken;
     if (r.rule_name.empty()) return RuleFault::no_name;
-    if (r.rule_type < 0 || r.rule_type > 5) return RuleFault::bad_type;
-    // The texts each type needs, tested in field order: content (0) and
-    // delheader (2) a pattern; addheader (1) a header and a replacement;
-    // replaceheader (3) all three; replaceuri (4), replacebody (5) a pattern
-    // and a replacement.
-    const bool pattern = r.rule_type != 1, header = r.rule_type == 1 || r.rule_type == 3,
-               replacement = r.rule_type != 0 && r.rule_type != 2;
+    if (r.rule_type < 0 || r.rule_type >= kRuleTypeCount) return RuleFault::bad_type;
+    // The texts each type needs, tested in field order: content and
+    // delheader a pattern; addheader a header and a replacement;
+    // replaceheader all three; replaceuri, replacebody a pattern and a
+    // replacement.
+    const bool pattern = r.rule_type != kRuleAddHeader,
+               header = r.rule_type == kRuleAddHeader || r.rule_type == kRuleReplaceHeader,
+               replacement = r.rule_type != kRuleContent && r.rule_type != kRuleDelHeader;
     if (pattern && r.pattern.empty()) return RuleFault::no_pattern;
     if (header && r.header.empty()) return RuleFault::no_header;
     if (replacement && r.replacement.empty()) return RuleFault::no_replacement;

@@ -6,13 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "line_read.h"
 #include "model.h"
 
 namespace lbsnap {
 
-// One read takes at most this many characters, as fgets into a buffer of
-// 8191 bytes would; a longer line arrives as several lines.
-inline constexpr std::size_t max_read = 8190;
+// One read of the configuration file takes at most this many characters; a
+// longer line arrives as several lines.
+inline constexpr std::size_t max_read = kLineReadMax;
 
 enum class LoadStatus {
     ok,
@@ -61,8 +62,7 @@ struct RsPending {
 };
 bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, RsPending& pending,
                  std::FILE* err);
-bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int count, RsPending& pending,
-                   std::FILE* err);
+bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, RsPending& pending, std::FILE* err);
 void add_localbinds(bahd_config_t& vs, char* text);
 // False when the list is invalid (the VS then keeps the ports read before
 // the fault, none for a bad token).

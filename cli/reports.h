@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "classify.h"
 #include "reports/report_context.h"
 #include "model.h"
 
@@ -60,13 +61,13 @@ struct DumpFacts {
     int subvs_idx;            // the master's entry for this sub-VS; ms->n_rs() when none
 
     // The character as the dump reports it.
-    int is_http() const { return (typ & 1) ? 1 : 0; }
-    int is_7layer() const { return (typ & 2) ? 7 : 4; }
-    int layer() const { return (typ & 4) ? 7 : 4; }
-    int has_v6() const { return (typ & 8) ? 1 : 0; }
+    int is_http() const { return (typ & kCharHttp) ? 1 : 0; }
+    int is_7layer() const { return (typ & kCharProxy) ? 7 : 4; }
+    int layer() const { return (typ & kCharLayer7) ? 7 : 4; }
+    int has_v6() const { return (typ & kCharIpv6) ? 1 : 0; }
 
     // PORT: a sub-VS of a master on the wildcard port shows that port.
-    int port() const { return (ms && ms->port == 2) ? ms->port : cur.port; }
+    int port() const { return (ms && ms->port == kWildcardPort) ? ms->port : cur.port; }
     // The VS whose address the outside sees: the master, or the VS itself.
     const bahd_config_t& top() const { return ms ? *ms : cur; }
     // The master's entry that stands for this sub-VS, or null.
@@ -75,7 +76,7 @@ struct DumpFacts {
     }
     int slave_encrypt() const { return (ms && !ms->sslaccel.empty() && ms->reencrypt) ? 1 : 0; }
     int has_rs_follow() const {
-        return (cur.extendedhealth && cur.ismaster == 0 && (typ & 4)) ? 1 : 0;
+        return (cur.extendedhealth && cur.ismaster == 0 && (typ & kCharLayer7)) ? 1 : 0;
     }
     // The LABEL text.
     std::string label() const;
@@ -199,7 +200,6 @@ public:
     void print_realservers(Ctx& c, int wantrealname);
 
     int size() const { return static_cast<int>(rsnames_.size()); }
-    int capacity() const { return max_rsnames_; }
     const std::vector<rsdups_t>& entries() const { return rsnames_; }
     // Replaces the resolver's reverse lookup (tests run without a resolver).
     void set_reverse_lookup(ReverseLookup lookup) { reverse_ = std::move(lookup); }
@@ -210,7 +210,6 @@ private:
     void reindex() const;
 
     std::vector<rsdups_t> rsnames_;
-    int max_rsnames_ = 0;
     // The first entry of each name, and per entry the next one of the same
     // name, both in table order; rebuilt after sorting, on first use.
     mutable std::unordered_map<std::string_view, std::size_t> first_by_name_;
@@ -261,7 +260,6 @@ class CertList {
 public:
     void certname(bahd_config_t& cur, int clientcert);
     void print_certname(Ctx& c, const char* certfile) const;
-    int ncerts() const { return static_cast<int>(certlist_.size()); }
 
 private:
     std::vector<certlist> certlist_;
@@ -282,9 +280,6 @@ void get_certlists(Ctx& c, CertCounts& counts, const bahd_config_t& cur, const c
 void get_3rdcertlists(CertCounts& counts, const bahd_config_t& cur, const char* cert);
 
 // ---- name resolution and server lists (resolve.cpp) ----
-
-// printf-style formatting into a string (log texts, labels).
-std::string format_text(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 
 // The first address the resolver gives for a name, or nullopt. Called from
 // several threads at once.
@@ -341,11 +336,8 @@ void add_one_rs_list(const rs_info_t& rs, const VsServerKeys* cur, rs_disp_tab& 
                      const rs_disp_tab* exclude);
 void add_new_rslist(const bahd_config_t& cur, rs_disp_tab& tab);
 
-int rs_cmp_tab(const rs_disp_entry& a, const rs_disp_entry& b);
-int rs_cmp_tab_rev(const rs_disp_entry& a, const rs_disp_entry& b);
-int st_cmp_tab(const rs_disp_entry& a, const rs_disp_entry& b);
-int st_cmp_tab_rev(const rs_disp_entry& a, const rs_disp_entry& b);
-// Sort type 0..3 as the comparators above; above 3 sorts as 0.
+// Sort type 0..3: by name or address, the same reversed, by status then name
+// or address, the same reversed; above 3 sorts as 0.
 void sort_rs_tab(rs_disp_tab& tab, unsigned sorttype);
 
 void print_rs_tab_entry(Ctx& c, const rs_disp_entry& rs);

@@ -133,15 +133,16 @@ void expand_rules(const Model& m, const char* src, Rule_list& rl, int content) {
             if (m.diag) m.diag->rule_unknown(n);
             continue;
         }
-        // Content lists take type-0 rules only, the other lists the others.
-        if (m.diag && (r->rule_type != 0) == (content != 0)) m.diag->rule_wrong_kind(*r, content);
+        // Content lists take content rules only, the other lists the others.
+        const bool is_content = r->rule_type == kRuleContent;
+        if (m.diag && !is_content == (content != 0)) m.diag->rule_wrong_kind(*r, content);
         if (content) {
-            if (r->rule_type != 0) continue;
+            if (!is_content) continue;
             if (r == m.defRule_id)
                 saw_default = true;
             else
                 add_ruleid(m, rl, r);
-        } else if (r->rule_type != 0) {
+        } else if (!is_content) {
             add_ruleid(m, rl, r);
         }
     }

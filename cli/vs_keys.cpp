@@ -353,8 +353,7 @@ bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, RsPending&
         if (find_key("<END>", line)) {
             state = 0;
         } else {
-            if (!add_ipvs_info(m, line, vs, state, pending, err)) return false;
-            if (state < INT_MAX) ++state;
+            if (!add_ipvs_info(m, line, vs, pending, err)) return false;
         }
         return true;
     }
@@ -368,8 +367,7 @@ bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, RsPending&
     return true;
 }
 
-bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, int /*count*/, RsPending& pending,
-                   std::FILE* err) {
+bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, RsPending& pending, std::FILE* err) {
     // Excess tokens beyond the hundredth are ignored.
     char* tok[max_rs_tokens];
     std::size_t ntok = 0;

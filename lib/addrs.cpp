@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "line_read.h"
 #include "sysroot.h"
 
 namespace lbsnap {
@@ -25,12 +26,19 @@ lm_addr zero_addr(lm_family_t af) {
     return a;
 }
 
-// The wildcard port "*" travels as port 2, a value no configuration can
-// write as a number because 0 and 1 are refused.
-constexpr int kWildcardPort = 2;
+// The largest port number.
+constexpr long kMaxPort = 65535;
+// A VS port written as a number lies in this range.
+constexpr long kMinVsPort = 2;
+constexpr long kMaxVsPort = kMaxPort - 1;
+// An extra port starts here.
+constexpr long kMinExtraPort = 3;
+// The HTTP status codes a health check may expect.
+constexpr long kMinCheckCode = 300;
+constexpr long kMaxCheckCode = 599;
 
 // PORT after its separator: "*" alone, or a strtol-style decimal number that
-// runs to the end and lies in 2..65534. -1 when refused.
+// runs to the end and lies in kMinVsPort..kMaxVsPort. -1 when refused.
 int parse_port(const char* p) {
     if (p[0] == '*' && p[1] == '\0') return kWildcardPort;
     if (*p == '\0') return -1;
@@ -38,7 +46,7 @@ int parse_port(const char* p) {
     errno = 0;
     long v = std::strtol(p, &end, 10);
     if (end == p || *end != '\0' || errno == ERANGE) return -1;
-    if (v < 2 || v > 65534) return -1;
+    if (v < kMinVsPort || v > kMaxVsPort) return -1;
     return static_cast<int>(v);
 }
 
@@ -59,10 +67,13 @@ int hex_value(char c) {
     return -1;
 }
 
-// Exactly 32 hex digits, most significant byte first.
+// An IPv6 address as hex digits, two per byte.
+constexpr std::size_t kHexV6Len = 2 * sizeof(in6_addr);
+
+// Exactly kHexV6Len hex digits, most significant byte first.
 bool parse_hex_v6(std::string_view text, in6_addr* out) {
-    if (text.size() != 32) return false;
-    for (int i = 0; i < 16; ++i) {
+    if (text.size() != kHexV6Len) return false;
+    for (std::size_t i = 0; i < sizeof(in6_addr); ++i) {
         int hi = hex_value(text[2 * i]);
         int lo = hex_value(text[2 * i + 1]);
         if (hi < 0 || lo < 0) return false;
@@ -125,8 +136,8 @@ int lm_str2addr(lm_sockaddr* a, const char* buf) {
         int port = parse_port(buf + plus + 1);
         return port < 0 ? 0 : set_v6(a, v6, port);
     }
-    if (colon == 32) {
-        if (!parse_hex_v6(text.substr(0, 32), &v6)) return 0;
+    if (colon == kHexV6Len) {
+        if (!parse_hex_v6(text.substr(0, kHexV6Len), &v6)) return 0;
         int port = parse_port(buf + colon + 1);
         return port < 0 ? 0 : set_v6(a, v6, port);
     }
@@ -135,7 +146,7 @@ int lm_str2addr(lm_sockaddr* a, const char* buf) {
         int port = parse_port(buf + colon + 1);
         return port < 0 ? 0 : set_v4(a, v4, port);
     }
-    if (text.size() == 32) return parse_hex_v6(text, &v6) ? set_v6(a, v6, 0) : 0;
+    if (text.size() == kHexV6Len) return parse_hex_v6(text, &v6) ? set_v6(a, v6, 0) : 0;
     if (plus != std::string_view::npos) {
         if (!parse_v4(text.substr(0, plus), &v4)) return 0;
         int port = parse_port(buf + plus + 1);
@@ -254,13 +265,13 @@ using PortRange = std::pair<long, long>;
 bool parse_port_token(const char* tok, PortRange& r) {
     char* end = nullptr;
     long n = std::strtol(tok, &end, 0);
-    if (end == tok || n < 3 || n > 65535) return false;
+    if (end == tok || n < kMinExtraPort || n > kMaxPort) return false;
     long m = n;
     if (*end != '\0') {
         if (*end != '-') return false;
         const char* mstart = end + 1;
         m = std::strtol(mstart, &end, 0);
-        if (end == mstart || *end != '\0' || m <= n || m > 65535) return false;
+        if (end == mstart || *end != '\0' || m <= n || m > kMaxPort) return false;
     }
     r = {n, m};
     return true;
@@ -306,7 +317,7 @@ void lm_extraptofile(const std::vector<int>& extra, std::FILE* fp) {
     std::vector<int> ports;
     ports.reserve(extra.size());
     for (int p : extra)
-        if (p >= 0 && p <= 65535) ports.push_back(p);
+        if (p >= 0 && p <= kMaxPort) ports.push_back(p);
     std::sort(ports.begin(), ports.end());
     ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
 
@@ -335,7 +346,7 @@ int lm_check2codes(const char* src, std::vector<int>& list) {
         // the whole token must be the number.
         char* end = nullptr;
         long v = std::strtol(tok, &end, 10);
-        if (end != tok && *end == '\0' && v >= 300 && v <= 599)
+        if (end != tok && *end == '\0' && v >= kMinCheckCode && v <= kMaxCheckCode)
             list.push_back(static_cast<int>(v));
         else
             rc = -1;
@@ -349,7 +360,7 @@ namespace {
 
 constexpr std::size_t kMapVipSize = 64;
 constexpr std::size_t kMapNameSize = 256;
-constexpr int kMapReadSize = 8191;  // fgets size: 8190 characters plus NUL
+constexpr std::size_t kMapReadSize = kLineReadMax + 1;  // fgets size: the characters and a NUL
 
 // Address text -> name. Later lines overwrite earlier ones, which is what
 // a newest-first list search would find. Node-based, so returned names stay

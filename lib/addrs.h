@@ -13,6 +13,10 @@
 
 namespace lbsnap {
 
+// The port written "*" in an address text is held as this number, the
+// lowest a port written as a number may have.
+inline constexpr int kWildcardPort = 2;
+
 using lm_family_t = std::int32_t;
 
 // An IPv4 or IPv6 address without a port; a plain value.

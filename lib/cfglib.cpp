@@ -16,12 +16,11 @@
 #include <thread>
 #include <unordered_map>
 
+#include "ascii.h"
+#include "line_read.h"
 #include "sysroot.h"
 
 namespace lbsnap {
-
-int CFGARGLEN = 0;
-int CFG_LOCAL_CFG = 0;
 
 namespace {
 
@@ -33,6 +32,8 @@ constexpr std::string_view kAddonsDir = "/corvane/addons";
 
 // The longest controller name a marker may hold; longer ones are not ours.
 constexpr std::size_t kMaxControllerName = 16;
+// The first line of a marker is read with fgets into this many bytes.
+constexpr int kMarkerLineSize = 128;
 
 // Writers of the custom cipher-set file serialise on a lock file beside it.
 // A run that cannot have the lock within the bound leaves the file alone:
@@ -106,16 +107,13 @@ private:
 
 // ---- cipher-set lines ----
 
-// One read of a cipher-set file takes at most 8190 characters, the newline
-// counted, like every line reader of the appliance. A longer line therefore
-// reads as several lines: its first 8190 characters, then the next part.
-constexpr std::size_t kReadMax = 8190;
-
-// Reads the next piece raw (NUL bytes kept, so copies stay byte-exact).
+// Reads the next piece raw (NUL bytes kept, so copies stay byte-exact). A
+// piece is at most kLineReadMax characters, as for every line reader of the
+// appliance: a longer line reads as several lines.
 bool read_piece(std::FILE* f, std::string& piece) {
     piece.clear();
     int ch;
-    while (piece.size() < kReadMax && (ch = std::getc(f)) != EOF) {
+    while (piece.size() < kLineReadMax && (ch = std::getc(f)) != EOF) {
         piece.push_back(static_cast<char>(ch));
         if (ch == '\n')
             break;
@@ -124,21 +122,6 @@ bool read_piece(std::FILE* f, std::string& piece) {
 }
 
 bool ends_line(const std::string& piece) { return !piece.empty() && piece.back() == '\n'; }
-
-bool iequal(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x += 'a' - 'A';
-        if (y >= 'A' && y <= 'Z')
-            y += 'a' - 'A';
-        if (x != y)
-            return false;
-    }
-    return true;
-}
 
 struct SetLine {
     std::string_view name;
@@ -162,7 +145,7 @@ std::optional<SetLine> parse_set_line(const std::string& piece) {
 
 bool line_has_set(const std::string& piece, std::string_view name) {
     auto set = parse_set_line(piece);
-    return set && iequal(set->name, name);
+    return set && ascii_iequal(set->name, name);
 }
 
 bool write_set_line(std::FILE* f, const char* name, const char* ciphers) {
@@ -311,14 +294,6 @@ std::unordered_map<std::string, SetIndex>& set_indexes() {
     return all;
 }
 
-std::string lower(std::string_view s) {
-    std::string r(s);
-    for (char& ch : r)
-        if (ch >= 'A' && ch <= 'Z')
-            ch = static_cast<char>(ch - 'A' + 'a');
-    return r;
-}
-
 // Indexes the lines from `offset` on; the first line of a name wins. False
 // when the file cannot be read to its end.
 bool index_lines(SetIndex& idx, off_t offset) {
@@ -332,7 +307,7 @@ bool index_lines(SetIndex& idx, off_t offset) {
     while (ok && read_piece(f, piece)) {
         idx.ends_line = ends_line(piece);
         if (auto set = parse_set_line(piece))
-            idx.sets.try_emplace(lower(set->name), set->ciphers);
+            idx.sets.try_emplace(ascii_lower(set->name), set->ciphers);
     }
     ok = ok && !std::ferror(f);
     std::fclose(f);
@@ -361,7 +336,7 @@ SetIndex* set_index(const std::string& path) {
 const std::string* find_set(const SetIndex* idx, const char* name) {
     if (!idx)
         return nullptr;
-    auto it = idx->sets.find(lower(name));
+    auto it = idx->sets.find(ascii_lower(name));
     return it == idx->sets.end() ? nullptr : &it->second;
 }
 
@@ -428,61 +403,56 @@ std::optional<std::string> controller_name(const std::string& marker) {
     std::FILE* f = std::fopen(marker.c_str(), "r");
     if (!f)
         return std::nullopt;
-    char line[128];
+    char line[kMarkerLineSize];
     bool got = std::fgets(line, sizeof line, f) != nullptr;
     std::fclose(f);
     if (!got)
         return std::nullopt;
-    std::string name(line);
+    std::string_view name(line);
     if (!name.empty() && name.back() == '\n') {
-        name.pop_back();
+        name.remove_suffix(1);
         if (name.size() > kMaxControllerName)
             return std::nullopt;
     }
-    for (char& ch : name)
-        if (ch >= 'a' && ch <= 'z')
-            ch = static_cast<char>(ch - 'a' + 'A');
-    return name;
+    return ascii_upper(name);
 }
 
 }  // namespace
 
-std::string mkcfgfile(const char* name) {
-    std::string path = sys_path(CFG_LOCAL_CFG ? kLocalCfgDir : kCfgDir);
-    CFG_LOCAL_CFG = 0;
+std::string setting_path(const char* name, Scope scope) {
+    std::string path = sys_path(scope == Scope::local ? kLocalCfgDir : kCfgDir);
     path += "/_";
     path += name;
     return path;
 }
 
-void READXVAL(std::string& val, const char* name, const char* sub, const char* dflt) {
-    if (CFGARGLEN == 0)
-        CFGARGLEN = 8192;
-    val = dflt ? dflt : "";
-    std::string path = mkcfgfile(name);
+std::string read_xval(const char* name, const char* sub, const char* dflt, std::size_t max_len,
+                      Scope scope) {
+    std::string val = dflt ? dflt : "";
+    std::string path = setting_path(name, scope);
     if (sub && *sub) {
         path += '_';
         path += sub;
     }
     int fd = open(path.c_str(), O_RDONLY);
     if (fd < 0)
-        return;
-    std::string buf(CFGARGLEN > 1 ? static_cast<std::size_t>(CFGARGLEN - 1) : 0, '\0');
+        return val;
+    std::string buf(max_len > 1 ? max_len - 1 : 0, '\0');
     ssize_t n = buf.empty() ? 0 : read(fd, buf.data(), buf.size());
     close(fd);
     if (n <= 0)
-        return;
+        return val;
     buf.resize(static_cast<std::size_t>(n));
     val.assign(buf.c_str());
-    val = val.substr(0, val.find('\n'));
+    return val.substr(0, val.find('\n'));
 }
 
-void READVAL(std::string& val, const char* name, const char* dflt) { READXVAL(val, name, nullptr, dflt); }
+std::string read_val(const char* name, const char* dflt, std::size_t max_len, Scope scope) {
+    return read_xval(name, nullptr, dflt, max_len, scope);
+}
 
-int READIVAL(const char* name, int dflt) {
-    CFGARGLEN = 8192;
-    std::string val;
-    READVAL(val, name, "");
+int read_ival(const char* name, int dflt, Scope scope) {
+    const std::string val = read_val(name, "", kSettingLen, scope);
     if (val.empty())
         return dflt;
     if (val == "yes")
@@ -490,29 +460,12 @@ int READIVAL(const char* name, int dflt) {
     return static_cast<int>(std::strtoul(val.c_str(), nullptr, 0));
 }
 
-int __read_cipherset(const char* path, const char* name, std::string& ciphers) {
-    std::FILE* f = std::fopen(path, "r");
-    if (!f)
-        return 0;
-    std::string piece;
-    while (read_piece(f, piece)) {
-        auto set = parse_set_line(piece);
-        if (set && iequal(set->name, name)) {
-            ciphers.assign(set->ciphers);
-            std::fclose(f);
-            return 1;
-        }
-    }
-    std::fclose(f);
-    return 0;
-}
-
 int update_cipherset(const char* name, const char* ciphers) {
     if (std::strcmp(name, "Default") == 0)
         return -1;
     if (find_set(set_index(sys_path(kSystemSets)), name))
         return -1;
-    std::string path = mkcfgfile("CIPHER_SETS");
+    std::string path = setting_path("CIPHER_SETS");
     CipherSetLock lock(path);
     if (!lock.held())
         return -1;

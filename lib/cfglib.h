@@ -2,26 +2,34 @@
 // the cipher-set files and the add-on controller markers.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <unordered_set>
 
 namespace lbsnap {
 
-// Capacity of the caller's value buffer: at most CFGARGLEN-1 bytes of a
-// setting are read; 0 means 8192. Not restored after a read.
-extern int CFGARGLEN;
-// When non-zero, the next setting path is formed in /corvane/local_cfg.
-extern int CFG_LOCAL_CFG;
+// Which settings directory a setting lives in: the appliance's, or the one
+// local to this machine. A lookup reads exactly one of them.
+enum class Scope { normal, local };
 
-// The path of setting `name`; honours and clears CFG_LOCAL_CFG.
-std::string mkcfgfile(const char* name);
-void READXVAL(std::string& val, const char* name, const char* sub, const char* dflt);
-void READVAL(std::string& val, const char* name, const char* dflt);
-int READIVAL(const char* name, int dflt);
+// The value capacity a caller gets unless it asks for less: at most
+// kSettingLen-1 bytes of a setting are read.
+inline constexpr std::size_t kSettingLen = 8192;
 
-// 1 and the cipher list if the file `path` has the set; else 0.
-int __read_cipherset(const char* path, const char* name, std::string& ciphers);
+// The path of setting `name`.
+std::string setting_path(const char* name, Scope scope = Scope::normal);
+// The setting `name` (with "_" and `sub` appended to its file name when sub
+// is not empty) up to its first newline, at most max_len-1 bytes of it; the
+// default when the file is missing, unreadable or empty.
+std::string read_xval(const char* name, const char* sub, const char* dflt,
+                      std::size_t max_len = kSettingLen, Scope scope = Scope::normal);
+std::string read_val(const char* name, const char* dflt, std::size_t max_len = kSettingLen,
+                     Scope scope = Scope::normal);
+// The setting as a number: "yes" is 1, other text converts as strtoul with
+// base 0 does; the default when it is absent or empty.
+int read_ival(const char* name, int dflt, Scope scope = Scope::normal);
+
 // Records a custom cipher set in the custom set file; 0 or -1.
 int update_cipherset(const char* name, const char* ciphers);
 // "+NAME" for each installed add-on that controls VS `id`, at most size-1

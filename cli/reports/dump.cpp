@@ -13,6 +13,7 @@
 #include "addrs.h"
 #include "cfglib.h"
 #include "classify.h"
+#include "format_text.h"
 #include "lookup.h"
 #include "mangle.h"
 #include "out_printf.h"
@@ -240,7 +241,8 @@ private:
         if (v.domain && v.inauth) out_printf(out_, "DOMAIN: %s\n", v.domain->c_str());
         if (v.altdomains && v.inauth)
             out_printf(out_, "ALTDOMAINS: %s\n", v.altdomains->c_str());
-        if (v.outconf && v.outauth == 3) out_printf(out_, "OUTCONF: %s\n", v.outconf->c_str());
+        if (v.outconf && v.outauth == kOutauthKcd)
+            out_printf(out_, "OUTCONF: %s\n", v.outconf->c_str());
         if (v.ssodir) out_printf(out_, "SSODIR: %s\n", v.ssodir->c_str());
         if (v.logoff) out_printf(out_, "LOGOFF: %s\n", v.logoff->c_str());
         if (v.ecplink) out_printf(out_, "ECPLINK: %s\n", v.ecplink->c_str());
@@ -369,20 +371,18 @@ private:
     int needhealth_ = 0;
 };
 
-// The entry of the master that stands for a sub-VS: the first whose port
-// holds the sub-VS's id. Its index plus 1 is the sub-VS number.
-int subvs_index(const bahd_config_t& ms, const bahd_config_t& cur) {
-    int i = 0;
-    for (; i < ms.n_rs(); ++i)
-        if (ms.rsinfo[i].port == cur.id) break;
-    return i;
+// The number of a sub-VS is its master's entry index plus 1; without an
+// entry it counts as one past the master's last entry.
+int subvs_number_index(const bahd_config_t& ms, const bahd_config_t& cur) {
+    const int i = subvs_index(ms, cur.id);
+    return i < 0 ? ms.n_rs() : i;
 }
 
 }  // namespace
 
 DumpFacts::DumpFacts(const Model& m, const bahd_config_t& v)
     : cur(v), ms(v.isslave ? find_vip_id(m, v.isslave) : nullptr), typ(vip_character(v)),
-      subvs_idx(ms ? subvs_index(*ms, v) : 0) {}
+      subvs_idx(ms ? subvs_number_index(*ms, v) : 0) {}
 
 // A sub-VS whose master is missing gets the plain label: there is no master
 // to number it against.
@@ -428,8 +428,10 @@ std::vector<const Rule_t*> entry_rules(const bahd_config_t& cur, const rs_info_t
 }
 
 std::optional<std::string> controller_text(int id) {
+    // The controller list is cut to the room of the dump's buffer for it.
+    constexpr int kControllerTextSize = 256;
     std::string tmpname;
-    chk_ext_ctrl(id, tmpname, 256);
+    chk_ext_ctrl(id, tmpname, kControllerTextSize);
     if (tmpname.empty()) return std::nullopt;
     if (tmpname.front() == '+') tmpname.erase(0, 1);
     return tmpname;

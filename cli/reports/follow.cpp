@@ -15,13 +15,6 @@ namespace lbsnap {
 
 namespace {
 
-// The 0-based index of the master's entry naming the sub-VS, or -1.
-int subvs_index(const bahd_config_t& master, int subvs_id) {
-    for (int i = 0; i < master.n_rs(); ++i)
-        if (master.rsinfo[i].port == subvs_id) return i;
-    return -1;
-}
-
 std::string vs_label(const bahd_config_t& vs) { return "VS " + pp_vip(vs, 0); }
 
 bool is_ordinary(const bahd_config_t& vs) { return !vs.ismaster && !vs.isslave; }
@@ -59,7 +52,7 @@ void print_candidates(Ctx& c, int rsid, const rs_info_t& me, LoopTest& loops,
 }  // namespace
 
 int map_persist(const bahd_config_t& vs) {
-    if (vs.persist.empty()) return vs.timeout ? 1 : 0;
+    if (vs.persist.empty()) return vs.timeout ? kPersistSrc : kPersistNone;
     for (std::size_t i = 0; i < l7_persist_types.size(); ++i)
         if (vs.persist == l7_persist_types[i]) return static_cast<int>(i);
     return -1;
@@ -67,11 +60,11 @@ int map_persist(const bahd_config_t& vs) {
 
 int has_src_addr(int mode) {
     switch (mode) {
-        case 1:
-        case 3:
-        case 5:
-        case 7:
-        case 15: return 1;
+        case kPersistSrc:
+        case kPersistCookieSrc:
+        case kPersistActiveCookieSrc:
+        case kPersistCookieHashSrc:
+        case kPersistSuperSrc: return 1;
         default: return 0;
     }
 }

@@ -206,7 +206,7 @@ private:
         w_.if_set("smtp_allow", v.smtpallow);
         if (v.inauth) w_.if_set("domain", v.domain);
         if (v.inauth) w_.if_set("alt_domains", v.altdomains);
-        if (v.outauth == 3) w_.if_set("out_conf", v.outconf);
+        if (v.outauth == kOutauthKcd) w_.if_set("out_conf", v.outconf);
         w_.if_set("sso_dir", v.ssodir);
         w_.if_set("log_off", v.logoff);
         w_.if_set("ecp_link", v.ecplink);

@@ -133,10 +133,6 @@ void RsNameTable::add_oners(const char* rsname, const char* proto, const char* d
     }
     // Running out of memory here ends the process (std::bad_alloc), like
     // every other allocation of the tool.
-    if (size() == max_rsnames_) {
-        max_rsnames_ = max_rsnames_ ? 2 * max_rsnames_ : 16;
-        rsnames_.reserve(max_rsnames_);
-    }
     rsnames_.push_back(rsdups_t{rsname, proto ? proto : "", dnsname, 0});
     link(rsnames_.size() - 1, last);
 }
@@ -184,7 +180,7 @@ void RsNameTable::sort_rsnames() {
 }
 
 void RsNameTable::print_realservers(Ctx& c, int wantrealname) {
-    const int dnsnames = READIVAL("DNSNAMES_ENABLE", 0);
+    const int dnsnames = read_ival("DNSNAMES_ENABLE", 0);
     sort_rsnames();
     // Every line's name is settled before the first line is printed: the
     // reverse lookups of all entries run side by side, each distinct address

@@ -5,30 +5,17 @@
 #include <syslog.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 
 #include "addrs.h"
+#include "format_text.h"
 #include "lookup.h"
 #include "lookup_pool.h"
 #include "reports.h"
 
 namespace lbsnap {
-
-std::string format_text(const char* fmt, ...) {
-    va_list ap;
-    va_start(ap, fmt);
-    va_list again;
-    va_copy(again, ap);
-    const int n = std::vsnprintf(nullptr, 0, fmt, ap);
-    va_end(ap);
-    std::string s(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-    if (n > 0) std::vsnprintf(s.data(), s.size() + 1, fmt, again);
-    va_end(again);
-    return s;
-}
 
 namespace {
 
@@ -230,19 +217,6 @@ void add_one_rs_list(const rs_info_t& rs, const VsServerKeys* cur, rs_disp_tab& 
 
 void add_new_rslist(const bahd_config_t& cur, rs_disp_tab& tab) {
     fold_vs(cur, nullptr, tab, nullptr);
-}
-
-int rs_cmp_tab(const rs_disp_entry& a, const rs_disp_entry& b) {
-    return rs_cmp_key(sort_key(a), sort_key(b));
-}
-int rs_cmp_tab_rev(const rs_disp_entry& a, const rs_disp_entry& b) {
-    return rs_cmp_key_rev(sort_key(a), sort_key(b));
-}
-int st_cmp_tab(const rs_disp_entry& a, const rs_disp_entry& b) {
-    return st_cmp_key(sort_key(a), sort_key(b));
-}
-int st_cmp_tab_rev(const rs_disp_entry& a, const rs_disp_entry& b) {
-    return st_cmp_key_rev(sort_key(a), sort_key(b));
 }
 
 void sort_rs_tab(rs_disp_tab& tab, unsigned sorttype) {

@@ -25,18 +25,18 @@ std::string vs_address(const bahd_config_t& vs) { return pp_vip(vs, 0); }
 
 MatchWord match_word(int match_type) {
     switch (match_type) {
-        case 1: return {"prefix", 0};
-        case 2: return {"postfix", 0};
-        case 3: return {"dflt", 1};
-        case 4: return {"prefix", 1};
-        case 5: return {"postfix", 1};
+        case kMatchPrefix: return {"prefix", 0};
+        case kMatchPostfix: return {"postfix", 0};
+        case kMatchRegexHost: return {"dflt", 1};
+        case kMatchPrefixHost: return {"prefix", 1};
+        case kMatchPostfixHost: return {"postfix", 1};
         default: return {"dflt", 0};
     }
 }
 
 bool rule_passes_filter(const Options& opt, const Rule_t& rule) {
-    if (opt.tflag == 1 && rule.rule_type != 0) return false;
-    if (opt.tflag == 2 && rule.rule_type == 0) return false;
+    if (opt.tflag == 1 && rule.rule_type != kRuleContent) return false;
+    if (opt.tflag == 2 && rule.rule_type == kRuleContent) return false;
     return true;
 }
 
@@ -91,7 +91,7 @@ void print_rule(Ctx& c, const Rule_t& rule) {
     if (!rule_passes_filter(c.opt, rule)) return;
     const MatchWord mw = match_word(rule.match_type);
     // A replaceuri rule has no query option; its slot shows the version switch.
-    const int sixth = rule.rule_type == 4 ? rule.forcevers : rule.inc_query;
+    const int sixth = rule.rule_type == kRuleReplaceUri ? rule.forcevers : rule.inc_query;
     std::fprintf(c.out, "%s: %d %s %d %d %d %d %d %d %d %d", rule.rule_name.c_str(),
                  rule.rule_type, mw.word, mw.host, rule.negation, sixth, rule.nocase,
                  rule.must_fail, rule.only_on_flag, rule.set_flag_onmatch, rule.only_on_noflag);

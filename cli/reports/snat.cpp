@@ -9,7 +9,6 @@ namespace lbsnap {
 
 namespace {
 
-constexpr int kWildcardPort = 2;
 
 bool served_family(const Ctx& c, const char* addr) {
     return lm_family(addr) == (c.opt.ipv6flag ? AF_INET6 : AF_INET);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "classify.h"
+#include "format_text.h"
 #include "lookup.h"
 #include "reports.h"
 
@@ -59,19 +60,19 @@ std::string waf_entry_text(const WafEntry& e) {
 
 void add_cstats(Ctx& c, CallhomeData& d, const bahd_config_t& cur) {
     if (!cur.isslave) d.stats.vs_created += 1;
-    if (cur.intercept == 1) d.stats.wafvs_cnt += 1;
-    if (cur.intercept == 2) d.stats.owaspvs_cnt += 1;
+    if (cur.intercept == kInterceptWaf) d.stats.wafvs_cnt += 1;
+    if (cur.intercept == kInterceptOwasp) d.stats.owaspvs_cnt += 1;
     if (cur.enable_esp) {
         d.stats.espvs_cnt += 1;
         set_inauth_data(c, d.clientAuth, cur.inauth);
         set_outauth_data(c, d.serverAuth, cur.outauth);
     }
     if (cur.needcac) d.ocsp_flag = 1;
-    if (cur.interceptrules && cur.intercept == 1) {
+    if (cur.interceptrules && cur.intercept == kInterceptWaf) {
         if (auto e = waf_entry(c.m, cur, cur.interceptrules->c_str()))
             d.waf_info.push_back(std::move(*e));
     }
-    if (cur.intercept == 2) {
+    if (cur.intercept == kInterceptOwasp) {
         const std::string_view rules = cur.irules ? std::string_view(*cur.irules) : "all";
         if (auto e = waf_entry(c.m, cur, rules)) d.owasp_info.push_back(std::move(*e));
     }

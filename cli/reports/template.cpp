@@ -3,6 +3,7 @@
 // placeholders for the values of the target.
 #include <string>
 
+#include "l7user.h"
 #include "lookup.h"
 #include "mangle.h"
 #include "reports.h"
@@ -136,34 +137,34 @@ private:
         const std::string value = mangle_str_per(rule.pattern.c_str());
         const std::string replacement = mangle_str_per(rule.replacement.c_str());
         switch (rule.rule_type) {
-            case 0:
-                if (rule.match_type >= 0 && rule.match_type < 6)
-                    line(kMatchLines[rule.match_type]);
+            case kRuleContent:
+                if (rule.match_type >= 0 && rule.match_type < kMatchTypeCount)
+                    line(l7_match_types[rule.match_type]);
                 if (!rule.header.empty())
                     std::fprintf(out_, "header \"%s\"\n", rule.header.c_str());
                 std::fprintf(out_, "value \"%s\"\n", value.c_str());
                 break;
-            case 1:
+            case kRuleAddHeader:
                 line("type add");
                 std::fprintf(out_, "header \"%s\"\n", rule.header.c_str());
                 std::fprintf(out_, "replacement \"%s\"\n", replacement.c_str());
                 break;
-            case 2:
+            case kRuleDelHeader:
                 line("type delete");
                 std::fprintf(out_, "value \"%s\"\n", value.c_str());
                 break;
-            case 3:
+            case kRuleReplaceHeader:
                 line("type replace");
                 std::fprintf(out_, "value \"%s\"\n", value.c_str());
                 std::fprintf(out_, "header \"%s\"\n", rule.header.c_str());
                 std::fprintf(out_, "replacement \"%s\"\n", replacement.c_str());
                 break;
-            case 4:
+            case kRuleReplaceUri:
                 line("type replaceuri");
                 std::fprintf(out_, "value \"%s\"\n", value.c_str());
                 std::fprintf(out_, "replacement \"%s\"\n", replacement.c_str());
                 break;
-            case 5:
+            case kRuleReplaceBody:
                 line("type replacebody");
                 std::fprintf(out_, "value \"%s\"\n", value.c_str());
                 std::fprintf(out_, "replacement \"%s\"\n", replacement.c_str());
@@ -172,8 +173,6 @@ private:
                 break;
         }
     }
-    static constexpr const char* kMatchLines[6] = {"regex",        "prefix",      "postfix",
-                                                   "regex+host",   "prefix+host", "postfix+host"};
 
     void print_ruleset(const char* word, const Rule_list& rl) {
         for (const Rule_t* rule : rl.rule_list) {
@@ -231,13 +230,13 @@ private:
     void print_waf(const bahd_config_t& vs) {
         num("intercept %d\n", vs.intercept);
         if (vs.intercept) num("maxincidents %d\n", vs.maxincidents);
-        if (vs.intercept == 1) {
+        if (vs.intercept == kInterceptWaf) {
             num("interceptopts %d\n", vs.interceptopts);
             text("interceptrules \"%s\"\n", vs.interceptrules);
             text("interceptrulesdis \"%s\"\n", vs.interceptrulesdis);
             text("interceptpostctypes \"%s\"\n", vs.interceptpostctypes);
         }
-        if (vs.intercept == 2) {
+        if (vs.intercept == kInterceptOwasp) {
             num("iopts %d\n", vs.iopts);
             num("iparanoia %d\n", vs.iparanoia);
             num("iblockip %d\n", vs.iblockip);

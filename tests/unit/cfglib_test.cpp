@@ -23,29 +23,21 @@ const std::string kCustom = "/corvane/cfg/_CIPHER_SETS";
 // The custom file and the lock file its writers share.
 const std::vector<std::string> kCustomAndLock{"_CIPHER_SETS", "_CIPHER_SETS.lock"};
 
-std::string readval(const char* name, const char* dflt) {
-    std::string v = "stale";
-    READVAL(v, name, dflt);
-    return v;
-}
-
 // ---- settings ----
 
 TEST(Settings, MissingEmptyAndNewlineFiles) {
     TempRoot root;
-    CFGARGLEN = 0;
-    EXPECT_EQ(readval("L7_TRANSPARENT", "no"), "no");
+    EXPECT_EQ(read_val("L7_TRANSPARENT", "no"), "no");
     root.write("/corvane/cfg/_L7_TRANSPARENT", "yes\n");
-    EXPECT_EQ(readval("L7_TRANSPARENT", "no"), "yes");
-    EXPECT_EQ(CFGARGLEN, 8192);
+    EXPECT_EQ(read_val("L7_TRANSPARENT", "no"), "yes");
     root.write("/corvane/cfg/_L7_TRANSPARENT", "\n");
-    EXPECT_EQ(readval("L7_TRANSPARENT", "no"), "");
+    EXPECT_EQ(read_val("L7_TRANSPARENT", "no"), "");
     root.write("/corvane/cfg/_L7_TRANSPARENT", "");
-    EXPECT_EQ(readval("L7_TRANSPARENT", "no"), "no");
+    EXPECT_EQ(read_val("L7_TRANSPARENT", "no"), "no");
     root.write("/corvane/cfg/_L7_TRANSPARENT", "first\nsecond\n");
-    EXPECT_EQ(readval("L7_TRANSPARENT", "no"), "first");
+    EXPECT_EQ(read_val("L7_TRANSPARENT", "no"), "first");
     root.write("/corvane/cfg/_L7_TRANSPARENT", std::string("ab\0cd\n", 6));
-    EXPECT_EQ(readval("L7_TRANSPARENT", "no"), "ab");
+    EXPECT_EQ(read_val("L7_TRANSPARENT", "no"), "ab");
 }
 
 TEST(Settings, SubKeyAndLocalDirectory) {
@@ -53,91 +45,76 @@ TEST(Settings, SubKeyAndLocalDirectory) {
     root.write("/corvane/cfg/_NAME", "plain\n");
     root.write("/corvane/cfg/_NAME_3", "three\n");
     root.write("/corvane/local_cfg/_NAME", "local\n");
-    std::string v;
-    READXVAL(v, "NAME", "3", "d");
-    EXPECT_EQ(v, "three");
-    READXVAL(v, "NAME", "", "d");
-    EXPECT_EQ(v, "plain");
-    READXVAL(v, "NAME", "4", "d");
-    EXPECT_EQ(v, "d");
+    EXPECT_EQ(read_xval("NAME", "3", "d"), "three");
+    EXPECT_EQ(read_xval("NAME", "", "d"), "plain");
+    EXPECT_EQ(read_xval("NAME", "4", "d"), "d");
 
-    CFG_LOCAL_CFG = 1;
-    EXPECT_EQ(mkcfgfile("NAME"), root.path("/corvane/local_cfg/_NAME"));
-    EXPECT_EQ(CFG_LOCAL_CFG, 0);
-    EXPECT_EQ(mkcfgfile("NAME"), root.path("/corvane/cfg/_NAME"));
-
-    CFG_LOCAL_CFG = 1;
-    EXPECT_EQ(readval("NAME", "d"), "local");
-    EXPECT_EQ(readval("NAME", "d"), "plain");
+    EXPECT_EQ(setting_path("NAME", Scope::local), root.path("/corvane/local_cfg/_NAME"));
+    EXPECT_EQ(setting_path("NAME"), root.path("/corvane/cfg/_NAME"));
+    EXPECT_EQ(read_val("NAME", "d", kSettingLen, Scope::local), "local");
+    EXPECT_EQ(read_val("NAME", "d"), "plain");
     // No fallback to the appliance directory.
     root.write("/corvane/cfg/_OTHER", "shared\n");
-    CFG_LOCAL_CFG = 1;
-    EXPECT_EQ(readval("OTHER", "d"), "d");
+    EXPECT_EQ(read_val("OTHER", "d", kSettingLen, Scope::local), "d");
 }
 
 TEST(Settings, CapacityCutsLongValues) {
     TempRoot root;
     root.write("/corvane/cfg/_LONG", std::string(150, 'v') + "\n");
-    CFGARGLEN = 100;
-    EXPECT_EQ(readval("LONG", "d"), std::string(99, 'v'));
-    EXPECT_EQ(CFGARGLEN, 100);
-    CFGARGLEN = 1;
-    EXPECT_EQ(readval("LONG", "d"), "d");
-    CFGARGLEN = 0;
+    EXPECT_EQ(read_val("LONG", "d", 100), std::string(99, 'v'));
+    EXPECT_EQ(read_val("LONG", "d"), std::string(150, 'v'));
+    EXPECT_EQ(read_val("LONG", "d", 1), "d");
 }
 
 TEST(Settings, IntegerForms) {
     TempRoot root;
-    CFGARGLEN = 100;
     const std::pair<const char*, int> forms[] = {
         {"yes\n", 1}, {"0x10\n", 16}, {"010\n", 8}, {"no\n", 0}, {"42", 42}, {"7 apples\n", 7},
         {"YES\n", 0}, {"", -5}, {"\n", -5},
     };
     for (const auto& [text, want] : forms) {
         root.write("/corvane/cfg/_DNSNAMES_ENABLE", text);
-        EXPECT_EQ(READIVAL("DNSNAMES_ENABLE", -5), want) << text;
+        EXPECT_EQ(read_ival("DNSNAMES_ENABLE", -5), want) << text;
     }
-    EXPECT_EQ(CFGARGLEN, 8192);
-    EXPECT_EQ(READIVAL("MISSING", 3), 3);
+    EXPECT_EQ(read_ival("MISSING", 3), 3);
 }
 
 // ---- reading cipher sets ----
 
-std::string lookup(const TempRoot& root, const char* name, int* found = nullptr) {
-    std::string ciphers = "untouched";
-    int r = __read_cipherset(root.path(kCustom).c_str(), name, ciphers);
-    if (found)
-        *found = r;
-    return r ? ciphers : "<none>";
-}
-
+// A set is read as stored when recording it with that list leaves the custom
+// file alone, and a system set when recording it is refused.
 TEST(CipherSetRead, LineForms) {
     TempRoot root;
-    EXPECT_EQ(lookup(root, "A"), "<none>");
-    root.write(kCustom,
-               "# Fast A:B\n"
-               "Lonely\n"
-               "fast   AES128:AES256\n"
-               "Fast SECOND\n"
-               "Empty \n"
-               "Multi a b  c\n"
-               "Last NoNewline");
-    EXPECT_EQ(lookup(root, "#"), "<none>");
-    EXPECT_EQ(lookup(root, "Lonely"), "<none>");
-    EXPECT_EQ(lookup(root, "FAST"), "AES128:AES256");
-    EXPECT_EQ(lookup(root, "Empty"), "");
-    EXPECT_EQ(lookup(root, "Multi"), "a b  c");
-    EXPECT_EQ(lookup(root, "Last"), "NoNewline");
-    EXPECT_EQ(lookup(root, "Las"), "<none>");
+    const std::string text =
+        "# Fast A:B\n"
+        "Lonely\n"
+        "fast   AES128:AES256\n"
+        "Fast SECOND\n"
+        "Empty \n"
+        "Multi a b  c\n"
+        "Last NoNewline";
+    root.write(kCustom, text);
+    const std::pair<const char*, const char*> stored[] = {
+        {"FAST", "AES128:AES256"}, {"Empty", ""}, {"Multi", "a b  c"}, {"Last", "NoNewline"}};
+    for (const auto& [name, list] : stored) EXPECT_EQ(update_cipherset(name, list), 0) << name;
+    EXPECT_EQ(root.read(kCustom), text);
+
+    root.write("/etc/cipher_sets", text);
+    for (const char* name : {"FAST", "Empty", "Last"})
+        EXPECT_EQ(update_cipherset(name, "X"), -1) << name;
+    for (const char* name : {"#", "Lonely", "Las"})
+        EXPECT_EQ(update_cipherset(name, "X"), 0) << name;
 }
 
 TEST(CipherSetRead, OverlongLineReadsAsSeveralLines) {
     TempRoot root;
     // 8190 characters per read: the name, the blank and 8186 list characters;
     // the rest of the line is read as a line of its own.
-    root.write(kCustom, "Big " + std::string(8186, 'x') + "Rest tail\n");
-    EXPECT_TRUE(lookup(root, "Big") == std::string(8186, 'x'));
-    EXPECT_EQ(lookup(root, "Rest"), "tail");
+    const std::string text = "Big " + std::string(8186, 'x') + "Rest tail\n";
+    root.write(kCustom, text);
+    EXPECT_EQ(update_cipherset("Big", std::string(8186, 'x').c_str()), 0);
+    EXPECT_EQ(update_cipherset("Rest", "tail"), 0);
+    EXPECT_TRUE(root.read(kCustom) == text);
 }
 
 // ---- recording cipher sets ----

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "cfglib.h"
 #include "classify.h"
 #include "test_support.h"
 
@@ -149,46 +148,49 @@ TEST(VipCharacter, Ipv6AndMixedFamilies) {
 }
 
 TEST(CalcTransparent, Rules) {
-    testing::TempRoot root;
     bahd_config_t vs = tcp_vs();
-    EXPECT_EQ(calc_transparent(vs, nullptr, 0), 0);
-    EXPECT_EQ(calc_transparent(vs, nullptr, 4), 2);  // setting absent: "no"
-    root.write("/corvane/cfg/_L7_TRANSPARENT", "yes\n");
-    EXPECT_EQ(calc_transparent(vs, nullptr, 4), 0);
-    EXPECT_EQ(CFGARGLEN, 100);
-    root.write("/corvane/cfg/_L7_TRANSPARENT", "no\n");
-    EXPECT_EQ(calc_transparent(vs, nullptr, 7), 2);
+    EXPECT_EQ(calc_transparent(vs, nullptr, 0, 1), 0);
+    EXPECT_EQ(calc_transparent(vs, nullptr, 4, 1), 2);
+    EXPECT_EQ(calc_transparent(vs, nullptr, 4, 0), 0);
+    EXPECT_EQ(calc_transparent(vs, nullptr, 7, 1), 2);
 
     vs.localbinds.push_back(lm_v4_zero_addr);
-    EXPECT_EQ(calc_transparent(vs, nullptr, 6), 1);
+    EXPECT_EQ(calc_transparent(vs, nullptr, 6, 1), 1);
 
     bahd_config_t ssl = tcp_vs();
     ssl.sslaccel = "1";
     ssl.reencrypt = 1;
-    EXPECT_EQ(calc_transparent(ssl, nullptr, 6), 1);
+    EXPECT_EQ(calc_transparent(ssl, nullptr, 6, 1), 1);
     ssl.reencrypt = 0;
-    EXPECT_EQ(calc_transparent(ssl, nullptr, 6), 2);
+    EXPECT_EQ(calc_transparent(ssl, nullptr, 6, 1), 2);
+}
+
+TEST(CalcTransparent, SettingOffUnlessItSaysOtherwise) {
+    testing::TempRoot root;
+    EXPECT_EQ(l7_transparent_off(), 1);
+    root.write("/corvane/cfg/_L7_TRANSPARENT", "yes\n");
+    EXPECT_EQ(l7_transparent_off(), 0);
+    root.write("/corvane/cfg/_L7_TRANSPARENT", "no\n");
+    EXPECT_EQ(l7_transparent_off(), 1);
 }
 
 TEST(CalcTransparent, MasterAndSubVs) {
-    testing::TempRoot root;
-    root.write("/corvane/cfg/_L7_TRANSPARENT", "no\n");
     bahd_config_t master = tcp_vs();
     master.ismaster = 1;
-    EXPECT_EQ(calc_transparent(master, nullptr, 6), 0);
+    EXPECT_EQ(calc_transparent(master, nullptr, 6, 1), 0);
 
     bahd_config_t sub = tcp_vs();
     sub.isslave = 1;
     master.sslaccel = "1";
     master.reencrypt = 1;
-    EXPECT_EQ(calc_transparent(sub, &master, 6), 1);
+    EXPECT_EQ(calc_transparent(sub, &master, 6, 1), 1);
     // The sub-VS's own SSL settings do not matter, only its master's.
     master.reencrypt = 0;
     sub.sslaccel = "1";
     sub.reencrypt = 1;
-    EXPECT_EQ(calc_transparent(sub, &master, 6), 2);
+    EXPECT_EQ(calc_transparent(sub, &master, 6, 1), 2);
     sub.localbinds.push_back(lm_v4_zero_addr);
-    EXPECT_EQ(calc_transparent(sub, &master, 6), 1);
+    EXPECT_EQ(calc_transparent(sub, &master, 6, 1), 1);
 }
 
 TEST(CalcPort, SslOffloadOn443) {

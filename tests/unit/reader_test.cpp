@@ -21,7 +21,6 @@ TEST(Reader, TextWithoutSectionsGivesAnEmptyModel) {
     EXPECT_TRUE(m->bahd.empty());
     ASSERT_EQ(m->Rules.size(), 1u);
     EXPECT_EQ(m->defRule_id, m->Rules[0].get());
-    EXPECT_EQ(m->nbahd, 0);
 }
 
 TEST(Reader, KeysStartTheLineInAnyCaseAndKeepTrailingText) {
@@ -51,7 +50,6 @@ TEST(Reader, EmptyAndUnclosedSectionsAddNothing) {
     auto m = load_ok("<SECTION VS>\n<END VS>\n" + vs_section("VID: 1\n") +
                      "<SECTION VS>\nVID: 2\n<RULE>\nID: 4\nNAME: n\nVALUE: v\n<END RULE>\n");
     EXPECT_EQ(vs_ids(*m), V({1}));
-    EXPECT_EQ(m->nbahd, 2);
     // The rule markers were lines of the open VS section, not a rule.
     EXPECT_EQ(m->Rules.size(), 1u);
 }

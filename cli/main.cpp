@@ -13,6 +13,7 @@
 
 #include "command_line.h"
 #include "context.h"
+#include "derived.h"
 #include "diagnostics.h"
 #include "reader.h"
 #include "reports.h"
@@ -80,9 +81,11 @@ int main(int ac, char** av) {
         case LoadStatus::cannot_open: finish(3);
         case LoadStatus::invalid_rs_address: finish(27);
     }
+    derive_facts(model);
     map_report_tables_apart();
 
-    Ctx ctx{model, cl.opt, stdout, stderr};
+    const Model& loaded = model;
+    Ctx ctx{loaded, cl.opt, stdout, stderr};
     if (cl.check) finish(print_check(ctx, findings, path));
     finish(perform_command(ctx, cl.cmd, cl.arg));
 }

@@ -42,7 +42,6 @@ struct Rule_t {
     std::int8_t only_on_flag = 0;
     std::int8_t only_on_noflag = 0;
     std::int8_t set_flag_onmatch = 0;
-    std::int8_t dumped = 0;  // scratch mark of the template writer
 };
 
 // A bounded list of rule references: no repeats, at most MAX_rules entries,
@@ -288,6 +287,14 @@ struct bahd_config_t {
     int connlimit = 0;
 
     int line = 0;  // where its section began in the file
+
+    // Derived once after loading (derive_facts); the fields they come from
+    // keep what the file says.
+    // The id FOLLOWVSID: shows: the VS that FOLLOW: names, else FOLLOWVSID:.
+    int shown_followvsid = 0;
+    // The certificate names an SSL VS offers: CERTFILE:, or without one the
+    // name its address and port give.
+    Text shown_certfile;
 
     int n_rs() const { return static_cast<int>(rsinfo.size()); }
     int nextraports() const { return static_cast<int>(extraports.size()); }

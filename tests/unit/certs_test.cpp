@@ -1,10 +1,11 @@
-// Certificate helpers: the default name and the self-signed test. The
+// Certificate helpers: the derived name and the self-signed test. The
 // reports themselves are covered by the end-to-end cases.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
-#include "classify.h"
+#include "derived.h"
 #include "reports.h"
 #include "test_support.h"
 
@@ -13,35 +14,33 @@ namespace {
 
 using testing::TempRoot;
 
-bahd_config_t ssl_vs(int id, const char* vip, int port, const char* certfile = "") {
-    bahd_config_t vs;
-    vs.id = id;
+// An SSL VS as the reader leaves it.
+void add_ssl_vs(Model& m, const char* vip, int port, const char* certfile = "") {
+    bahd_config_t& vs = *m.bahd.emplace_back(std::make_unique<bahd_config_t>());
     vs.vip = vip;
     vs.port = port;
     vs.proto = "tcp";
     vs.sslaccel = "1";
     vs.certfile = certfile;
-    return vs;
 }
 
 // Expected names: first 16 bytes of SHA-256 over the 16 address bytes and
 // the port, low byte first, computed outside this code base.
-TEST(DefaultCertname, HashesAddressAndLowPortBits) {
-    bahd_config_t v4 = ssl_vs(1, "10.0.0.1", 443);
-    default_certname(v4);
-    EXPECT_EQ(v4.certfile.str(), "636e9ffc73a21d60d0b593567c7721fe");
-
-    bahd_config_t v6 = ssl_vs(2, "2001:db8::1", 443 + 65536);
-    default_certname(v6);
-    EXPECT_EQ(v6.certfile.str(), "135171d5ad23860d4b1f39d138bdebd6");
-
-    bahd_config_t named = ssl_vs(3, "10.0.0.1", 443, "mine");
-    default_certname(named);
-    EXPECT_EQ(named.certfile.str(), "mine");
-
-    bahd_config_t bad = ssl_vs(4, "10.0.0.1:443", 443);
-    default_certname(bad);
-    EXPECT_TRUE(bad.certfile.empty());
+TEST(DerivedCertname, HashesAddressAndLowPortBits) {
+    Model m;
+    add_ssl_vs(m, "10.0.0.1", 443);
+    add_ssl_vs(m, "2001:db8::1", 443 + 65536);
+    add_ssl_vs(m, "10.0.0.1", 443, "mine");
+    add_ssl_vs(m, "10.0.0.1:443", 443);
+    add_ssl_vs(m, "10.0.0.2", 80);
+    m.bahd.back()->sslaccel = "";
+    derive_facts(m);
+    EXPECT_EQ(m.bahd[0]->shown_certfile, "636e9ffc73a21d60d0b593567c7721fe");
+    EXPECT_EQ(m.bahd[1]->shown_certfile, "135171d5ad23860d4b1f39d138bdebd6");
+    EXPECT_EQ(m.bahd[2]->shown_certfile, "mine");
+    EXPECT_TRUE(m.bahd[3]->shown_certfile.empty());
+    EXPECT_TRUE(m.bahd[4]->shown_certfile.empty());
+    EXPECT_TRUE(m.bahd[0]->certfile.empty());
 }
 
 class IsSelf : public ::testing::Test {

@@ -85,8 +85,6 @@ void add_rule_line(char* line, Rule_t& rule, Diagnostics* diag) {
     else if (diag) diag->unknown_key("a rule section");
 }
 
-void add_rule_line(const char* line, Rule_t& rule) { add_rule_line(keep_line(line), rule); }
-
 int rule_is_in(const Rule_list& rl, const Rule_t* rule_id) {
     return std::find(rl.rule_list.begin(), rl.rule_list.end(), rule_id) != rl.rule_list.end();
 }

@@ -17,11 +17,11 @@ using testing::TempRoot;
 // An SSL VS as the reader leaves it.
 void add_ssl_vs(Model& m, const char* vip, int port, const char* certfile = "") {
     bahd_config_t& vs = *m.bahd.emplace_back(std::make_unique<bahd_config_t>());
-    vs.vip = vip;
+    vs.vip.assign(m.arena, vip);
     vs.port = port;
-    vs.proto = "tcp";
-    vs.sslaccel = "1";
-    vs.certfile = certfile;
+    vs.proto.assign(m.arena, "tcp");
+    vs.sslaccel.assign(m.arena, "1");
+    vs.certfile.assign(m.arena, certfile);
 }
 
 // Expected names: first 16 bytes of SHA-256 over the 16 address bytes and
@@ -33,7 +33,7 @@ TEST(DerivedCertname, HashesAddressAndLowPortBits) {
     add_ssl_vs(m, "10.0.0.1", 443, "mine");
     add_ssl_vs(m, "10.0.0.1:443", 443);
     add_ssl_vs(m, "10.0.0.2", 80);
-    m.bahd.back()->sslaccel = "";
+    m.bahd.back()->sslaccel.assign(m.arena, "");
     derive_facts(m);
     EXPECT_EQ(m.bahd[0]->shown_certfile, "636e9ffc73a21d60d0b593567c7721fe");
     EXPECT_EQ(m.bahd[1]->shown_certfile, "135171d5ad23860d4b1f39d138bdebd6");

@@ -13,7 +13,6 @@
 
 #include "command_line.h"
 #include "context.h"
-#include "derived.h"
 #include "diagnostics.h"
 #include "reader.h"
 #include "reports.h"
@@ -81,7 +80,6 @@ int main(int ac, char** av) {
         case LoadStatus::cannot_open: finish(3);
         case LoadStatus::invalid_rs_address: finish(27);
     }
-    derive_facts(model);
     map_report_tables_apart();
 
     const Model& loaded = model;

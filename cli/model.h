@@ -288,14 +288,6 @@ struct bahd_config_t {
 
     int line = 0;  // where its section began in the file
 
-    // Derived once after loading (derive_facts); the fields they come from
-    // keep what the file says.
-    // The id FOLLOWVSID: shows: the VS that FOLLOW: names, else FOLLOWVSID:.
-    int shown_followvsid = 0;
-    // The certificate names an SSL VS offers: CERTFILE:, or without one the
-    // name its address and port give.
-    Text shown_certfile;
-
     int n_rs() const { return static_cast<int>(rsinfo.size()); }
     int nextraports() const { return static_cast<int>(extraports.size()); }
     int nlocalbinds() const { return static_cast<int>(localbinds.size()); }

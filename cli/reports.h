@@ -264,8 +264,11 @@ public:
     int ncerts() const { return static_cast<int>(certlist_.size()); }
 
 private:
+    void add(const bahd_config_t& cur, const char* key, bool derived);
+
     std::vector<certlist> certlist_;
     std::unordered_map<std::string_view, std::size_t> by_name_;
+    TextArena derived_names_;
 };
 
 // The count and the two lists that -Q, -q and -I report.

@@ -8,7 +8,6 @@
 
 #include "command_line.h"
 #include "context.h"
-#include "derived.h"
 #include "diagnostics.h"
 #include "reader.h"
 #include "reports.h"
@@ -37,7 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Model m;
     if (load_text(m, text, devnull) != LoadStatus::ok) return 0;
-    derive_facts(m);
     Ctx c{m, opt, devnull, devnull, [](int, const std::string&) {}};
     for (int cmd : {0, 1, 3, 7, 13, 16, 19, 29, 30, 32, 33}) {
         opt.certfile = "x";

@@ -8,6 +8,7 @@
 
 #include "addrs.h"
 #include "classify.h"
+#include "derived.h"
 #include "reports.h"
 #include "sysroot.h"
 
@@ -46,13 +47,13 @@ int isself(const Ctx& c, const char* certfile) {
 void oldcertname(Ctx& c, const bahd_config_t& cur, int isfips) {
     if (!is_ssl(cur) || lm_family(cur.vip.c_str()) != AF_INET) return;
     std::fprintf(c.out, "%s%c%d %s\n", cur.vip.c_str(), isfips ? '_' : ',', cur.port,
-                 cur.shown_certfile.c_str());
+                 ShownCertfile(cur).c_str());
 }
 
 void print_certs(Ctx& c, const bahd_config_t& cur, int clientcert) {
     if (!is_ssl(cur) || cur.reverse) return;
     if (!clientcert) {
-        std::fprintf(c.out, "%s\n", cur.shown_certfile.c_str());
+        std::fprintf(c.out, "%s\n", ShownCertfile(cur).c_str());
     } else if (cur.reencrypt && !cur.clientcertfile.empty()) {
         std::fprintf(c.out, "%s\n", cur.clientcertfile.c_str());
     }
@@ -60,15 +61,23 @@ void print_certs(Ctx& c, const bahd_config_t& cur, int clientcert) {
 
 void CertList::certname(const bahd_config_t& cur, int clientcert) {
     if (!is_ssl(cur) || cur.reverse) return;
-    const char* key;
     if (clientcert) {
-        if (!cur.reencrypt || cur.clientcertfile.empty()) return;
-        key = cur.clientcertfile.c_str();
-    } else {
-        key = cur.shown_certfile.c_str();
+        if (cur.reencrypt && !cur.clientcertfile.empty())
+            add(cur, cur.clientcertfile.c_str(), false);
+        return;
     }
-    auto [it, added] = by_name_.emplace(key, certlist_.size());
-    if (added) certlist_.push_back(certlist{key, 0, {}});
+    const ShownCertfile cert(cur);
+    add(cur, cert.c_str(), cert.derived());
+}
+
+void CertList::add(const bahd_config_t& cur, const char* key, bool derived) {
+    auto it = by_name_.find(key);
+    if (it == by_name_.end()) {
+        // A derived name is kept here; the others live in the model.
+        if (derived) key = derived_names_.keep(key);
+        it = by_name_.emplace(key, certlist_.size()).first;
+        certlist_.push_back(certlist{key, 0, {}});
+    }
     certlist& entry = certlist_[it->second];
     entry.bahds.push_back(&cur);
     entry.nbahds++;

@@ -12,6 +12,7 @@
 #include "addrs.h"
 #include "cfglib.h"
 #include "classify.h"
+#include "derived.h"
 #include "lookup.h"
 #include "mangle.h"
 #include "out_printf.h"
@@ -138,8 +139,8 @@ private:
 
     void certificates_and_checks() {
         const bahd_config_t& v = cur_;
-        if (!v.shown_certfile.empty())
-            out_printf(out_, "CERTFILE: %s\n", v.shown_certfile.c_str());
+        if (const ShownCertfile cert(v); !cert.empty())
+            out_printf(out_, "CERTFILE: %s\n", cert.c_str());
         if (!v.clientcertfile.empty())
             out_printf(out_, "CLIENTCFILE: %s\n", v.clientcertfile.c_str());
         if (v.verify_certs) out_printf(out_, "VERIFYCERTS: %s\n", v.verify_certs->c_str());
@@ -165,9 +166,10 @@ private:
         if (!v.dfltgw.empty()) out_printf(out_, "DFLTGW: %s\n", v.dfltgw.c_str());
         if (!v.dfltgw2.empty()) out_printf(out_, "DFLTGW2: %s\n", v.dfltgw2.c_str());
         if (!v.mtype.empty()) out_printf(out_, "MTYPE: %s\n", v.mtype.c_str());
-        out_printf(out_, "FOLLOWVSID: %d\n", v.shown_followvsid);
-        if (v.isslave == 0 && v.shown_followvsid)
-            if (const bahd_config_t* f = find_vip_id(m_, v.shown_followvsid))
+        const int followvsid = shown_followvsid(m_, v);
+        out_printf(out_, "FOLLOWVSID: %d\n", followvsid);
+        if (v.isslave == 0 && followvsid)
+            if (const bahd_config_t* f = find_vip_id(m_, followvsid))
                 out_printf(out_, "FOLLOWVS: %s\n", vs_ip_val(*f).c_str());
         out_printf(out_, "PROT: %s\n", v.proto.c_str());
         out_printf(out_, "LABEL: %s\n", f_.label().c_str());

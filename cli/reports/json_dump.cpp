@@ -6,6 +6,7 @@
 
 #include "addrs.h"
 #include "classify.h"
+#include "derived.h"
 #include "lookup.h"
 #include "reports/json.h"
 
@@ -126,7 +127,7 @@ private:
 
     void certificates_and_checks() {
         const bahd_config_t& v = cur_;
-        w_.nonempty("cert_file", v.shown_certfile);
+        w_.nonempty("cert_file", ShownCertfile(v).c_str());
         w_.nonempty("client_cert_file", v.clientcertfile);
         w_.if_set("verify_certs", v.verify_certs);
         w_.nonempty("check_url", v.check_url);
@@ -148,9 +149,10 @@ private:
         w_.nonempty("dflt_gw", v.dfltgw);
         w_.nonempty("dflt_gw2", v.dfltgw2);
         w_.nonempty("mtype", v.mtype);
-        w_.field("follow_vs_id", v.shown_followvsid);
-        if (v.isslave == 0 && v.shown_followvsid)
-            if (const bahd_config_t* f = find_vip_id(c_.m, v.shown_followvsid))
+        const int followvsid = shown_followvsid(c_.m, v);
+        w_.field("follow_vs_id", followvsid);
+        if (v.isslave == 0 && followvsid)
+            if (const bahd_config_t* f = find_vip_id(c_.m, followvsid))
                 w_.field("follow_vs", vs_ip_val(*f));
         w_.field("prot", std::string_view(v.proto));
         w_.field("label", f_.label());

@@ -2,7 +2,6 @@
 // reports themselves are covered by the end-to-end cases.
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <string>
 
 #include "derived.h"
@@ -15,32 +14,32 @@ namespace {
 using testing::TempRoot;
 
 // An SSL VS as the reader leaves it.
-void add_ssl_vs(Model& m, const char* vip, int port, const char* certfile = "") {
-    bahd_config_t& vs = *m.bahd.emplace_back(std::make_unique<bahd_config_t>());
-    vs.vip.assign(m.arena, vip);
+bahd_config_t ssl_vs(TextArena& texts, const char* vip, int port, const char* certfile = "") {
+    bahd_config_t vs;
+    vs.vip.assign(texts, vip);
     vs.port = port;
-    vs.proto.assign(m.arena, "tcp");
-    vs.sslaccel.assign(m.arena, "1");
-    vs.certfile.assign(m.arena, certfile);
+    vs.proto.assign(texts, "tcp");
+    vs.sslaccel.assign(texts, "1");
+    vs.certfile.assign(texts, certfile);
+    return vs;
 }
 
 // Expected names: first 16 bytes of SHA-256 over the 16 address bytes and
 // the port, low byte first, computed outside this code base.
-TEST(DerivedCertname, HashesAddressAndLowPortBits) {
-    Model m;
-    add_ssl_vs(m, "10.0.0.1", 443);
-    add_ssl_vs(m, "2001:db8::1", 443 + 65536);
-    add_ssl_vs(m, "10.0.0.1", 443, "mine");
-    add_ssl_vs(m, "10.0.0.1:443", 443);
-    add_ssl_vs(m, "10.0.0.2", 80);
-    m.bahd.back()->sslaccel.assign(m.arena, "");
-    derive_facts(m);
-    EXPECT_EQ(m.bahd[0]->shown_certfile, "636e9ffc73a21d60d0b593567c7721fe");
-    EXPECT_EQ(m.bahd[1]->shown_certfile, "135171d5ad23860d4b1f39d138bdebd6");
-    EXPECT_EQ(m.bahd[2]->shown_certfile, "mine");
-    EXPECT_TRUE(m.bahd[3]->shown_certfile.empty());
-    EXPECT_TRUE(m.bahd[4]->shown_certfile.empty());
-    EXPECT_TRUE(m.bahd[0]->certfile.empty());
+TEST(ShownCertfile, HashesAddressAndLowPortBits) {
+    TextArena texts;
+    const bahd_config_t v4 = ssl_vs(texts, "10.0.0.1", 443);
+    EXPECT_STREQ(ShownCertfile(v4).c_str(), "636e9ffc73a21d60d0b593567c7721fe");
+    EXPECT_TRUE(v4.certfile.empty());
+    const bahd_config_t v6 = ssl_vs(texts, "2001:db8::1", 443 + 65536);
+    EXPECT_STREQ(ShownCertfile(v6).c_str(), "135171d5ad23860d4b1f39d138bdebd6");
+    const ShownCertfile named(ssl_vs(texts, "10.0.0.1", 443, "mine"));
+    EXPECT_STREQ(named.c_str(), "mine");
+    EXPECT_FALSE(named.derived());
+    EXPECT_TRUE(ShownCertfile(ssl_vs(texts, "10.0.0.1:443", 443)).empty());
+    bahd_config_t plain = ssl_vs(texts, "10.0.0.2", 80);
+    plain.sslaccel.assign(texts, "");
+    EXPECT_TRUE(ShownCertfile(plain).empty());
 }
 
 class IsSelf : public ::testing::Test {

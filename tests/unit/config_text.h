@@ -8,18 +8,16 @@
 #include <string_view>
 #include <vector>
 
-#include "derived.h"
 #include "reader.h"
 #include "test_support.h"
 
 namespace lbsnap::testing {
 
-// Loads `text` as the tool does, expecting success and no message.
+// Loads `text`, expecting success and no message.
 inline std::unique_ptr<Model> load_ok(std::string_view text) {
     auto m = std::make_unique<Model>();
     Capture err;
     EXPECT_EQ(load_text(*m, text, err.file()), LoadStatus::ok);
-    derive_facts(*m);
     EXPECT_EQ(err.str(), "");
     return m;
 }

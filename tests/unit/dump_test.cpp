@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <string>
 
-#include "derived.h"
 #include "lookup.h"
 #include "reader.h"
 #include "reports.h"
@@ -17,7 +16,6 @@ class DumpTest : public ::testing::Test {
 protected:
     void load(const std::string& conf) {
         ASSERT_EQ(load_text(m, conf, err.file()), LoadStatus::ok);
-        derive_facts(m);
     }
     const bahd_config_t& vs(int id) {
         const bahd_config_t* v = find_vip_id(m, id);

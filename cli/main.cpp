@@ -82,8 +82,7 @@ int main(int ac, char** av) {
     }
     map_report_tables_apart();
 
-    const Model& loaded = model;
-    Ctx ctx{loaded, cl.opt, stdout, stderr};
+    Ctx ctx{model, cl.opt, stdout, stderr};
     if (cl.check) finish(print_check(ctx, findings, path));
     finish(perform_command(ctx, cl.cmd, cl.arg));
 }

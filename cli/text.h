@@ -1,8 +1,8 @@
 // The text fields of the model. A field is one pointer to NUL-terminated
 // text that outlives the record: the configuration buffer the reader split
-// in place, the model's arena, or a literal. Records of a
-// large configuration hold dozens of texts each, so a field costs eight
-// bytes and no allocation of its own.
+// in place, the model's arena, or a literal. Records of a large
+// configuration hold dozens of texts each, so a field costs eight bytes and
+// no allocation of its own.
 #pragma once
 
 #include <algorithm>

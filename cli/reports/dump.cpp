@@ -311,7 +311,8 @@ private:
     void ciphers() {
         if (cur_.ciphers) out_printf(out_, "CIPHERS: %s\n", cur_.ciphers->c_str());
         record_custom_cipherset(cur_);
-        if (const auto set = shown_cipherset(cur_)) out_printf(out_, "CIPHERSET: %s\n", set->c_str());
+        if (const auto set = shown_cipherset(cur_))
+            out_printf(out_, "CIPHERSET: %s\n", set->c_str());
         out_printf(out_, "HASRSFOLLOW: %d\n", f_.has_rs_follow());
         out_printf(out_, "NRS: %d\n", cur_.n_rs());
     }

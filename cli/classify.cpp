@@ -141,11 +141,4 @@ std::string vs_ip_val(const bahd_config_t& cur) {
     return cur.proto.str() + "/" + pp_vip(cur, 0);
 }
 
-void default_certname(bahd_config_t& cur) {
-    if (!cur.certfile.empty()) return;
-    char name[33];
-    if (lm_addr_hash(cur.vip.c_str(), static_cast<std::uint16_t>(cur.port), name))
-        cur.certfile = name;
-}
-
 }  // namespace lbsnap

@@ -30,8 +30,5 @@ int calc_port(const bahd_config_t& cur);
 int subvs_index(const bahd_config_t& master, int subvs_id);
 std::string pp_vip(const bahd_config_t& cur, int vip2);
 std::string vs_ip_val(const bahd_config_t& cur);
-// Fills an empty certfile with the name derived from the VS address and the
-// low 16 bits of its port (left empty when the address does not convert).
-void default_certname(bahd_config_t& cur);
 
 }  // namespace lbsnap

@@ -65,7 +65,6 @@ struct Rule_t {
     std::int8_t only_on_flag = 0;
     std::int8_t only_on_noflag = 0;
     std::int8_t set_flag_onmatch = 0;
-    std::int8_t dumped = 0;  // scratch mark of the template writer
 };
 
 // A bounded list of rule references: no repeats, at most MAX_rules entries,

@@ -46,9 +46,9 @@ private:
     std::optional<std::unordered_set<std::string>> ctrl_dirs_;
 };
 
-void print_vs(Ctx& c, bahd_config_t& cur, DumpRun& run);
+void print_vs(Ctx& c, const bahd_config_t& cur, DumpRun& run);
 // One VS on its own.
-void print_vs(Ctx& c, bahd_config_t& cur, FollowEnds& ends);
+void print_vs(Ctx& c, const bahd_config_t& cur, FollowEnds& ends);
 
 // What the dump derives from a VS besides its character, shared by the text
 // and JSON forms of the dump.
@@ -82,11 +82,12 @@ struct DumpFacts {
     std::string label() const;
 };
 
-// The dump's writes into the record, each made before the line that shows
-// the field: the followed VS's id, and the cipher set of an SSL VS (a
-// custom set is recorded in the settings on every run).
-void resolve_follow(Ctx& c, bahd_config_t& cur);
-void resolve_cipherset(bahd_config_t& cur);
+// The cipher set the dump shows: CIPHERSET:, else for an SSL VS "Default",
+// or "Custom_<id>" when it lists ciphers; nullopt for none.
+std::optional<std::string> shown_cipherset(const bahd_config_t& cur);
+// The dump's one write: the custom cipher set of an SSL VS goes into the
+// settings store.
+void record_custom_cipherset(const bahd_config_t& cur);
 // 1 if real-server entry e makes its VS need a health check (NEEDHEALTH).
 int entry_needs_health(const Model& m, const bahd_config_t& cur, const rs_info_t& e,
                        FollowEnds& ends);
@@ -132,8 +133,7 @@ void print_rule_in_vs(Ctx& c);
 void print_rule_in_vs_all(Ctx& c);
 
 // ---- template (template.cpp) ----
-// The whole template of a VS that is not a sub-VS; marks the rules it
-// defines as dumped.
+// The whole template of a VS that is not a sub-VS.
 void print_template(Ctx& c, const bahd_config_t& vs);
 
 // ---- follow selectors (follow.cpp) ----
@@ -242,8 +242,8 @@ void for_each_name(std::string_view list, F f) {
 
 int isself(const Ctx& c, const char* certfile);
 
-void oldcertname(Ctx& c, bahd_config_t& cur, int isfips);
-void print_certs(Ctx& c, bahd_config_t& cur, int clientcert);
+void oldcertname(Ctx& c, const bahd_config_t& cur, int isfips);
+void print_certs(Ctx& c, const bahd_config_t& cur, int clientcert);
 void print_reenc(Ctx& c, const bahd_config_t& cur, const char* certfile);
 void get_addlist(Ctx& c, const bahd_config_t& cur, const char* cert);
 void get_selfsigned(Ctx& c, const bahd_config_t& cur);
@@ -258,12 +258,15 @@ struct certlist {
 // The grouping of VSs by certificate name for one command.
 class CertList {
 public:
-    void certname(bahd_config_t& cur, int clientcert);
+    void certname(const bahd_config_t& cur, int clientcert);
     void print_certname(Ctx& c, const char* certfile) const;
 
 private:
+    void add(const bahd_config_t& cur, const char* key, bool derived);
+
     std::vector<certlist> certlist_;
     std::unordered_map<std::string_view, std::size_t> by_name_;
+    TextArena derived_names_;
 };
 
 // The count and the two lists that -Q, -q and -I report.

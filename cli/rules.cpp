@@ -87,7 +87,6 @@ void add_rule_line(char* line, Rule_t& rule, Diagnostics* diag) {
     else if (diag) diag->unknown_key("a rule section");
 }
 
-void add_rule_line(const char* line, Rule_t& rule) { add_rule_line(keep_line(line), rule); }
 
 void add_ruleid(const Model& m, Rule_list& rl, Rule_t* rule) {
     auto& v = rl.rule_list;

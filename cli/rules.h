@@ -10,8 +10,6 @@ namespace lbsnap {
 // than its field is cut where it lies. diag (null but for a check) hears of
 // unknown keys and cut values.
 void add_rule_line(char* line, Rule_t& rule, Diagnostics* diag = nullptr);
-// A line from elsewhere: the rule keeps a copy of it.
-void add_rule_line(const char* line, Rule_t& rule);
 // Replaces rl by the rules numbered in src; content 1 admits type-0 rules
 // (default rule kept last), 0 admits the other types.
 void expand_rules(const Model& m, const char* src, Rule_list& rl, int content);

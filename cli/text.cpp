@@ -3,7 +3,6 @@
 
 #include <sys/mman.h>
 
-#include <mutex>
 #include <new>
 #include <utility>
 
@@ -55,16 +54,5 @@ const char* TextArena::keep(std::string_view text) {
     if (text.empty()) return "";
     return keep_mutable(text);
 }
-
-char* keep_line(std::string_view text) {
-    // Kept copies live as long as the records that point at them, which
-    // live until the process exits.
-    static std::mutex lock;
-    static TextArena& kept = *new TextArena;
-    std::lock_guard<std::mutex> hold(lock);
-    return kept.keep_mutable(text);
-}
-
-const char* keep_text(std::string_view text) { return text.empty() ? "" : keep_line(text); }
 
 }  // namespace lbsnap

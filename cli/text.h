@@ -1,8 +1,8 @@
 // The text fields of the model. A field is one pointer to NUL-terminated
 // text that outlives the record: the configuration buffer the reader split
-// in place, the reader's arena, a literal, or a kept copy. Records of a
-// large configuration hold dozens of texts each, so a field costs eight
-// bytes and no allocation of its own.
+// in place, the model's arena, or a literal. Records of a large
+// configuration hold dozens of texts each, so a field costs eight bytes and
+// no allocation of its own.
 #pragma once
 
 #include <algorithm>
@@ -16,12 +16,7 @@
 
 namespace lbsnap {
 
-// A copy of `text` that lives until the process exits, like the model:
-// what reports and hand-built records assign to a field. Safe to call from
-// several threads.
-const char* keep_text(std::string_view text);
-// The same, to be cut up in place (a line handed to a line handler).
-char* keep_line(std::string_view text);
+class TextArena;
 
 class Text {
 public:
@@ -49,14 +44,9 @@ class FixedText : public Text {
 public:
     static constexpr std::size_t capacity = N;
 
-    FixedText() = default;
-    FixedText(std::string_view v) { assign(v); }
-    FixedText& operator=(std::string_view v) {
-        assign(v);
-        return *this;
-    }
-    FixedText& operator=(const char* v) { return *this = std::string_view(v); }
-    void assign(std::string_view v) { p_ = keep_text(v.substr(0, std::min(v.size(), N - 1))); }
+    // A copy of v, cut to the capacity, kept in the model's arena (records
+    // built by hand; the reader uses take).
+    void assign(TextArena& arena, std::string_view v);
 
     // The reader's way in: `v` lies in a line the reader owns and will not
     // read again, so a value longer than the field is cut where it lies.
@@ -71,13 +61,8 @@ public:
 class OptText : private Text {
 public:
     OptText() { p_ = nullptr; }
-    OptText(std::string_view v) { p_ = keep_text(v); }
-    OptText& operator=(std::string_view v) {
-        p_ = keep_text(v);
-        return *this;
-    }
-    OptText& operator=(const std::string& v) { return *this = std::string_view(v); }
-    OptText& operator=(const char* v) { return *this = std::string_view(v); }
+    // Sets it to a copy of v kept in the model's arena.
+    void assign(TextArena& arena, std::string_view v);
 
     explicit operator bool() const { return p_ != nullptr; }
     bool has_value() const { return p_ != nullptr; }
@@ -126,5 +111,12 @@ private:
     char* free_ = nullptr;
     std::size_t left_ = 0;
 };
+
+template <std::size_t N>
+void FixedText<N>::assign(TextArena& arena, std::string_view v) {
+    p_ = arena.keep(v.substr(0, std::min(v.size(), N - 1)));
+}
+
+inline void OptText::assign(TextArena& arena, std::string_view v) { p_ = arena.keep(v); }
 
 }  // namespace lbsnap

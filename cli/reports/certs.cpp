@@ -8,6 +8,7 @@
 
 #include "addrs.h"
 #include "classify.h"
+#include "derived.h"
 #include "reports.h"
 #include "sysroot.h"
 
@@ -43,35 +44,40 @@ int isself(const Ctx& c, const char* certfile) {
     return file_exists(sys_path("/corvane/certs/" + file + ".pem")) ? 0 : 1;
 }
 
-void oldcertname(Ctx& c, bahd_config_t& cur, int isfips) {
+void oldcertname(Ctx& c, const bahd_config_t& cur, int isfips) {
     if (!is_ssl(cur) || lm_family(cur.vip.c_str()) != AF_INET) return;
-    default_certname(cur);
     std::fprintf(c.out, "%s%c%d %s\n", cur.vip.c_str(), isfips ? '_' : ',', cur.port,
-                 cur.certfile.c_str());
+                 ShownCertfile(cur).c_str());
 }
 
-void print_certs(Ctx& c, bahd_config_t& cur, int clientcert) {
+void print_certs(Ctx& c, const bahd_config_t& cur, int clientcert) {
     if (!is_ssl(cur) || cur.reverse) return;
     if (!clientcert) {
-        default_certname(cur);
-        std::fprintf(c.out, "%s\n", cur.certfile.c_str());
+        std::fprintf(c.out, "%s\n", ShownCertfile(cur).c_str());
     } else if (cur.reencrypt && !cur.clientcertfile.empty()) {
         std::fprintf(c.out, "%s\n", cur.clientcertfile.c_str());
     }
 }
 
-void CertList::certname(bahd_config_t& cur, int clientcert) {
+void CertList::certname(const bahd_config_t& cur, int clientcert) {
     if (!is_ssl(cur) || cur.reverse) return;
-    const char* key;
     if (clientcert) {
-        if (!cur.reencrypt || cur.clientcertfile.empty()) return;
-        key = cur.clientcertfile.c_str();
-    } else {
-        default_certname(cur);
-        key = cur.certfile.c_str();
+        if (cur.reencrypt && !cur.clientcertfile.empty())
+            add(cur, cur.clientcertfile.c_str(), false);
+        return;
     }
-    auto [it, added] = by_name_.emplace(key, certlist_.size());
-    if (added) certlist_.push_back(certlist{key, 0, {}});
+    const ShownCertfile cert(cur);
+    add(cur, cert.c_str(), cert.derived());
+}
+
+void CertList::add(const bahd_config_t& cur, const char* key, bool derived) {
+    auto it = by_name_.find(key);
+    if (it == by_name_.end()) {
+        // A derived name is kept here; the others live in the model.
+        if (derived) key = derived_names_.keep(key);
+        it = by_name_.emplace(key, certlist_.size()).first;
+        certlist_.push_back(certlist{key, 0, {}});
+    }
     certlist& entry = certlist_[it->second];
     entry.bahds.push_back(&cur);
     entry.nbahds++;
@@ -98,6 +104,8 @@ void print_reenc(Ctx& c, const bahd_config_t& cur, const char* certfile) {
     std::fprintf(c.out, "%d %s\n", cur.id, pp_vip(cur, 1).c_str());
 }
 
+// The lists below read CERTFILE: as written: an SSL VS without one counts as
+// self-signed here, whatever name the other reports show for it.
 void get_addlist(Ctx& c, const bahd_config_t& cur, const char* cert) {
     if (!offloading_vs(cur)) return;
     if (!isself(c, cur.certfile.c_str()) && count_name(cur.certfile, cert ? cert : "") > 0) return;

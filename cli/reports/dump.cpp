@@ -14,6 +14,7 @@
 #include "cfglib.h"
 #include "classify.h"
 #include "format_text.h"
+#include "derived.h"
 #include "lookup.h"
 #include "mangle.h"
 #include "out_printf.h"
@@ -26,7 +27,7 @@ namespace {
 
 class Dump {
 public:
-    Dump(Ctx& c, bahd_config_t& cur, DumpRun& run)
+    Dump(Ctx& c, const bahd_config_t& cur, DumpRun& run)
         : c_(c), m_(c.m), cur_(cur), out_(c.out), run_(run), ends_(run.ends), f_(c.m, cur) {}
 
     void run() {
@@ -139,9 +140,9 @@ private:
     }
 
     void certificates_and_checks() {
-        if (!cur_.sslaccel.empty()) default_certname(cur_);
         const bahd_config_t& v = cur_;
-        if (!v.certfile.empty()) out_printf(out_, "CERTFILE: %s\n", v.certfile.c_str());
+        if (const ShownCertfile cert(v); !cert.empty())
+            out_printf(out_, "CERTFILE: %s\n", cert.c_str());
         if (!v.clientcertfile.empty())
             out_printf(out_, "CLIENTCFILE: %s\n", v.clientcertfile.c_str());
         if (v.verify_certs) out_printf(out_, "VERIFYCERTS: %s\n", v.verify_certs->c_str());
@@ -167,10 +168,10 @@ private:
         if (!v.dfltgw.empty()) out_printf(out_, "DFLTGW: %s\n", v.dfltgw.c_str());
         if (!v.dfltgw2.empty()) out_printf(out_, "DFLTGW2: %s\n", v.dfltgw2.c_str());
         if (!v.mtype.empty()) out_printf(out_, "MTYPE: %s\n", v.mtype.c_str());
-        resolve_follow(c_, cur_);
-        out_printf(out_, "FOLLOWVSID: %d\n", v.followvsid);
-        if (v.isslave == 0 && v.followvsid)
-            if (const bahd_config_t* f = find_vip_id(m_, v.followvsid))
+        const int followvsid = shown_followvsid(m_, v);
+        out_printf(out_, "FOLLOWVSID: %d\n", followvsid);
+        if (v.isslave == 0 && followvsid)
+            if (const bahd_config_t* f = find_vip_id(m_, followvsid))
                 out_printf(out_, "FOLLOWVS: %s\n", vs_ip_val(*f).c_str());
         out_printf(out_, "PROT: %s\n", v.proto.c_str());
         out_printf(out_, "LABEL: %s\n", f_.label().c_str());
@@ -315,8 +316,9 @@ private:
 
     void ciphers() {
         if (cur_.ciphers) out_printf(out_, "CIPHERS: %s\n", cur_.ciphers->c_str());
-        resolve_cipherset(cur_);
-        if (cur_.cipher_set) out_printf(out_, "CIPHERSET: %s\n", cur_.cipher_set->c_str());
+        record_custom_cipherset(cur_);
+        if (const auto set = shown_cipherset(cur_))
+            out_printf(out_, "CIPHERSET: %s\n", set->c_str());
         out_printf(out_, "HASRSFOLLOW: %d\n", f_.has_rs_follow());
         out_printf(out_, "NRS: %d\n", cur_.n_rs());
     }
@@ -363,7 +365,7 @@ private:
 
     Ctx& c_;
     const Model& m_;
-    bahd_config_t& cur_;
+    const bahd_config_t& cur_;
     std::FILE* out_;
     DumpRun& run_;
     FollowEnds& ends_;
@@ -393,24 +395,32 @@ std::string DumpFacts::label() const {
     return format_text("%s (Id:%d)", vs_ip_val(cur).c_str(), cur.id);
 }
 
-void resolve_follow(Ctx& c, bahd_config_t& cur) {
-    if (!cur.follow) return;
-    if (const bahd_config_t* f =
-            find_vip_cur(c.m, &cur, cur.vip.c_str(), cur.proto.c_str(), cur.follow).vs)
-        cur.followvsid = f->id;
+namespace {
+
+// An SSL VS that names no cipher set but lists ciphers has a custom set of
+// its own.
+bool has_custom_cipherset(const bahd_config_t& cur) {
+    return !cur.sslaccel.empty() && !cur.cipher_set && cur.ciphers;
 }
 
-// An SSL VS without a named cipher set gets "Default", or its own custom set
-// when it lists ciphers; the custom set is recorded on every run, and a
-// failure to record it does not change what is printed.
-void resolve_cipherset(bahd_config_t& cur) {
-    if (cur.sslaccel.empty() || cur.cipher_set) return;
-    if (!cur.ciphers) {
-        cur.cipher_set = "Default";
-        return;
-    }
-    cur.cipher_set = "Custom_" + std::to_string(cur.id);
-    update_cipherset(cur.cipher_set->c_str(), cur.ciphers->c_str());
+std::string custom_cipherset_name(const bahd_config_t& cur) {
+    return "Custom_" + std::to_string(cur.id);
+}
+
+}  // namespace
+
+std::optional<std::string> shown_cipherset(const bahd_config_t& cur) {
+    if (cur.cipher_set) return cur.cipher_set->str();
+    if (cur.sslaccel.empty()) return std::nullopt;
+    if (!cur.ciphers) return "Default";
+    return custom_cipherset_name(cur);
+}
+
+// Made on every run, each VS's just before its CIPHERSET: line; a failure
+// to record the set does not change what is printed.
+void record_custom_cipherset(const bahd_config_t& cur) {
+    if (has_custom_cipherset(cur))
+        update_cipherset(custom_cipherset_name(cur).c_str(), cur.ciphers->c_str());
 }
 
 // A master's entries are sub-VSs, whose health the master checks.
@@ -483,9 +493,9 @@ bool DumpRun::may_have_controller(int id) {
     return !ctrl_dirs_ || ctrl_dirs_->count(std::to_string(id)) != 0;
 }
 
-void print_vs(Ctx& c, bahd_config_t& cur, DumpRun& run) { Dump(c, cur, run).run(); }
+void print_vs(Ctx& c, const bahd_config_t& cur, DumpRun& run) { Dump(c, cur, run).run(); }
 
-void print_vs(Ctx& c, bahd_config_t& cur, FollowEnds& ends) {
+void print_vs(Ctx& c, const bahd_config_t& cur, FollowEnds& ends) {
     DumpRun run(ends);
     print_vs(c, cur, run);
 }

@@ -63,7 +63,7 @@ private:
 // ---- items (json_dump.cpp, json_reports.cpp) ----
 
 // One VS object of the dump; makes the dump's writes into the record.
-void json_vs(JsonWriter& w, Ctx& c, bahd_config_t& cur, DumpRun& run);
+void json_vs(JsonWriter& w, Ctx& c, const bahd_config_t& cur, DumpRun& run);
 // One rule object (-r), unless the -t filter leaves the rule out.
 void json_rule(JsonWriter& w, const Options& opt, const Rule_t& rule);
 void json_list_vs(JsonWriter& w, const bahd_config_t& cur, int wantsslonly);

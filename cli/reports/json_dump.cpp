@@ -6,6 +6,7 @@
 
 #include "addrs.h"
 #include "classify.h"
+#include "derived.h"
 #include "lookup.h"
 #include "reports/json.h"
 #include "rule_list.h"
@@ -16,7 +17,7 @@ namespace {
 
 class JsonDump {
 public:
-    JsonDump(JsonWriter& w, Ctx& c, bahd_config_t& cur, DumpRun& run)
+    JsonDump(JsonWriter& w, Ctx& c, const bahd_config_t& cur, DumpRun& run)
         : w_(w), c_(c), cur_(cur), run_(run), ends_(run.ends), f_(c.m, cur) {}
 
     void run() {
@@ -126,9 +127,8 @@ private:
     }
 
     void certificates_and_checks() {
-        if (!cur_.sslaccel.empty()) default_certname(cur_);
         const bahd_config_t& v = cur_;
-        w_.nonempty("cert_file", v.certfile);
+        w_.nonempty("cert_file", ShownCertfile(v).c_str());
         w_.nonempty("client_cert_file", v.clientcertfile);
         w_.if_set("verify_certs", v.verify_certs);
         w_.nonempty("check_url", v.check_url);
@@ -150,10 +150,10 @@ private:
         w_.nonempty("dflt_gw", v.dfltgw);
         w_.nonempty("dflt_gw2", v.dfltgw2);
         w_.nonempty("mtype", v.mtype);
-        resolve_follow(c_, cur_);
-        w_.field("follow_vs_id", v.followvsid);
-        if (v.isslave == 0 && v.followvsid)
-            if (const bahd_config_t* f = find_vip_id(c_.m, v.followvsid))
+        const int followvsid = shown_followvsid(c_.m, v);
+        w_.field("follow_vs_id", followvsid);
+        if (v.isslave == 0 && followvsid)
+            if (const bahd_config_t* f = find_vip_id(c_.m, followvsid))
                 w_.field("follow_vs", vs_ip_val(*f));
         w_.field("prot", std::string_view(v.proto));
         w_.field("label", f_.label());
@@ -274,8 +274,8 @@ private:
 
     void ciphers() {
         w_.if_set("ciphers", cur_.ciphers);
-        resolve_cipherset(cur_);
-        w_.if_set("cipher_set", cur_.cipher_set);
+        record_custom_cipherset(cur_);
+        w_.if_set("cipher_set", shown_cipherset(cur_));
         w_.field("has_rs_follow", f_.has_rs_follow());
         w_.field("n_rs", cur_.n_rs());
     }
@@ -332,7 +332,7 @@ private:
 
     JsonWriter& w_;
     Ctx& c_;
-    bahd_config_t& cur_;
+    const bahd_config_t& cur_;
     DumpRun& run_;
     FollowEnds& ends_;
     const DumpFacts f_;
@@ -340,7 +340,7 @@ private:
 
 }  // namespace
 
-void json_vs(JsonWriter& w, Ctx& c, bahd_config_t& cur, DumpRun& run) {
+void json_vs(JsonWriter& w, Ctx& c, const bahd_config_t& cur, DumpRun& run) {
     JsonDump(w, c, cur, run).run();
 }
 

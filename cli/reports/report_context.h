@@ -18,7 +18,7 @@ using LogSink = std::function<void(int priority, const std::string& message)>;
 void system_log(int priority, const std::string& message);
 
 struct Ctx {
-    Model& m;
+    const Model& m;
     const Options& opt;
     std::FILE* out;
     std::FILE* err;

@@ -2,6 +2,7 @@
 // its sub-VSs use, and the command script that re-creates them, with
 // placeholders for the values of the target.
 #include <string>
+#include <unordered_set>
 
 #include "l7user.h"
 #include "lookup.h"
@@ -21,8 +22,10 @@ bool is_set(const FixedText<N>& t) {
     return !t.empty();
 }
 
-// One template: the version, the open rule section and the rules' dumped
-// marks belong to it and are never reset while it is written.
+// One template: the version, the open rule section and the set of rules
+// already defined belong to it and are never reset while it is written, so
+// a rule that several lists (or sub-VSs) share is defined once, where it
+// first appears.
 class TemplateWriter {
 public:
     explicit TemplateWriter(Ctx& c) : c_(c), out_(c.out), Vflag_(c.opt.Vflag) {}
@@ -112,9 +115,8 @@ private:
             line("rules");
             inrules_ = 1;
         }
-        for (Rule_t* rule : rl.rule_list) {
-            if (rule->dumped) continue;
-            rule->dumped = 1;
+        for (const Rule_t* rule : rl.rule_list) {
+            if (!defined_.insert(rule).second) continue;
             if (rule != c_.m.defRule_id) print_rule_definition(*rule);
         }
     }
@@ -386,6 +388,7 @@ private:
     int templ_version_ = 3;
     int Vflag_;
     int inrules_ = 0;
+    std::unordered_set<const Rule_t*> defined_;  // the default rule too, never printed
 };
 
 }  // namespace

@@ -1,10 +1,10 @@
-// Certificate helpers: the default name and the self-signed test. The
+// Certificate helpers: the derived name and the self-signed test. The
 // reports themselves are covered by the end-to-end cases.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "classify.h"
+#include "derived.h"
 #include "reports.h"
 #include "test_support.h"
 
@@ -13,35 +13,33 @@ namespace {
 
 using testing::TempRoot;
 
-bahd_config_t ssl_vs(int id, const char* vip, int port, const char* certfile = "") {
+// An SSL VS as the reader leaves it.
+bahd_config_t ssl_vs(TextArena& texts, const char* vip, int port, const char* certfile = "") {
     bahd_config_t vs;
-    vs.id = id;
-    vs.vip = vip;
+    vs.vip.assign(texts, vip);
     vs.port = port;
-    vs.proto = "tcp";
-    vs.sslaccel = "1";
-    vs.certfile = certfile;
+    vs.proto.assign(texts, "tcp");
+    vs.sslaccel.assign(texts, "1");
+    vs.certfile.assign(texts, certfile);
     return vs;
 }
 
 // Expected names: first 16 bytes of SHA-256 over the 16 address bytes and
 // the port, low byte first, computed outside this code base.
-TEST(DefaultCertname, HashesAddressAndLowPortBits) {
-    bahd_config_t v4 = ssl_vs(1, "10.0.0.1", 443);
-    default_certname(v4);
-    EXPECT_EQ(v4.certfile.str(), "636e9ffc73a21d60d0b593567c7721fe");
-
-    bahd_config_t v6 = ssl_vs(2, "2001:db8::1", 443 + 65536);
-    default_certname(v6);
-    EXPECT_EQ(v6.certfile.str(), "135171d5ad23860d4b1f39d138bdebd6");
-
-    bahd_config_t named = ssl_vs(3, "10.0.0.1", 443, "mine");
-    default_certname(named);
-    EXPECT_EQ(named.certfile.str(), "mine");
-
-    bahd_config_t bad = ssl_vs(4, "10.0.0.1:443", 443);
-    default_certname(bad);
-    EXPECT_TRUE(bad.certfile.empty());
+TEST(ShownCertfile, HashesAddressAndLowPortBits) {
+    TextArena texts;
+    const bahd_config_t v4 = ssl_vs(texts, "10.0.0.1", 443);
+    EXPECT_STREQ(ShownCertfile(v4).c_str(), "636e9ffc73a21d60d0b593567c7721fe");
+    EXPECT_TRUE(v4.certfile.empty());
+    const bahd_config_t v6 = ssl_vs(texts, "2001:db8::1", 443 + 65536);
+    EXPECT_STREQ(ShownCertfile(v6).c_str(), "135171d5ad23860d4b1f39d138bdebd6");
+    const ShownCertfile named(ssl_vs(texts, "10.0.0.1", 443, "mine"));
+    EXPECT_STREQ(named.c_str(), "mine");
+    EXPECT_FALSE(named.derived());
+    EXPECT_TRUE(ShownCertfile(ssl_vs(texts, "10.0.0.1:443", 443)).empty());
+    bahd_config_t plain = ssl_vs(texts, "10.0.0.2", 80);
+    plain.sslaccel.assign(texts, "");
+    EXPECT_TRUE(ShownCertfile(plain).empty());
 }
 
 class IsSelf : public ::testing::Test {

@@ -8,17 +8,20 @@
 namespace lbsnap {
 namespace {
 
+// The texts of the records built outside a model.
+TextArena texts;
+
 bahd_config_t tcp_vs(const char* vip = "10.0.0.1", int port = 80) {
     bahd_config_t vs;
-    vs.proto = "tcp";
-    vs.vip = vip;
+    vs.proto.assign(texts, "tcp");
+    vs.vip.assign(texts, vip);
     vs.port = port;
     return vs;
 }
 
 void add_rs(bahd_config_t& vs, const char* rip) {
     rs_info_t rs;
-    rs.rip = rip;
+    rs.rip.assign(texts, rip);
     vs.rsinfo.push_back(rs);
 }
 
@@ -44,13 +47,13 @@ TEST(VipCharacter, EachSettingOnTcp) {
     const Row rows[] = {
         {0, [](bahd_config_t&, Rule_t*) {}},
         {4, [](bahd_config_t& v, Rule_t*) { v.forcel7 = 1; }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.sslaccel = "1"; }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.sslaccel.assign(texts, "1"); }},
         {7, [](bahd_config_t& v, Rule_t*) { v.cache = 1; }},
-        {0, [](bahd_config_t& v, Rule_t*) { v.persist = "src"; }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.persist = "ssl"; }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.persist = "rdp-sb"; }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.persist = "cookie"; }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.persist = "header"; }},
+        {0, [](bahd_config_t& v, Rule_t*) { v.persist.assign(texts, "src"); }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.persist.assign(texts, "ssl"); }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.persist.assign(texts, "rdp-sb"); }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.persist.assign(texts, "cookie"); }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.persist.assign(texts, "header"); }},
         {7, [](bahd_config_t& v, Rule_t*) { v.errcode = 503; }},
         {7, [](bahd_config_t& v, Rule_t*) { v.compress = 1; }},
         {7, [](bahd_config_t& v, Rule_t*) { v.urlverify = 2; }},
@@ -59,23 +62,29 @@ TEST(VipCharacter, EachSettingOnTcp) {
         {7, [](bahd_config_t& v, Rule_t* r) { v.requests.rule_list.push_back(r); }},
         {7, [](bahd_config_t& v, Rule_t* r) { v.responses.rule_list.push_back(r); }},
         {7, [](bahd_config_t& v, Rule_t* r) { v.matchbody.rule_list.push_back(r); }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.add_hdr_key = "X-A", v.add_hdr_val = "1"; }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.copy_hdr_key = "X-B", v.copy_hdr_val = "X-C"; }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.hostallow = ""; }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.dirallow = "/a"; }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.excludedir = "/b"; }},
+        {7, [](bahd_config_t& v, Rule_t*) {
+             v.add_hdr_key.assign(texts, "X-A");
+             v.add_hdr_val.assign(texts, "1");
+         }},
+        {7, [](bahd_config_t& v, Rule_t*) {
+             v.copy_hdr_key.assign(texts, "X-B");
+             v.copy_hdr_val.assign(texts, "X-C");
+         }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.hostallow.assign(texts, ""); }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.dirallow.assign(texts, "/a"); }},
+        {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.excludedir.assign(texts, "/b"); }},
         {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.inauth = 1; }},
         {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.outauth = 3; }},
         {7, [](bahd_config_t& v, Rule_t*) { v.add_via = 1; }},
         {7, [](bahd_config_t& v, Rule_t*) { v.intercept = 2; }},
         {7, [](bahd_config_t& v, Rule_t*) { v.http2_support = 1; }},
         // Half-set headers, bare ESP, and allow lists without ESP are not HTTP.
-        {0, [](bahd_config_t& v, Rule_t*) { v.add_hdr_key = "X-A"; }},
-        {0, [](bahd_config_t& v, Rule_t*) { v.copy_hdr_val = "X-B"; }},
+        {0, [](bahd_config_t& v, Rule_t*) { v.add_hdr_key.assign(texts, "X-A"); }},
+        {0, [](bahd_config_t& v, Rule_t*) { v.copy_hdr_val.assign(texts, "X-B"); }},
         {0, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1; }},
-        {0, [](bahd_config_t& v, Rule_t*) { v.hostallow = "a", v.inauth = 1; }},
+        {0, [](bahd_config_t& v, Rule_t*) { v.hostallow.assign(texts, "a"), v.inauth = 1; }},
         {6, [](bahd_config_t& v, Rule_t*) { v.extraports = {8080}; }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.vip2 = "10.0.0.2"; }},
+        {6, [](bahd_config_t& v, Rule_t*) { v.vip2.assign(texts, "10.0.0.2"); }},
         {6, [](bahd_config_t& v, Rule_t*) { v.bandwidth = 1; }},
         {6, [](bahd_config_t& v, Rule_t*) { v.rpslimit = 1; }},
         {6, [](bahd_config_t& v, Rule_t*) { v.cpslimit = 1; }},
@@ -98,14 +107,14 @@ TEST(VipCharacter, EachSettingOnTcp) {
 TEST(VipCharacter, UdpIgnoresHttpSettings) {
     Rule_t rule;
     bahd_config_t vs = tcp_vs();
-    vs.proto = "udp";
+    vs.proto.assign(texts, "udp");
     vs.cache = 1;
     vs.r.rule_list.push_back(&rule);
-    vs.sslaccel = "1";
+    vs.sslaccel.assign(texts, "1");
     EXPECT_EQ(vip_character(vs), 0);
-    vs.vip2 = "10.0.0.2";
+    vs.vip2.assign(texts, "10.0.0.2");
     EXPECT_EQ(vip_character(vs), 6);
-    vs.vip2 = "";
+    vs.vip2.assign(texts, "");
     vs.extendedhealth = 1;
     EXPECT_EQ(vip_character(vs), 4);
     vs.extendedhealth = 0;
@@ -113,7 +122,7 @@ TEST(VipCharacter, UdpIgnoresHttpSettings) {
     EXPECT_EQ(vip_character(vs), 4);
     // Any protocol other than exactly "tcp" takes the non-TCP road.
     vs = tcp_vs();
-    vs.proto = "TCP";
+    vs.proto.assign(texts, "TCP");
     vs.cache = 1;
     EXPECT_EQ(vip_character(vs), 0);
 }
@@ -125,7 +134,7 @@ TEST(VipCharacter, Ipv6AndMixedFamilies) {
     EXPECT_EQ(mixedfamily(vs), 1);
     EXPECT_EQ(vip_character(vs), 14);
 
-    vs.proto = "udp";
+    vs.proto.assign(texts, "udp");
     EXPECT_EQ(vip_character(vs), 8);
 
     bahd_config_t v6 = tcp_vs("2001:db8::1");
@@ -134,7 +143,7 @@ TEST(VipCharacter, Ipv6AndMixedFamilies) {
     EXPECT_EQ(vip_character(v6), 8);
 
     bahd_config_t alt = tcp_vs();
-    alt.vip2 = "2001:db8::2";
+    alt.vip2.assign(texts, "2001:db8::2");
     EXPECT_EQ(hasv6(alt), 8);
     EXPECT_EQ(mixedfamily(alt), 0);  // vip2 plays no part in the family test
 
@@ -158,7 +167,7 @@ TEST(CalcTransparent, Rules) {
     EXPECT_EQ(calc_transparent(vs, nullptr, 6, 1), 1);
 
     bahd_config_t ssl = tcp_vs();
-    ssl.sslaccel = "1";
+    ssl.sslaccel.assign(texts, "1");
     ssl.reencrypt = 1;
     EXPECT_EQ(calc_transparent(ssl, nullptr, 6, 1), 1);
     ssl.reencrypt = 0;
@@ -181,12 +190,12 @@ TEST(CalcTransparent, MasterAndSubVs) {
 
     bahd_config_t sub = tcp_vs();
     sub.isslave = 1;
-    master.sslaccel = "1";
+    master.sslaccel.assign(texts, "1");
     master.reencrypt = 1;
     EXPECT_EQ(calc_transparent(sub, &master, 6, 1), 1);
     // The sub-VS's own SSL settings do not matter, only its master's.
     master.reencrypt = 0;
-    sub.sslaccel = "1";
+    sub.sslaccel.assign(texts, "1");
     sub.reencrypt = 1;
     EXPECT_EQ(calc_transparent(sub, &master, 6, 1), 2);
     sub.localbinds.push_back(lm_v4_zero_addr);
@@ -196,7 +205,7 @@ TEST(CalcTransparent, MasterAndSubVs) {
 TEST(CalcPort, SslOffloadOn443) {
     bahd_config_t vs = tcp_vs("10.0.0.1", 443);
     EXPECT_EQ(calc_port(vs), 443);
-    vs.sslaccel = "1";
+    vs.sslaccel.assign(texts, "1");
     EXPECT_EQ(calc_port(vs), 80);
     vs.reencrypt = 1;
     EXPECT_EQ(calc_port(vs), 443);
@@ -211,26 +220,26 @@ TEST(PpVip, Forms) {
     vs.port = 2;
     EXPECT_EQ(pp_vip(vs, 0), "10.0.0.1:*");
     vs.port = 80;
-    vs.vip2 = "10.0.0.2";
+    vs.vip2.assign(texts, "10.0.0.2");
     EXPECT_EQ(pp_vip(vs, 0), "10.0.0.1:80");
     EXPECT_EQ(pp_vip(vs, 1), "10.0.0.1:80+10.0.0.2");
     bahd_config_t v6 = tcp_vs("2001:db8::1", 443);
-    v6.vip2 = "2001:db8::2";
+    v6.vip2.assign(texts, "2001:db8::2");
     EXPECT_EQ(pp_vip(v6, 1), "[2001:db8::1]:443+[2001:db8::2]");
 }
 
 TEST(VsIpVal, LabelOrInvalid) {
     bahd_config_t vs = tcp_vs();
-    vs.vip2 = "10.0.0.2";
+    vs.vip2.assign(texts, "10.0.0.2");
     EXPECT_EQ(vs_ip_val(vs), "tcp/10.0.0.1:80");
-    vs.proto = "udp";
+    vs.proto.assign(texts, "udp");
     vs.port = 2;
     EXPECT_EQ(vs_ip_val(vs), "udp/10.0.0.1:*");
-    vs.vip = "";
+    vs.vip.assign(texts, "");
     EXPECT_EQ(vs_ip_val(vs), "<invalid>");
-    vs.vip = "10.0.0.1:80";
+    vs.vip.assign(texts, "10.0.0.1:80");
     EXPECT_EQ(vs_ip_val(vs), "<invalid>");
-    vs.vip = "www";
+    vs.vip.assign(texts, "www");
     EXPECT_EQ(vs_ip_val(vs), "<invalid>");
 }
 

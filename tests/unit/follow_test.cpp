@@ -11,19 +11,20 @@ namespace lbsnap {
 namespace {
 
 TEST(MapPersist, WordsTimeoutAndUnknown) {
+    TextArena texts;
     bahd_config_t vs;
     EXPECT_EQ(map_persist(vs), 0);
     vs.timeout = 300;
     EXPECT_EQ(map_persist(vs), 1);
-    vs.persist = "cookie";
+    vs.persist.assign(texts, "cookie");
     EXPECT_EQ(map_persist(vs), 2);
-    vs.persist = "super-src";
+    vs.persist.assign(texts, "super-src");
     EXPECT_EQ(map_persist(vs), 15);
-    vs.persist = "none";
+    vs.persist.assign(texts, "none");
     EXPECT_EQ(map_persist(vs), 0);
-    vs.persist = "Cookie";  // the match is case-sensitive
+    vs.persist.assign(texts, "Cookie");  // the match is case-sensitive
     EXPECT_EQ(map_persist(vs), -1);
-    vs.persist = "rdp";
+    vs.persist.assign(texts, "rdp");
     EXPECT_EQ(map_persist(vs), -1);
 }
 
@@ -45,13 +46,13 @@ struct Chains {
         for (int v = 0; v < 2; ++v) {
             auto vs = std::make_unique<bahd_config_t>();
             vs->id = v + 1;
-            vs->vip = v == 0 ? "10.0.0.1" : "10.0.0.2";
+            vs->vip.assign(m.arena, v == 0 ? "10.0.0.1" : "10.0.0.2");
             vs->port = 80;
-            vs->proto = "tcp";
+            vs->proto.assign(m.arena, "tcp");
             vs->extendedhealth = 1;
             for (int i = 0; i < 3; ++i) {
                 rs_info_t e;
-                e.rip = "192.168.0." + std::to_string(id);
+                e.rip.assign(m.arena, "192.168.0." + std::to_string(id));
                 e.port = 80;
                 e.id = id++;
                 vs->rsinfo.push_back(e);
@@ -126,7 +127,7 @@ TEST(LoopTest, AgreesWithTheWalkOnRandomFollowGraphs) {
             vs->ismaster = (v == 2 && round % 5 == 0);  // masters are never looked up
             for (int n = static_cast<int>(rng() % 5); n > 0; --n) {
                 rs_info_t e;
-                e.rip = "10.0.0.1";
+                e.rip.assign(m.arena, "10.0.0.1");
                 e.id = static_cast<int>(rng() % ids);
                 e.rsfollow = static_cast<int>(rng() % ids);
                 vs->rsinfo.push_back(e);

@@ -6,10 +6,11 @@ namespace lbsnap {
 namespace {
 
 TEST(FixedText, CutsToCapacityLessOne) {
+    TextArena texts;
     FixedText<6> t;
-    t = "schedule";
+    t.assign(texts, "schedule");
     EXPECT_EQ(t.str(), "sched");
-    t = "rr";
+    t.assign(texts, "rr");
     EXPECT_EQ(t.str(), "rr");
 }
 

@@ -13,11 +13,14 @@ namespace {
 using testing::Capture;
 using testing::TempRoot;
 
+// The texts of the records built outside a model.
+TextArena texts;
+
 rs_info_t rs(const char* rip, int enabled = 1, const char* dns = "") {
     rs_info_t r;
-    r.rip = rip;
+    r.rip.assign(texts, rip);
     r.enabled = enabled;
-    r.dns = dns;
+    r.dns.assign(texts, dns);
     return r;
 }
 

@@ -32,7 +32,7 @@ struct ReportHarness {
 
     ReportHarness() {
         auto def = std::make_unique<Rule_t>();
-        def->rule_name = "default";
+        def->rule_name.assign(m.arena, "default");
         m.defRule_id = def.get();
         m.Rules.push_back(std::move(def));
     }
@@ -47,9 +47,9 @@ struct ReportHarness {
     bahd_config_t& add_vs(int id, const char* vip = "10.0.0.1", int isslave = 0) {
         auto vs = std::make_unique<bahd_config_t>();
         vs->id = id;
-        vs->vip = vip;
+        vs->vip.assign(m.arena, vip);
         vs->port = 80;
-        vs->proto = "tcp";
+        vs->proto.assign(m.arena, "tcp");
         vs->isslave = isslave;
         m.bahd.push_back(std::move(vs));
         return *m.bahd.back();
@@ -58,7 +58,7 @@ struct ReportHarness {
     Rule_t& add_rule(int id, const char* name, int type) {
         auto r = std::make_unique<Rule_t>();
         r->id = id;
-        r->rule_name = name;
+        r->rule_name.assign(m.arena, name);
         r->rule_type = static_cast<std::int8_t>(type);
         m.Rules.push_back(std::move(r));
         return *m.Rules.back();

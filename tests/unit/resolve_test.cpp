@@ -12,10 +12,13 @@
 namespace lbsnap {
 namespace {
 
+// The texts of the records built outside a model.
+TextArena texts;
+
 rs_info_t server(const char* rip, const char* dns = "", int enabled = 1, int id = 0) {
     rs_info_t rs;
-    rs.rip = rip;
-    rs.dns = dns;
+    rs.rip.assign(texts, rip);
+    rs.dns.assign(texts, dns);
     rs.enabled = enabled;
     rs.id = id;
     return rs;
@@ -24,7 +27,7 @@ rs_info_t server(const char* rip, const char* dns = "", int enabled = 1, int id 
 bahd_config_t& add_vs(Model& m, int id, std::vector<rs_info_t> servers) {
     auto vs = std::make_unique<bahd_config_t>();
     vs->id = id;
-    vs->vip = "10.9.9." + std::to_string(id);
+    vs->vip.assign(m.arena, "10.9.9." + std::to_string(id));
     vs->port = 80;
     vs->rsinfo = std::move(servers);
     m.bahd.push_back(std::move(vs));

@@ -27,9 +27,9 @@ TEST_F(RuleOutput, NumbersAppearInTheirDescribedOrder) {
     r.only_on_flag = 4;
     r.set_flag_onmatch = 5;
     r.only_on_noflag = -6;  // one-byte fields print signed
-    r.pattern = "a b";
-    r.header = "H";
-    r.replacement = "v";
+    r.pattern.assign(m.arena, "a b");
+    r.header.assign(m.arena, "H");
+    r.replacement.assign(m.arena, "v");
     EXPECT_EQ(rule_line(r), "x: 3 postfix 0 1 1 0 1 4 5 -6 a&#032;b H v\n");
 }
 

@@ -16,9 +16,13 @@ using V = std::vector<int>;
 
 TEST(RuleLine, KeysConvertAsTheirFieldsNeed) {
     Rule_t r;
+    TextArena lines;  // the rule's values point into its lines
+    auto add_rule_line = [&](std::string_view l) {
+        lbsnap::add_rule_line(lines.keep_mutable(l), r);
+    };
     for (const char* l : {"name: login", "NEGATION: 5", "SETFLAG: 3", "TYPE: 256", "ONLYONFLAG: 511",
                           "OPTIONS: Prefix+Host", "MUSTFAIL: 0", "ID:  12"})
-        add_rule_line(l, r);
+        add_rule_line(l);
     EXPECT_EQ(r.rule_name.str(), "login");
     EXPECT_EQ(r.negation, 1);
     EXPECT_EQ(r.set_flag_onmatch, 3);
@@ -26,11 +30,11 @@ TEST(RuleLine, KeysConvertAsTheirFieldsNeed) {
     EXPECT_EQ(r.only_on_flag, -1);    // low 8 bits of 511, signed
     EXPECT_EQ(r.match_type, 4);
     EXPECT_EQ(r.id, 12);
-    add_rule_line("OPTIONS: postfix+host", r);
+    add_rule_line("OPTIONS: postfix+host");
     EXPECT_EQ(r.match_type, 5);
-    add_rule_line("OPTIONS: exact", r);
+    add_rule_line("OPTIONS: exact");
     EXPECT_EQ(r.match_type, 5);
-    add_rule_line(("VALUE: " + std::string(300, 'p')).c_str(), r);
+    add_rule_line("VALUE: " + std::string(300, 'p'));
     EXPECT_EQ(r.pattern.str(), std::string(255, 'p'));
 }
 

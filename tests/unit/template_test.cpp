@@ -16,7 +16,7 @@ struct Template : ::testing::Test, testing::ReportHarness {
     }
     void add_entry(bahd_config_t& master, const char* rip, int port) {
         rs_info_t e;
-        e.rip = rip;
+        e.rip.assign(m.arena, rip);
         e.port = port;
         master.rsinfo.push_back(e);
     }
@@ -54,8 +54,8 @@ TEST_F(Template, MasterSkipsGapsAndMissingSubVss) {
     add_entry(master, "#5", 5);  // no VS 5
     add_entry(master, "", 6);    // a gap
     add_entry(master, "#7", 7);
-    add_vs(6, 1).name = "gap";
-    add_vs(7, 1).name = "seven";
+    add_vs(6, 1).name.assign(m.arena, "gap");
+    add_vs(7, 1).name.assign(m.arena, "seven");
     EXPECT_EQ(run("1"), 0);
     // The only block is that of entry index 2, so it opens with a vip line.
     EXPECT_EQ(out.str(), std::string(kHeader) +

@@ -160,11 +160,17 @@ private:
         bool reaches_me;  // the chain meets `me` before it repeats an entry
         bool on_cycle;    // the entry lies on a cycle of follows
     };
-    const Fate& fate(const rs_info_t& e);
+    Fate fate(const rs_info_t& e);
+    // A chain goes on at the first entry of an id: such entries are named by
+    // their place in the model's index of entries by id.
+    Fate fate_at(std::size_t place);
+    std::size_t first_place(int id) const;
 
     const Model& m_;
     const rs_info_t& me_;
-    std::unordered_map<const rs_info_t*, Fate> fates_;
+    // What is known of the entry at each place: a byte per entry, where a
+    // map of entries costs a heap node each.
+    std::vector<std::uint8_t> known_;
 };
 void print_rsfollows(Ctx& c, int rsid);
 void print_hasfollows(Ctx& c, int rsid);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "classify.h"
 #include "reports/report_context.h"
 #include "model.h"
+#include "reports/text_index.h"
 
 namespace lbsnap {
 
@@ -159,11 +161,17 @@ private:
         bool reaches_me;  // the chain meets `me` before it repeats an entry
         bool on_cycle;    // the entry lies on a cycle of follows
     };
-    const Fate& fate(const rs_info_t& e);
+    Fate fate(const rs_info_t& e);
+    // A chain goes on at the first entry of an id: such entries are named by
+    // their place in the model's index of entries by id.
+    Fate fate_at(std::size_t place);
+    std::size_t first_place(int id) const;
 
     const Model& m_;
     const rs_info_t& me_;
-    std::unordered_map<const rs_info_t*, Fate> fates_;
+    // What is known of the entry at each place: a byte per entry, where a
+    // map of entries costs a heap node each.
+    std::vector<std::uint8_t> known_;
 };
 void print_rsfollows(Ctx& c, int rsid);
 void print_hasfollows(Ctx& c, int rsid);
@@ -179,12 +187,9 @@ struct rsdups_t {
     int dupcnt = 0;
 };
 
-// Orders two entries by address (IPv6 before IPv4, then numerically), then by
-// protocol text.
-int rs_namecmp(const rsdups_t& a, const rsdups_t& b);
-
 // The distinct real-server address texts of one command, in insertion order
-// until sorted. Hash indexes keep "first matching entry" lookups O(1).
+// until sorted. The entries grow in blocks, never copied to a larger array,
+// and a flat index keeps "first matching entry" lookups O(1).
 class RsNameTable {
 public:
     // The host name of an address, or nullopt when it has none. Called from
@@ -196,24 +201,23 @@ public:
     void add_oners(const char* rsname, const char* proto, const char* dnsname);
     int has_dup(const char* rsname, const char* proto) const;
     void add_rslist(const bahd_config_t& cur, int chkenable, const char* proto);
+    // By address (IPv6 before IPv4, then numerically), then by protocol
+    // text; texts that are no plain address go last, by text. Stable.
     void sort_rsnames();
     void print_realservers(Ctx& c, int wantrealname);
 
     int size() const { return static_cast<int>(rsnames_.size()); }
-    const std::vector<rsdups_t>& entries() const { return rsnames_; }
+    const std::deque<rsdups_t>& entries() const { return rsnames_; }
     // Replaces the resolver's reverse lookup (tests run without a resolver).
     void set_reverse_lookup(ReverseLookup lookup) { reverse_ = std::move(lookup); }
 
 private:
-    std::size_t find(std::string_view name, const char* proto, std::size_t* last) const;
-    void link(std::size_t i, std::size_t last);
-    void reindex() const;
+    std::size_t find(const char* name, const char* proto) const;
+    std::string_view name_at(std::size_t i) const { return rsnames_[i].name; }
 
-    std::vector<rsdups_t> rsnames_;
-    // The first entry of each name, and per entry the next one of the same
-    // name, both in table order; rebuilt after sorting, on first use.
-    mutable std::unordered_map<std::string_view, std::size_t> first_by_name_;
-    mutable std::vector<std::size_t> next_same_name_;
+    std::deque<rsdups_t> rsnames_;
+    // Entries by name, in table order; rebuilt after sorting, on first use.
+    mutable TextIndex by_name_;
     mutable bool stale_ = false;
     ReverseLookup reverse_;
 };
@@ -304,24 +308,28 @@ struct rs_disp_entry {
 };
 
 // A display table: the entries in insertion order, with indexes giving the
-// first entry of each DNS name and of each address text.
+// first entry of each DNS name and of each address text. The entries grow in
+// blocks, never copied to a larger array.
 class rs_disp_tab {
 public:
-    std::vector<rs_disp_entry> data;
+    std::deque<rs_disp_entry> data;
 
     // Index of the first entry that rs matches (same non-empty dns, or same
     // rip), or -1.
     long find(const rs_info_t& rs) const;
     void append(const rs_info_t& rs);
-    // Call after reordering data directly (sorting), so find stays right.
+    // Call after reordering data directly (sorting): frees the indexes,
+    // which the next find rebuilds.
     void reindex();
-    // Frees the indexes until the next reindex; find is wrong meanwhile.
-    void drop_index();
 
 private:
-    // The texts live as long as the model, so the indexes hold views of them.
-    std::unordered_map<std::string_view, long> by_dns_;
-    std::unordered_map<std::string_view, long> by_rip_;
+    std::string_view dns_at(std::size_t i) const { return data[i].dns; }
+    std::string_view rip_at(std::size_t i) const { return data[i].rip; }
+
+    // The texts live as long as the model; the indexes hold positions.
+    mutable TextIndex by_dns_;
+    mutable TextIndex by_rip_;
+    mutable bool stale_ = false;
 };
 
 // The real servers of one VS, for the "already used by this VS" test.
@@ -339,8 +347,10 @@ void add_one_rs_list(const rs_info_t& rs, const VsServerKeys* cur, rs_disp_tab& 
                      const rs_disp_tab* exclude);
 void add_new_rslist(const bahd_config_t& cur, rs_disp_tab& tab);
 
-// Sort type 0..3: by name or address, the same reversed, by status then name
-// or address, the same reversed; above 3 sorts as 0.
+// Sort type 0: DNS names first, by name, then the others by address
+// (IPv6, IPv4, then texts that are no address); 2: by enabled status first
+// (none, some, all occurrences enabled), then as 0; 1 and 3: 0 and 2 turned
+// round. Above 3 sorts as 0. Stable.
 void sort_rs_tab(rs_disp_tab& tab, unsigned sorttype);
 
 void print_rs_tab_entry(Ctx& c, const rs_disp_entry& rs);

@@ -1,8 +1,8 @@
 // Follow selectors: the VSs a VS can follow (-F), the real servers a real
 // server can follow (-b) and the real servers that follow one (-B).
+#include <algorithm>
 #include <string>
 #include <cstdint>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -113,40 +113,64 @@ int detect_loop(const Model& m, const rs_info_t& me, const rs_info_t& candidate)
     }
 }
 
-const LoopTest::Fate& LoopTest::fate(const rs_info_t& start) {
+namespace {
+
+enum KnownBits : std::uint8_t { kOnWalk = 1, kKnown = 2, kReachesMe = 4, kOnCycle = 8 };
+constexpr std::size_t kNoPlace = SIZE_MAX;
+
+}  // namespace
+
+std::size_t LoopTest::first_place(int id) const {
+    const auto& all = m_.idx.rs_by_id;
+    auto it = std::lower_bound(all.begin(), all.end(), id,
+                               [](const VsIndexes::RsEntry& e, int want) { return e.id < want; });
+    return it == all.end() || it->id != id ? kNoPlace : static_cast<std::size_t>(it - all.begin());
+}
+
+LoopTest::Fate LoopTest::fate(const rs_info_t& start) {
+    if (&start == &me_) return Fate{true, false};
+    const std::size_t place = first_place(start.id);
+    if (place != kNoPlace && m_.idx.rs_by_id[place].rs == &start) return fate_at(place);
+    // A chain never comes to an entry behind another of its id: such an
+    // entry lies on no cycle, and its fate is that of its next entry.
+    const std::size_t next = first_place(start.rsfollow);
+    return Fate{next != kNoPlace && fate_at(next).reaches_me, false};
+}
+
+LoopTest::Fate LoopTest::fate_at(std::size_t place) {
+    const auto& all = m_.idx.rs_by_id;
+    if (known_.empty()) known_.resize(all.size());
     // Walk until `me`, a known entry, the end of the chain or a repeat; then
     // every entry of the walk shares the outcome.
-    std::vector<const rs_info_t*> path;
-    std::unordered_map<const rs_info_t*, std::size_t> pos;
-    Fate tail{false, false};
+    std::vector<std::size_t> path;
+    bool reaches_me = false;
     std::size_t cycle_from = SIZE_MAX;
-    for (const rs_info_t* e = &start;;) {
-        if (e == &me_) {
-            tail.reaches_me = true;
+    for (std::size_t p = place; p != kNoPlace; p = first_place(all[p].rs->rsfollow)) {
+        if (all[p].rs == &me_) {
+            reaches_me = true;
             break;
         }
-        if (auto known = fates_.find(e); known != fates_.end()) {
-            tail.reaches_me = known->second.reaches_me;
+        if (known_[p] & kKnown) {
+            reaches_me = known_[p] & kReachesMe;
             break;
         }
-        if (auto seen = pos.find(e); seen != pos.end()) {
-            cycle_from = seen->second;
+        if (known_[p] == kOnWalk) {
+            cycle_from = static_cast<std::size_t>(std::find(path.begin(), path.end(), p) - path.begin());
             break;
         }
-        pos.emplace(e, path.size());
-        path.push_back(e);
-        e = find_rs_follow(m_, e->rsfollow, nullptr);
-        if (!e) break;
+        known_[p] = kOnWalk;
+        path.push_back(p);
     }
     for (std::size_t i = 0; i < path.size(); ++i)
-        fates_[path[i]] = Fate{tail.reaches_me, i >= cycle_from};
-    if (&start == &me_) fates_[&start] = Fate{true, false};
-    return fates_.at(&start);
+        known_[path[i]] = kKnown | (reaches_me ? kReachesMe : 0) | (i >= cycle_from ? kOnCycle : 0);
+    if (all[place].rs == &me_) return Fate{true, false};
+    return Fate{(known_[place] & kReachesMe) != 0, (known_[place] & kOnCycle) != 0};
 }
 
 bool LoopTest::refused(const rs_info_t& candidate) {
     if (candidate.rsfollow == 0) return false;
-    if (!fate(candidate).reaches_me) return fate(candidate).on_cycle;
+    const Fate f = fate(candidate);
+    if (!f.reaches_me) return f.on_cycle;
     // Reaching `me`, the chain goes on at the first entry numbered like the
     // candidate: the candidate itself, unless an earlier entry shares its
     // number, which is rare enough to walk the long way.

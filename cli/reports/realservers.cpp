@@ -10,34 +10,12 @@
 #include "addrs.h"
 #include "cfglib.h"
 #include "lookup_pool.h"
+#include "reports/entry_order.h"
 #include "reports.h"
 
 namespace lbsnap {
 
 namespace {
-
-// The sort key of one entry, its address converted once.
-struct NameKey {
-    lm_addr addr;
-    bool converted;
-    const rsdups_t* entry;
-};
-
-NameKey make_key(const rsdups_t& e) {
-    NameKey k{};
-    k.entry = &e;
-    k.converted = lm_cvtaddr(&k.addr, e.name) == 1;
-    return k;
-}
-
-// Texts that are not plain addresses (unparsable, or carrying a port) have no
-// address order; they go after every address, by name text.
-int keycmp(const NameKey& a, const NameKey& b) {
-    if (a.converted != b.converted) return a.converted ? -1 : 1;
-    int d = a.converted ? lm_addrcmp(a.addr, b.addr) : std::strcmp(a.entry->name, b.entry->name);
-    if (d) return d;
-    return std::strcmp(a.entry->proto, b.entry->proto);
-}
 
 std::optional<std::string> resolver_reverse_lookup(const lm_sockaddr& sa) {
     char host[1025];
@@ -61,88 +39,43 @@ std::string address_key(const lm_sockaddr& sa) {
     return std::string(1, v4 ? '4' : '6') + std::string(static_cast<const char*>(bytes), n);
 }
 
-// Puts items[from[i]] at place i for every i, one cycle of the permutation
-// at a time; from is used up.
-template <class T>
-void permute_in_place(std::vector<T>& items, std::vector<std::size_t>& from) {
-    for (std::size_t start = 0; start < from.size(); ++start) {
-        if (from[start] == start) continue;
-        T held = items[start];
-        std::size_t to = start;
-        for (std::size_t src = from[to]; src != start; src = from[to]) {
-            items[to] = items[src];
-            from[to] = to;
-            to = src;
-        }
-        items[to] = held;
-        from[to] = to;
-    }
-}
-
 }  // namespace
-
-int rs_namecmp(const rsdups_t& a, const rsdups_t& b) { return keycmp(make_key(a), make_key(b)); }
 
 RsNameTable::RsNameTable() : reverse_(resolver_reverse_lookup) {}
 
 // The first entry with that name and, unless proto is null, that protocol;
-// npos if none. *last receives the last entry of the name's chain (npos when
-// the name is new).
-std::size_t RsNameTable::find(std::string_view name, const char* proto, std::size_t* last) const {
-    if (stale_) reindex();
-    *last = std::string_view::npos;
-    auto it = first_by_name_.find(name);
-    if (it == first_by_name_.end()) return std::string_view::npos;
-    for (std::size_t i = it->second; i != std::string_view::npos; i = next_same_name_[i]) {
-        if (!proto || std::strcmp(rsnames_[i].proto, proto) == 0) return i;
-        *last = i;
+// npos if none.
+std::size_t RsNameTable::find(const char* name, const char* proto) const {
+    auto text_of = [this](std::size_t i) { return name_at(i); };
+    if (stale_) {
+        by_name_.clear();
+        for (std::size_t i = 0; i < rsnames_.size(); ++i) by_name_.add(i, text_of);
+        stale_ = false;
     }
-    return std::string_view::npos;
-}
-
-void RsNameTable::link(std::size_t i, std::size_t last) {
-    next_same_name_.push_back(std::string_view::npos);
-    if (last == std::string_view::npos)
-        first_by_name_.emplace(rsnames_[i].name, i);
-    else
-        next_same_name_[last] = i;
-}
-
-void RsNameTable::reindex() const {
-    first_by_name_.clear();
-    next_same_name_.assign(rsnames_.size(), std::string_view::npos);
-    std::unordered_map<std::string_view, std::size_t> last_by_name;
-    for (std::size_t i = 0; i < rsnames_.size(); ++i) {
-        auto [it, added] = last_by_name.try_emplace(rsnames_[i].name, i);
-        if (added)
-            first_by_name_.emplace(rsnames_[i].name, i);
-        else
-            next_same_name_[std::exchange(it->second, i)] = i;
-    }
-    stale_ = false;
+    return by_name_.find(name, text_of, [&](std::size_t i) {
+        return !proto || std::strcmp(rsnames_[i].proto, proto) == 0;
+    });
 }
 
 void RsNameTable::add_oners(const char* rsname, const char* proto, const char* dnsname) {
     if (is_empty(rsname)) return;
     // A null protocol matches an entry of any protocol: the first one with
     // that name.
-    std::size_t last;
-    if (std::size_t i = find(rsname, proto, &last); i != std::string_view::npos) {
+    if (std::size_t i = find(rsname, proto); i != TextIndex::npos) {
         rsnames_[i].dupcnt++;
         return;
     }
     // Running out of memory here ends the process (std::bad_alloc), like
     // every other allocation of the tool.
     rsnames_.push_back(rsdups_t{rsname, proto ? proto : "", dnsname, 0});
-    link(rsnames_.size() - 1, last);
+    by_name_.add(rsnames_.size() - 1, [this](std::size_t i) { return name_at(i); });
 }
 
 int RsNameTable::has_dup(const char* rsname, const char* proto) const {
     if (is_empty(rsname)) return 0;
     // No protocol is the empty one, as entries added without one hold.
-    std::size_t last;
-    std::size_t i = find(rsname, proto ? proto : "", &last);
-    return i == std::string_view::npos ? 0 : rsnames_[i].dupcnt;
+    std::size_t i = find(rsname, proto ? proto : "");
+    return i == TextIndex::npos ? 0 : rsnames_[i].dupcnt;
 }
 
 void RsNameTable::add_rslist(const bahd_config_t& cur, int chkenable, const char* proto) {
@@ -155,28 +88,27 @@ void RsNameTable::add_rslist(const bahd_config_t& cur, int chkenable, const char
 
 void RsNameTable::sort_rsnames() {
     if (rsnames_.size() < 2) return;
-    // The name index is rebuilt on its next use anyway: let it go before
-    // the sort needs room of its own.
-    first_by_name_ = {};
-    next_same_name_ = {};
-    std::vector<NameKey> keys;
-    keys.reserve(rsnames_.size());
-    for (const rsdups_t& e : rsnames_) keys.push_back(make_key(e));
-    // Entries that compare equal keep their insertion order, which is the
-    // order of their places in rsnames_; sorting in place needs no buffer.
-    std::sort(keys.begin(), keys.end(), [](const NameKey& a, const NameKey& b) {
-        if (int d = keycmp(a, b)) return d < 0;
-        return a.entry < b.entry;
-    });
-    // The entries move into their sorted places within the table itself:
-    // a second table of the doubled capacity would be the peak of the run.
-    std::vector<std::size_t> from(keys.size());
-    for (std::size_t i = 0; i < keys.size(); ++i)
-        from[i] = static_cast<std::size_t>(keys[i].entry - rsnames_.data());
-    keys = {};
-    permute_in_place(rsnames_, from);
-    // After sorting, "first" means first in the sorted table.
+    // The index is rebuilt on its next use anyway: it goes before the sort
+    // needs room of its own.
+    by_name_.clear();
     stale_ = true;
+    enum Group : std::uint8_t { kV6, kV4, kText };
+    EntryOrder order(rsnames_.size());
+    for (const rsdups_t& e : rsnames_) {
+        lm_addr a;
+        if (lm_cvtaddr(&a, e.name) == 1)
+            order.add(a.af == AF_INET6 ? kV6 : kV4, a);
+        else
+            order.add(kText);
+    }
+    order.sort(
+        rsnames_,
+        [this](std::uint8_t group, std::size_t a, std::size_t b) {
+            const rsdups_t &x = rsnames_[a], &y = rsnames_[b];
+            if (int d = group == kText ? std::strcmp(x.name, y.name) : 0) return d;
+            return std::strcmp(x.proto, y.proto);
+        },
+        false);
 }
 
 void RsNameTable::print_realservers(Ctx& c, int wantrealname) {
@@ -190,7 +122,7 @@ void RsNameTable::print_realservers(Ctx& c, int wantrealname) {
         const char* known = nullptr;  // the configured name
         std::size_t lookup = no_lookup;
     };
-    std::vector<Shown> shown(rsnames_.size());
+    std::vector<Shown> shown(wantrealname ? rsnames_.size() : 0);
     DistinctLookups<std::string, lm_sockaddr> lookups;
     for (std::size_t i = 0; wantrealname && i < rsnames_.size(); ++i) {
         const rsdups_t& e = rsnames_[i];
@@ -203,7 +135,7 @@ void RsNameTable::print_realservers(Ctx& c, int wantrealname) {
     }
     const auto hosts = lookups.run<std::optional<std::string>>(reverse_);
     for (std::size_t i = 0; i < rsnames_.size(); ++i) {
-        const Shown& s = shown[i];
+        const Shown s = wantrealname ? shown[i] : Shown{};
         const char* host = s.known;
         if (s.lookup != no_lookup && hosts[s.lookup]) host = hosts[s.lookup]->c_str();
         if (host)

@@ -13,6 +13,7 @@
 #include "format_text.h"
 #include "lookup.h"
 #include "lookup_pool.h"
+#include "reports/entry_order.h"
 #include "reports.h"
 
 namespace lbsnap {
@@ -68,45 +69,11 @@ bool report_check(Ctx& c, const NameCheck& k, const std::optional<lm_addr>& now,
     return true;
 }
 
-// A display entry with its address converted once for sorting. An address
-// text that does not convert compares as family 0: after every IPv4
-// address, equal to other such texts (the stable sort keeps their order).
-struct SortKey {
-    const rs_disp_entry* e;
-    lm_addr addr;
-};
-
-SortKey sort_key(const rs_disp_entry& e) {
-    SortKey k{&e, lm_addr{}};
-    if (!lm_cvtaddr(&k.addr, e.rip.c_str())) k.addr = lm_addr{};
-    return k;
-}
-
-int rs_cmp_key(const SortKey& a, const SortKey& b) {
-    const bool adns = !a.e->dns.empty(), bdns = !b.e->dns.empty();
-    if (!adns && !bdns) return lm_addrcmp(a.addr, b.addr);
-    if (!adns) return 1;
-    if (!bdns) return -1;
-    return std::strcmp(a.e->dns.c_str(), b.e->dns.c_str());
-}
-
 // 2: every occurrence enabled, 1: some, 0: none.
 int status_class(const rs_disp_entry& e) {
     if (e.ntotal == e.nok) return 2;
     return e.nok != 0 ? 1 : 0;
 }
-
-int st_cmp_key(const SortKey& a, const SortKey& b) {
-    const int sa = status_class(*a.e), sb = status_class(*b.e);
-    if (sa != sb) return sa < sb ? -1 : 1;
-    return rs_cmp_key(a, b);
-}
-
-int rs_cmp_key_rev(const SortKey& a, const SortKey& b) { return -rs_cmp_key(a, b); }
-int st_cmp_key_rev(const SortKey& a, const SortKey& b) { return -st_cmp_key(a, b); }
-
-using KeyCmp = int (*)(const SortKey&, const SortKey&);
-constexpr KeyCmp sort_funcs[4] = {rs_cmp_key, rs_cmp_key_rev, st_cmp_key, st_cmp_key_rev};
 
 // Host-map name of an address text, or null.
 const char* map_name(const FixedText<64>& rip) { return local_ip2name(rip.c_str(), nullptr); }
@@ -157,37 +124,32 @@ void resolv_realnames(Ctx& c, const char* name, const ForwardLookup& resolve) {
 }
 
 long rs_disp_tab::find(const rs_info_t& rs) const {
-    long first = -1;
-    if (!rs.dns.empty()) {
-        if (auto it = by_dns_.find(rs.dns.c_str()); it != by_dns_.end()) first = it->second;
+    auto dns_of = [this](std::size_t i) { return dns_at(i); };
+    auto rip_of = [this](std::size_t i) { return rip_at(i); };
+    if (stale_) {
+        for (std::size_t i = 0; i < data.size(); ++i) {
+            if (!data[i].dns.empty()) by_dns_.add(i, dns_of);
+            by_rip_.add(i, rip_of);
+        }
+        stale_ = false;
     }
-    if (auto it = by_rip_.find(rs.rip.c_str()); it != by_rip_.end()) {
-        if (first < 0 || it->second < first) first = it->second;
-    }
-    return first;
+    auto any = [](std::size_t) { return true; };
+    const std::size_t by_dns = rs.dns.empty() ? TextIndex::npos : by_dns_.find(rs.dns, dns_of, any);
+    const std::size_t first = std::min(by_dns, by_rip_.find(rs.rip, rip_of, any));
+    return first == TextIndex::npos ? -1 : static_cast<long>(first);
 }
 
 void rs_disp_tab::append(const rs_info_t& rs) {
-    // The vector's own growth stands in for the 16-then-doubling policy.
-    const long at = static_cast<long>(data.size());
     data.push_back(rs_disp_entry{rs.rip, rs.dns, 1, rs.enabled ? 1 : 0});
-    if (!rs.dns.empty()) by_dns_.emplace(rs.dns.c_str(), at);
-    by_rip_.emplace(rs.rip.c_str(), at);
-}
-
-void rs_disp_tab::drop_index() {
-    by_dns_ = {};
-    by_rip_ = {};
+    const std::size_t at = data.size() - 1;
+    if (!rs.dns.empty()) by_dns_.add(at, [this](std::size_t i) { return dns_at(i); });
+    by_rip_.add(at, [this](std::size_t i) { return rip_at(i); });
 }
 
 void rs_disp_tab::reindex() {
-    drop_index();
-    by_dns_.reserve(data.size());
-    by_rip_.reserve(data.size());
-    for (long i = 0; i < static_cast<long>(data.size()); ++i) {
-        if (!data[i].dns.empty()) by_dns_.emplace(data[i].dns.c_str(), i);
-        by_rip_.emplace(data[i].rip.c_str(), i);
-    }
+    by_dns_.clear();
+    by_rip_.clear();
+    stale_ = true;
 }
 
 VsServerKeys::VsServerKeys(const bahd_config_t& vs) {
@@ -220,21 +182,30 @@ void add_new_rslist(const bahd_config_t& cur, rs_disp_tab& tab) {
 }
 
 void sort_rs_tab(rs_disp_tab& tab, unsigned sorttype) {
-    const KeyCmp cmp = sort_funcs[sorttype > 3 ? 0 : sorttype];
-    // The indexes are rebuilt after the sort anyway: freed first, they do
-    // not add to the sort's peak beside the table and its sorted copy.
-    tab.drop_index();
-    std::vector<SortKey> keys;
-    keys.reserve(tab.data.size());
-    for (const rs_disp_entry& e : tab.data) keys.push_back(sort_key(e));
-    std::stable_sort(keys.begin(), keys.end(),
-                     [cmp](const SortKey& a, const SortKey& b) { return cmp(a, b) < 0; });
-    std::vector<rs_disp_entry> sorted;
-    sorted.reserve(keys.size());
-    for (const SortKey& k : keys) sorted.push_back(*k.e);
-    tab.data = std::move(sorted);
-    keys = {};
+    if (sorttype > 3) sorttype = 0;
+    // The indexes are rebuilt when next asked: freed first, they do not add
+    // to the sort's peak.
     tab.reindex();
+    enum Kind : std::uint8_t { kByName, kV6, kV4, kNoAddress, kKinds };
+    EntryOrder order(tab.data.size());
+    for (const rs_disp_entry& e : tab.data) {
+        const int status = sorttype >= 2 ? status_class(e) : 0;
+        const auto group = [status](Kind k) { return static_cast<std::uint8_t>(status * kKinds + k); };
+        lm_addr a;
+        if (!e.dns.empty())
+            order.add(group(kByName));
+        else if (lm_cvtaddr(&a, e.rip.c_str()))
+            order.add(group(a.af == AF_INET6 ? kV6 : kV4), a);
+        else
+            order.add(group(kNoAddress));
+    }
+    order.sort(
+        tab.data,
+        [&tab](std::uint8_t group, std::size_t a, std::size_t b) {
+            if (group % kKinds != kByName) return 0;
+            return std::strcmp(tab.data[a].dns.c_str(), tab.data[b].dns.c_str());
+        },
+        sorttype % 2 == 1);
 }
 
 void print_rs_tab_entry(Ctx& c, const rs_disp_entry& rs) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "report_harness.h"
@@ -30,22 +31,26 @@ std::vector<std::string> names_of(const RsNameTable& t) {
     return v;
 }
 
-int cmp(const char* a, const char* pa, const char* b, const char* pb) {
-    return rs_namecmp(rsdups_t{a, pa, nullptr, 0}, rsdups_t{b, pb, nullptr, 0});
+// The table order after sorting entries added in the given order.
+std::vector<std::string> sorted(std::vector<std::pair<const char*, const char*>> added) {
+    RsNameTable t;
+    for (const auto& [name, proto] : added) t.add_oners(name, proto, nullptr);
+    t.sort_rsnames();
+    return names_of(t);
 }
 
-TEST(RsNameCmp, AddressOrderThenProtocolThenOtherTexts) {
-    EXPECT_LT(cmp("10.0.0.9", "", "10.0.0.10", ""), 0);
-    EXPECT_LT(cmp("2001:db8::1", "", "1.2.3.4", ""), 0);
-    EXPECT_LT(cmp("::1", "", "2001:db8::1", ""), 0);
-    EXPECT_LT(cmp("10.0.0.1", "tcp", "10.0.0.1", "udp"), 0);
-    EXPECT_EQ(cmp("10.0.0.1", "tcp", "10.0.0.1", "tcp"), 0);
+TEST(RsNameTable, SortsByAddressThenProtocolThenOtherTexts) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(sorted({{"10.0.0.10", ""}, {"10.0.0.9", ""}}), (V{"10.0.0.9/", "10.0.0.10/"}));
+    EXPECT_EQ(sorted({{"1.2.3.4", ""}, {"2001:db8::1", ""}, {"::1", ""}}),
+              (V{"::1/", "2001:db8::1/", "1.2.3.4/"}));
+    EXPECT_EQ(sorted({{"10.0.0.1", "udp"}, {"10.0.0.1", "tcp"}}), (V{"10.0.0.1/tcp", "10.0.0.1/udp"}));
     // The address decides before the protocol does.
-    EXPECT_LT(cmp("10.0.0.1", "udp", "10.0.0.2", "tcp"), 0);
+    EXPECT_EQ(sorted({{"10.0.0.2", "tcp"}, {"10.0.0.1", "udp"}}), (V{"10.0.0.1/udp", "10.0.0.2/tcp"}));
     // Texts that are no address go last, by text.
-    EXPECT_GT(cmp("backend", "", "255.255.255.255", ""), 0);
-    EXPECT_GT(cmp("10.0.0.1:80", "", "10.0.0.2", ""), 0);
-    EXPECT_LT(cmp("alpha", "", "beta", ""), 0);
+    EXPECT_EQ(sorted({{"beta", ""}, {"10.0.0.1:80", ""}, {"alpha", ""}, {"255.255.255.255", ""},
+                      {"10.0.0.2", ""}}),
+              (V{"10.0.0.2/", "255.255.255.255/", "10.0.0.1:80/", "alpha/", "beta/"}));
 }
 
 TEST(RsNameTable, CountsOccurrencesPerNameAndProtocolIgnoringEmptyNames) {

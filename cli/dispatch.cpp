@@ -44,11 +44,11 @@ void vs_end_points(Ctx& c, const char* arg, int wantsslonly) {
 void rule_listing(Ctx& c, const char* arg) {
     if (!arg) {
         for (const auto& rule : c.m.Rules)
-            if (rule.get() != c.m.defRule_id) print_rule(c, *rule);
+            if (rule.get() != c.m.default_rule) print_rule(c, *rule);
         return;
     }
     const Rule_t* rule = find_rule(c.m, arg);
-    if (!rule || rule == c.m.defRule_id)
+    if (!rule || rule == c.m.default_rule)
         std::fprintf(c.err, "Unknown rule '%s'\n", arg);
     else
         print_rule(c, *rule);
@@ -186,8 +186,8 @@ void json_rule_listing(Ctx& c, const char* arg) {
     w.begin_array();
     if (!arg) {
         for (const auto& rule : c.m.Rules)
-            if (rule.get() != c.m.defRule_id) json_rule(w, c.opt, *rule);
-    } else if (const Rule_t* rule = find_rule(c.m, arg); rule && rule != c.m.defRule_id) {
+            if (rule.get() != c.m.default_rule) json_rule(w, c.opt, *rule);
+    } else if (const Rule_t* rule = find_rule(c.m, arg); rule && rule != c.m.default_rule) {
         json_rule(w, c.opt, *rule);
     } else {
         std::fprintf(c.err, "Unknown rule '%s'\n", arg);

@@ -111,32 +111,32 @@ struct rs_info_t {
     }
 };
 
-struct __chk_args {
+struct chk_args_t {
     int chk_interval;
     int chk_timeout;
     int chk_retrycount;
 };
 
-struct __adapt_args {
+struct adapt_args_t {
     int interval;
     FixedText<1024> url;
     int ctrl_minp;
     int http_port;
 };
 
-struct __sdn_adapt_args {
+struct sdn_adapt_args_t {
     int interval;
     int navg;
     int ctrl_minp;
 };
 
-inline const __chk_args def_chk_args{9, 4, 2};
-inline const __adapt_args def_adapt_args = [] {
-    __adapt_args a{7, {}, 5, 80};
+inline const chk_args_t def_chk_args{9, 4, 2};
+inline const adapt_args_t def_adapt_args = [] {
+    adapt_args_t a{7, {}, 5, 80};
     a.url.set_view("/load");
     return a;
 }();
-inline const __sdn_adapt_args def_sdn_adapt_args{5, 6, 5};
+inline const sdn_adapt_args_t def_sdn_adapt_args{5, 6, 5};
 
 struct bahd_config_t {
     // Identity and VS-wide switches
@@ -363,12 +363,12 @@ struct Model {
     // The rule list: the default rule first, then the accepted rules in the
     // order their sections ended.
     std::vector<std::unique_ptr<Rule_t>> Rules;
-    Rule_t* defRule_id = nullptr;
+    Rule_t* default_rule = nullptr;
     std::unordered_map<int, Rule_t*> rule_by_id;
 
-    __chk_args chk_args = def_chk_args;
-    __adapt_args adapt_args = def_adapt_args;
-    __sdn_adapt_args sdn_adapt_args = def_sdn_adapt_args;
+    chk_args_t chk_args = def_chk_args;
+    adapt_args_t adapt_args = def_adapt_args;
+    sdn_adapt_args_t sdn_adapt_args = def_sdn_adapt_args;
     int got_adapt_args = 0;
 
     VsIndexes idx;

@@ -219,7 +219,7 @@ void clean_up(Model& m) {
     m.rule_by_id.clear();
     auto def = std::make_unique<Rule_t>();
     def->rule_name.set_view("default");
-    m.defRule_id = def.get();
+    m.default_rule = def.get();
     m.rule_by_id.emplace(0, def.get());
     m.Rules.push_back(std::move(def));
     m.got_adapt_args = 0;
@@ -230,17 +230,17 @@ void clean_up(Model& m) {
 
 void merge_rules(const Model& m, Rule_list& rv, const Rule_list& rl) {
     bool saw_default = false;
-    if (!rv.empty() && rv.rule_list.back() == m.defRule_id) {
+    if (!rv.empty() && rv.rule_list.back() == m.default_rule) {
         rv.rule_list.pop_back();
         saw_default = true;
     }
     std::size_t n = rl.rule_list.size();
-    if (n && rl.rule_list.back() == m.defRule_id) {
+    if (n && rl.rule_list.back() == m.default_rule) {
         --n;
         saw_default = true;
     }
     for (std::size_t i = 0; i < n; ++i) add_ruleid(m, rv, rl.rule_list[i]);
-    if (saw_default) add_ruleid(m, rv, m.defRule_id);
+    if (saw_default) add_ruleid(m, rv, m.default_rule);
 }
 
 int consistent_rule(const Model& m, const Rule_t& r) { return rule_fault(m, r) == RuleFault::none; }

@@ -253,7 +253,7 @@ void get_addlist(Ctx& c, const bahd_config_t& cur, const char* cert);
 void get_selfsigned(Ctx& c, const bahd_config_t& cur);
 
 // One certificate name and the VSs using it, in list order.
-struct certlist {
+struct CertUsers {
     const char* certname = nullptr;
     int nbahds = 0;
     std::vector<const bahd_config_t*> bahds;
@@ -268,7 +268,7 @@ public:
 private:
     void add(const bahd_config_t& cur, const char* key, bool derived);
 
-    std::vector<certlist> certlist_;
+    std::vector<CertUsers> cert_users_;
     std::unordered_map<std::string_view, std::size_t> by_name_;
     TextArena derived_names_;
 };

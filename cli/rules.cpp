@@ -91,7 +91,7 @@ void add_rule_line(char* line, Rule_t& rule, Diagnostics* diag) {
 void add_ruleid(const Model& m, Rule_list& rl, Rule_t* rule) {
     auto& v = rl.rule_list;
     if (v.size() >= static_cast<std::size_t>(MAX_rules) || rule_is_in(rl, rule)) return;
-    if (!v.empty() && v.back() == m.defRule_id)
+    if (!v.empty() && v.back() == m.default_rule)
         v.insert(v.end() - 1, rule);
     else
         v.push_back(rule);
@@ -137,7 +137,7 @@ void expand_rules(const Model& m, const char* src, Rule_list& rl, int content) {
         if (m.diag && !is_content == (content != 0)) m.diag->rule_wrong_kind(*r, content);
         if (content) {
             if (!is_content) continue;
-            if (r == m.defRule_id)
+            if (r == m.default_rule)
                 saw_default = true;
             else
                 add_ruleid(m, rl, r);
@@ -145,40 +145,40 @@ void expand_rules(const Model& m, const char* src, Rule_list& rl, int content) {
             add_ruleid(m, rl, r);
         }
     }
-    if (saw_default) add_ruleid(m, rl, m.defRule_id);
+    if (saw_default) add_ruleid(m, rl, m.default_rule);
 }
 
 void add_chk_line(Model& m, char* line) {
-    using H = BlockHandler<__chk_args>;
+    using H = BlockHandler<chk_args_t>;
     static const KeyTable<H> keys{
-        {"INTERVAL:", block_int<__chk_args, &__chk_args::chk_interval>},
-        {"TIMEOUT:", block_int<__chk_args, &__chk_args::chk_timeout>},
-        {"RETRY_COUNT:", block_int<__chk_args, &__chk_args::chk_retrycount>},
+        {"INTERVAL:", block_int<chk_args_t, &chk_args_t::chk_interval>},
+        {"TIMEOUT:", block_int<chk_args_t, &chk_args_t::chk_timeout>},
+        {"RETRY_COUNT:", block_int<chk_args_t, &chk_args_t::chk_retrycount>},
     };
     apply(keys, m.chk_args, line, m.diag, "a checker section");
 }
 
 void add_adapt_line(Model& m, char* line) {
-    using H = BlockHandler<__adapt_args>;
+    using H = BlockHandler<adapt_args_t>;
     static const KeyTable<H> keys{
-        {"INTERVAL:", block_int<__adapt_args, &__adapt_args::interval>},
-        {"URL:", [](__adapt_args& b, char* v, Diagnostics* d) {
+        {"INTERVAL:", block_int<adapt_args_t, &adapt_args_t::interval>},
+        {"URL:", [](adapt_args_t& b, char* v, Diagnostics* d) {
              note_cut(d, v, b.url);
              b.url.take(v);
          }},
-        {"CTRL_MINP:", block_int<__adapt_args, &__adapt_args::ctrl_minp>},
-        {"HTTP_PORT:", block_int<__adapt_args, &__adapt_args::http_port>},
+        {"CTRL_MINP:", block_int<adapt_args_t, &adapt_args_t::ctrl_minp>},
+        {"HTTP_PORT:", block_int<adapt_args_t, &adapt_args_t::http_port>},
     };
     m.got_adapt_args = 1;
     apply(keys, m.adapt_args, line, m.diag, "an adaptive HTTP section");
 }
 
 void add_sdn_adapt_line(Model& m, char* line) {
-    using H = BlockHandler<__sdn_adapt_args>;
+    using H = BlockHandler<sdn_adapt_args_t>;
     static const KeyTable<H> keys{
-        {"INTERVAL:", block_int<__sdn_adapt_args, &__sdn_adapt_args::interval>},
-        {"NAVG:", block_int<__sdn_adapt_args, &__sdn_adapt_args::navg>},
-        {"CTRL_MINP:", block_int<__sdn_adapt_args, &__sdn_adapt_args::ctrl_minp>},
+        {"INTERVAL:", block_int<sdn_adapt_args_t, &sdn_adapt_args_t::interval>},
+        {"NAVG:", block_int<sdn_adapt_args_t, &sdn_adapt_args_t::navg>},
+        {"CTRL_MINP:", block_int<sdn_adapt_args_t, &sdn_adapt_args_t::ctrl_minp>},
     };
     apply(keys, m.sdn_adapt_args, line, m.diag, "an adaptive SDN section");
 }

@@ -75,10 +75,10 @@ void CertList::add(const bahd_config_t& cur, const char* key, bool derived) {
     if (it == by_name_.end()) {
         // A derived name is kept here; the others live in the model.
         if (derived) key = derived_names_.keep(key);
-        it = by_name_.emplace(key, certlist_.size()).first;
-        certlist_.push_back(certlist{key, 0, {}});
+        it = by_name_.emplace(key, cert_users_.size()).first;
+        cert_users_.push_back(CertUsers{key, 0, {}});
     }
-    certlist& entry = certlist_[it->second];
+    CertUsers& entry = cert_users_[it->second];
     entry.bahds.push_back(&cur);
     entry.nbahds++;
 }
@@ -86,7 +86,7 @@ void CertList::add(const bahd_config_t& cur, const char* key, bool derived) {
 void CertList::print_certname(Ctx& c, const char* certfile) const {
     auto it = by_name_.find(certfile ? certfile : "");
     if (it == by_name_.end()) return;
-    const certlist& entry = certlist_[it->second];
+    const CertUsers& entry = cert_users_[it->second];
     std::fprintf(c.out, "NADDRS: %d\n", entry.nbahds);
     for (int i = 0; i < entry.nbahds; ++i) {
         const bahd_config_t& vs = *entry.bahds[i];

@@ -43,7 +43,7 @@ bool rule_passes_filter(const Options& opt, const Rule_t& rule) {
 const Rule_t* tested_rule(Ctx& c) {
     const char* name = c.opt.tst_rule_id ? c.opt.tst_rule_id : "";
     const Rule_t* rule = find_rule(c.m, name);
-    if (rule && rule != c.m.defRule_id) return rule;
+    if (rule && rule != c.m.default_rule) return rule;
     std::fprintf(c.err, "Invalid rule id '%s'\n", name);
     return nullptr;
 }

@@ -117,7 +117,7 @@ private:
         }
         for (const Rule_t* rule : rl.rule_list) {
             if (!defined_.insert(rule).second) continue;
-            if (rule != c_.m.defRule_id) print_rule_definition(*rule);
+            if (rule != c_.m.default_rule) print_rule_definition(*rule);
         }
     }
 
@@ -178,7 +178,7 @@ private:
 
     void print_ruleset(const char* word, const Rule_list& rl) {
         for (const Rule_t* rule : rl.rule_list) {
-            if (rule == c_.m.defRule_id)
+            if (rule == c_.m.default_rule)
                 std::fprintf(out_, "%s %s\n", word, rule->rule_name.c_str());
             else
                 std::fprintf(out_, "%s %s_%%RAND%%\n", word, rule->rule_name.c_str());

@@ -20,7 +20,7 @@ TEST(Reader, TextWithoutSectionsGivesAnEmptyModel) {
     auto m = load_ok("# comment\n<END VS>\nVID: 3\n\n");
     EXPECT_TRUE(m->bahd.empty());
     ASSERT_EQ(m->Rules.size(), 1u);
-    EXPECT_EQ(m->defRule_id, m->Rules[0].get());
+    EXPECT_EQ(m->default_rule, m->Rules[0].get());
 }
 
 TEST(Reader, KeysStartTheLineInAnyCaseAndKeepTrailingText) {

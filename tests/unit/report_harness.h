@@ -33,7 +33,7 @@ struct ReportHarness {
     ReportHarness() {
         auto def = std::make_unique<Rule_t>();
         def->rule_name.assign(m.arena, "default");
-        m.defRule_id = def.get();
+        m.default_rule = def.get();
         m.Rules.push_back(std::move(def));
     }
 

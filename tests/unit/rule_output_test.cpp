@@ -66,11 +66,11 @@ TEST_F(RuleOutput, FindRuleIsExactAndFindsTheDefault) {
     add_rule(2, "Web", 0);
     EXPECT_EQ(find_rule(m, "Web"), &a);
     EXPECT_EQ(find_rule(m, "web"), nullptr);
-    EXPECT_EQ(find_rule(m, "default"), m.defRule_id);
+    EXPECT_EQ(find_rule(m, "default"), m.default_rule);
 }
 
 TEST_F(RuleOutput, UsersOfTheDefaultOrAnUnknownRuleAreRefused) {
-    add_vs_using(m.defRule_id);
+    add_vs_using(m.default_rule);
     for (const char* name : {"default", "nosuch"}) {
         opt.tst_rule_id = name;
         Capture o, e;

@@ -71,12 +71,12 @@ TEST(RuleList, AddRuleIdStopsAtCapacityAndKeepsDefaultLast) {
     clean_up(m);
     std::vector<Rule_t> rules(MAX_rules + 10);
     Rule_list rl;
-    add_ruleid(m, rl, m.defRule_id);
+    add_ruleid(m, rl, m.default_rule);
     for (Rule_t& r : rules) add_ruleid(m, rl, &r);
     ASSERT_EQ(rl.rules(), MAX_rules);
     EXPECT_EQ(rl.rule_list.front(), &rules[0]);
     EXPECT_EQ(rl.rule_list[MAX_rules - 2], &rules[MAX_rules - 2]);
-    EXPECT_EQ(rl.rule_list.back(), m.defRule_id);
+    EXPECT_EQ(rl.rule_list.back(), m.default_rule);
     // Identity, not number, decides membership.
     Rule_t twin = rules[0];
     EXPECT_TRUE(rule_is_in(rl, &rules[0]));
@@ -87,19 +87,19 @@ TEST(RuleList, MergeKeepsOrderAndPutsDefaultLast) {
     Model m;
     clean_up(m);
     Rule_t a, b, c;
-    Rule_list rv{{&a, m.defRule_id}};
-    Rule_list rl{{&b, &a, &c, m.defRule_id}};
+    Rule_list rv{{&a, m.default_rule}};
+    Rule_list rl{{&b, &a, &c, m.default_rule}};
     merge_rules(m, rv, rl);
-    EXPECT_EQ(rv.rule_list, (std::vector<Rule_t*>{&a, &b, &c, m.defRule_id}));
+    EXPECT_EQ(rv.rule_list, (std::vector<Rule_t*>{&a, &b, &c, m.default_rule}));
     EXPECT_EQ(rl.rules(), 4);
     Rule_list plain{{&a}};
-    merge_rules(m, plain, Rule_list{{m.defRule_id}});
-    EXPECT_EQ(plain.rule_list, (std::vector<Rule_t*>{&a, m.defRule_id}));
+    merge_rules(m, plain, Rule_list{{m.default_rule}});
+    EXPECT_EQ(plain.rule_list, (std::vector<Rule_t*>{&a, m.default_rule}));
 }
 
 TEST(RuleLookup, NumberZeroIsTheDefaultRule) {
     auto m = load_ok(rule_section(3));
-    EXPECT_EQ(id_to_rule(*m, 0), m->defRule_id);
+    EXPECT_EQ(id_to_rule(*m, 0), m->default_rule);
     EXPECT_EQ(id_to_rule(*m, 3)->rule_name.str(), "r3");
     EXPECT_EQ(id_to_rule(*m, 4), nullptr);
     // A model assembled without the reader has no number map.

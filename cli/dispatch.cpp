@@ -4,7 +4,16 @@
 
 #include "dispatch.h"
 #include "vs_argument.h"
-#include "reports.h"
+#include "reports/dump.h"
+#include "reports/listings.h"
+#include "reports/rule_output.h"
+#include "reports/template.h"
+#include "reports/follow.h"
+#include "reports/realservers.h"
+#include "reports/snat.h"
+#include "reports/certs.h"
+#include "reports/resolve.h"
+#include "reports/stats.h"
 #include "reports/json.h"
 
 namespace lbsnap {

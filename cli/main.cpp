@@ -16,7 +16,7 @@
 #include "diagnostics.h"
 #include "dispatch.h"
 #include "reader.h"
-#include "reports.h"
+#include "reports/check.h"
 #include "sysroot.h"
 
 namespace {

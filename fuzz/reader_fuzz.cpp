@@ -10,7 +10,7 @@
 #include "diagnostics.h"
 #include "dispatch.h"
 #include "reader.h"
-#include "reports.h"
+#include "reports/check.h"
 #include "sysroot.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -9,7 +9,7 @@
 #include "addrs.h"
 #include "classify.h"
 #include "derived.h"
-#include "reports.h"
+#include "certs.h"
 #include "sysroot.h"
 
 namespace lbsnap {

@@ -9,7 +9,8 @@
 
 #include "diagnostics.h"
 #include "lookup.h"
-#include "reports.h"
+#include "certs.h"
+#include "check.h"
 #include "sysroot.h"
 
 namespace lbsnap {

@@ -18,7 +18,7 @@
 #include "lookup.h"
 #include "mangle.h"
 #include "out_printf.h"
-#include "reports.h"
+#include "dump.h"
 #include "rule_list.h"
 
 namespace lbsnap {

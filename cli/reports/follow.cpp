@@ -9,7 +9,7 @@
 #include "classify.h"
 #include "l7user.h"
 #include "lookup.h"
-#include "reports.h"
+#include "follow.h"
 
 namespace lbsnap {
 

@@ -11,7 +11,9 @@
 
 #include "report_context.h"
 #include "model.h"
-#include "reports.h"
+#include "dump.h"
+#include "realservers.h"
+#include "resolve.h"
 
 namespace lbsnap {
 

@@ -4,6 +4,9 @@
 
 #include "classify.h"
 #include "reports/json.h"
+#include "reports/listings.h"
+#include "reports/rule_output.h"
+#include "reports/stats.h"
 
 namespace lbsnap {
 

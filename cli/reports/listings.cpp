@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "addrs.h"
-#include "reports.h"
+#include "listings.h"
 
 namespace lbsnap {
 

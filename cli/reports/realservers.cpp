@@ -11,7 +11,7 @@
 #include "cfglib.h"
 #include "lookup_pool.h"
 #include "reports/entry_order.h"
-#include "reports.h"
+#include "realservers.h"
 
 namespace lbsnap {
 

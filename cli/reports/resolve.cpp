@@ -14,7 +14,7 @@
 #include "lookup.h"
 #include "lookup_pool.h"
 #include "reports/entry_order.h"
-#include "reports.h"
+#include "resolve.h"
 
 namespace lbsnap {
 

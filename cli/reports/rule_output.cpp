@@ -5,7 +5,7 @@
 
 #include "classify.h"
 #include "mangle.h"
-#include "reports.h"
+#include "rule_output.h"
 #include "rule_list.h"
 
 namespace lbsnap {

@@ -3,7 +3,8 @@
 
 #include "addrs.h"
 #include "lookup.h"
-#include "reports.h"
+#include "realservers.h"
+#include "snat.h"
 
 namespace lbsnap {
 

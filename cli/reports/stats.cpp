@@ -13,7 +13,7 @@
 #include "classify.h"
 #include "format_text.h"
 #include "lookup.h"
-#include "reports.h"
+#include "stats.h"
 
 namespace lbsnap {
 

@@ -7,7 +7,7 @@
 #include "l7user.h"
 #include "lookup.h"
 #include "mangle.h"
-#include "reports.h"
+#include "template.h"
 #include "rule_list.h"
 
 namespace lbsnap {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "derived.h"
-#include "reports.h"
+#include "reports/certs.h"
 #include "test_support.h"
 
 namespace lbsnap {

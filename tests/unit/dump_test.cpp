@@ -5,7 +5,7 @@
 
 #include "lookup.h"
 #include "reader.h"
-#include "reports.h"
+#include "reports/dump.h"
 #include "test_support.h"
 
 namespace lbsnap {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "indexes.h"
-#include "reports.h"
+#include "reports/follow.h"
 
 namespace lbsnap {
 namespace {

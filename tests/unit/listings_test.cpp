@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "reports.h"
+#include "reports/listings.h"
 #include "test_support.h"
 
 namespace lbsnap {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "report_harness.h"
-#include "reports.h"
+#include "reports/realservers.h"
 
 namespace lbsnap {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "addrs.h"
 #include "report_harness.h"
-#include "reports.h"
+#include "reports/resolve.h"
 
 namespace lbsnap {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "report_harness.h"
-#include "reports.h"
+#include "reports/rule_output.h"
 
 namespace lbsnap {
 namespace {

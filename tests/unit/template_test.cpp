@@ -3,7 +3,7 @@
 #include "dispatch.h"
 #include "indexes.h"
 #include "report_harness.h"
-#include "reports.h"
+#include "reports/template.h"
 
 namespace lbsnap {
 namespace {

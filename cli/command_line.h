@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "options.h"
+#include "command.h"
 
 namespace lbsnap {
 

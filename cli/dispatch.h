@@ -2,7 +2,7 @@
 #pragma once
 
 #include "context.h"
-#include "options.h"
+#include "command.h"
 
 namespace lbsnap {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "addrs.h"
+#include "lib/addrs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace lbsnap;

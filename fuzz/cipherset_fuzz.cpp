@@ -15,9 +15,9 @@
 #include <set>
 #include <string>
 
-#include "cfglib.h"
-#include "line_read.h"
-#include "sysroot.h"
+#include "lib/cfglib.h"
+#include "lib/line_read.h"
+#include "lib/sysroot.h"
 
 namespace {
 

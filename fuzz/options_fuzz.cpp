@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
+#include "app/command_line.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace lbsnap;

@@ -6,12 +6,12 @@
 #include <filesystem>
 #include <string_view>
 
-#include "context.h"
-#include "diagnostics.h"
-#include "dispatch.h"
-#include "reader.h"
+#include "app/context.h"
+#include "store/diagnostics.h"
+#include "app/dispatch.h"
+#include "store/reader.h"
 #include "reports/check.h"
-#include "sysroot.h"
+#include "lib/sysroot.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace lbsnap;

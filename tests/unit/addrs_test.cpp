@@ -1,4 +1,4 @@
-#include "addrs.h"
+#include "lib/addrs.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "derived.h"
+#include "query/derived.h"
 #include "reports/certs.h"
 #include "test_support.h"
 

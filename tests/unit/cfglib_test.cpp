@@ -1,4 +1,4 @@
-#include "cfglib.h"
+#include "lib/cfglib.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

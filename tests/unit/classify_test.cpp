@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "classify.h"
+#include "query/classify.h"
 #include "test_support.h"
 
 namespace lbsnap {

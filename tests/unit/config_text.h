@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "reader.h"
+#include "store/reader.h"
 #include "test_support.h"
 
 namespace lbsnap::testing {

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <string>
 
-#include "lookup.h"
-#include "reader.h"
+#include "query/lookup.h"
+#include "store/reader.h"
 #include "reports/dump.h"
 #include "test_support.h"
 

@@ -4,7 +4,7 @@
 #include <random>
 #include <string>
 
-#include "indexes.h"
+#include "store/indexes.h"
 #include "reports/follow.h"
 
 namespace lbsnap {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "addrs.h"
+#include "lib/addrs.h"
 #include "test_support.h"
 
 namespace lbsnap {

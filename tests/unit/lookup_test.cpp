@@ -1,9 +1,9 @@
-#include "lookup.h"
+#include "query/lookup.h"
 
 #include <gtest/gtest.h>
 
 #include "config_text.h"
-#include "vs_argument.h"
+#include "app/vs_argument.h"
 
 namespace lbsnap {
 namespace {

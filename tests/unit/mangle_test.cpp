@@ -1,4 +1,4 @@
-#include "mangle.h"
+#include "lib/mangle.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "model.h"
+#include "store/model.h"
 
 namespace lbsnap {
 namespace {

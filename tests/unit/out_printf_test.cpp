@@ -1,4 +1,4 @@
-#include "out_printf.h"
+#include "lib/out_printf.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "reader.h"
+#include "store/reader.h"
 
 #include <gtest/gtest.h>
 
 #include "config_text.h"
-#include "rules.h"
+#include "store/rules.h"
 
 namespace lbsnap {
 namespace {

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "addrs.h"
+#include "lib/addrs.h"
 #include "report_harness.h"
 #include "reports/resolve.h"
 

@@ -1,9 +1,9 @@
-#include "rules.h"
+#include "store/rules.h"
 
 #include <gtest/gtest.h>
 
 #include "config_text.h"
-#include "rule_list.h"
+#include "store/rule_list.h"
 
 namespace lbsnap {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "dispatch.h"
-#include "indexes.h"
+#include "app/dispatch.h"
+#include "store/indexes.h"
 #include "report_harness.h"
 #include "reports/template.h"
 

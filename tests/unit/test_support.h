@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "sysroot.h"
+#include "lib/sysroot.h"
 
 namespace lbsnap::testing {
 

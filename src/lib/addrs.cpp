@@ -1,0 +1,410 @@
+#include "lib/addrs.h"
+
+#include <arpa/inet.h>
+#include <nettle/sha2.h>
+#include <nettle/version.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+
+#include "lib/line_read.h"
+#include "lib/sysroot.h"
+
+namespace lbsnap {
+
+namespace {
+
+lm_addr zero_addr(lm_family_t af) {
+    lm_addr a;
+    a.af = af;
+    return a;
+}
+
+// The largest port number.
+constexpr long kMaxPort = 65535;
+// A VS port written as a number lies in this range.
+constexpr long kMinVsPort = 2;
+constexpr long kMaxVsPort = kMaxPort - 1;
+// An extra port starts here.
+constexpr long kMinExtraPort = 3;
+// The HTTP status codes a health check may expect.
+constexpr long kMinCheckCode = 300;
+constexpr long kMaxCheckCode = 599;
+
+// PORT after its separator: "*" alone, or a strtol-style decimal number that
+// runs to the end and lies in kMinVsPort..kMaxVsPort. -1 when refused.
+int parse_port(const char* p) {
+    if (p[0] == '*' && p[1] == '\0') return kWildcardPort;
+    if (*p == '\0') return -1;
+    char* end = nullptr;
+    errno = 0;
+    long v = std::strtol(p, &end, 10);
+    if (end == p || *end != '\0' || errno == ERANGE) return -1;
+    if (v < kMinVsPort || v > kMaxVsPort) return -1;
+    return static_cast<int>(v);
+}
+
+bool parse_v4(std::string_view text, in_addr* out) {
+    std::string s(text);  // inet_pton needs the part alone, NUL-terminated
+    return inet_pton(AF_INET, s.c_str(), out) == 1;
+}
+
+bool parse_v6(std::string_view text, in6_addr* out) {
+    std::string s(text);
+    return inet_pton(AF_INET6, s.c_str(), out) == 1;
+}
+
+int hex_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// An IPv6 address as hex digits, two per byte.
+constexpr std::size_t kHexV6Len = 2 * sizeof(in6_addr);
+
+// Exactly kHexV6Len hex digits, most significant byte first.
+bool parse_hex_v6(std::string_view text, in6_addr* out) {
+    if (text.size() != kHexV6Len) return false;
+    for (std::size_t i = 0; i < sizeof(in6_addr); ++i) {
+        int hi = hex_value(text[2 * i]);
+        int lo = hex_value(text[2 * i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        out->s6_addr[i] = static_cast<unsigned char>(hi << 4 | lo);
+    }
+    return true;
+}
+
+int set_v4(lm_sockaddr* a, const in_addr& addr, int port) {
+    std::memset(a, 0, sizeof *a);
+    a->sin.sin_family = AF_INET;
+    a->sin.sin_addr = addr;
+    a->sin.sin_port = htons(static_cast<std::uint16_t>(port));
+    return 1;
+}
+
+int set_v6(lm_sockaddr* a, const in6_addr& addr, int port) {
+    std::memset(a, 0, sizeof *a);
+    a->sin6.sin6_family = AF_INET6;
+    a->sin6.sin6_addr = addr;
+    a->sin6.sin6_port = htons(static_cast<std::uint16_t>(port));
+    return 1;
+}
+
+// "[v6]", "[v6]+PORT" or "[v6]:PORT".
+int parse_bracketed(lm_sockaddr* a, const char* buf) {
+    const char* close = std::strchr(buf, ']');
+    if (!close) return 0;
+    in6_addr v6;
+    if (!parse_v6(std::string_view(buf + 1, close - buf - 1), &v6)) return 0;
+    int port = 0;
+    if (close[1] == '+' || close[1] == ':') {
+        port = parse_port(close + 2);
+        if (port < 0) return 0;
+    } else if (close[1] != '\0') {
+        return 0;
+    }
+    return set_v6(a, v6, port);
+}
+
+}  // namespace
+
+const lm_addr lm_v4_zero_addr = zero_addr(AF_INET);
+const lm_addr lm_v6_zero_addr = zero_addr(AF_INET6);
+
+int lm_str2addr(lm_sockaddr* a, const char* buf) {
+    if (!buf) return 0;
+    if (buf[0] == '[') return parse_bracketed(a, buf);
+
+    std::string_view text(buf);
+    std::size_t colon = text.find(':');
+    std::size_t plus = text.find('+');
+    in6_addr v6;
+    in_addr v4;
+
+    if (colon != std::string_view::npos && text.find(':', colon + 1) != std::string_view::npos) {
+        // Several colons: IPv6, where a colon never separates a port.
+        if (plus == std::string_view::npos) return parse_v6(text, &v6) ? set_v6(a, v6, 0) : 0;
+        if (!parse_v6(text.substr(0, plus), &v6)) return 0;
+        int port = parse_port(buf + plus + 1);
+        return port < 0 ? 0 : set_v6(a, v6, port);
+    }
+    if (colon == kHexV6Len) {
+        if (!parse_hex_v6(text.substr(0, kHexV6Len), &v6)) return 0;
+        int port = parse_port(buf + colon + 1);
+        return port < 0 ? 0 : set_v6(a, v6, port);
+    }
+    if (colon != std::string_view::npos) {
+        if (!parse_v4(text.substr(0, colon), &v4)) return 0;
+        int port = parse_port(buf + colon + 1);
+        return port < 0 ? 0 : set_v4(a, v4, port);
+    }
+    if (text.size() == kHexV6Len) return parse_hex_v6(text, &v6) ? set_v6(a, v6, 0) : 0;
+    if (plus != std::string_view::npos) {
+        if (!parse_v4(text.substr(0, plus), &v4)) return 0;
+        int port = parse_port(buf + plus + 1);
+        return port < 0 ? 0 : set_v4(a, v4, port);
+    }
+    return parse_v4(text, &v4) ? set_v4(a, v4, 0) : 0;
+}
+
+int lm_addrport(const lm_sockaddr& a) {
+    if (a.sa.sa_family == AF_INET) return ntohs(a.sin.sin_port);
+    if (a.sa.sa_family == AF_INET6) return ntohs(a.sin6.sin6_port);
+    return 0;
+}
+
+int lm_cvtaddr(lm_addr* a, const char* addr) {
+    lm_sockaddr sa;
+    if (!lm_str2addr(&sa, addr)) return 0;
+    a->af = sa.sa.sa_family;
+    if (lm_addrport(sa) != 0) return 0;
+    if (a->af == AF_INET)
+        a->ad.v4 = sa.sin.sin_addr;
+    else
+        a->ad.v6 = sa.sin6.sin6_addr;
+    return 1;
+}
+
+void lm_unmapaddr(lm_addr* ret, const lm_sockaddr& ad) {
+    *ret = lm_addr{};
+    ret->af = ad.sa.sa_family;
+    if (ret->af == AF_INET)
+        ret->ad.v4 = ad.sin.sin_addr;
+    else if (ret->af == AF_INET6)
+        ret->ad.v6 = ad.sin6.sin6_addr;
+}
+
+lm_family_t lm_family(const char* a) {
+    lm_sockaddr sa;
+    if (!lm_str2addr(&sa, a)) return 0;
+    return sa.sa.sa_family;
+}
+
+int lm_addrcmp(const lm_addr& a, const lm_addr& b) {
+    // Ascending sorts put every IPv6 address before every IPv4 address.
+    if (a.af != b.af) return b.af - a.af;
+    if (a.af == AF_INET) {
+        std::uint32_t x = ntohl(a.ad.v4.s_addr);
+        std::uint32_t y = ntohl(b.ad.v4.s_addr);
+        return x < y ? -1 : (x > y ? 1 : 0);
+    }
+    if (a.af == AF_INET6) return std::memcmp(&a.ad.v6, &b.ad.v6, sizeof a.ad.v6);
+    return 0;
+}
+
+std::string lm_print_addr(const lm_addr& a) {
+    if (a.af == AF_INET6) return "[" + lm_print_addr2(a) + "]";
+    return lm_print_addr2(a);
+}
+
+const char* lm_format_addr(const lm_addr& a, char* buf) {
+    if (a.af == AF_INET6) return inet_ntop(AF_INET6, &a.ad, buf, INET6_ADDRSTRLEN) ? buf : nullptr;
+    if (a.af != AF_INET) return nullptr;
+    // Dotted quad by hand: inet_ntop formats IPv4 through sprintf, and the
+    // reader prints every real-server address of a configuration.
+    const auto* b = reinterpret_cast<const unsigned char*>(&a.ad.v4);
+    char* p = buf;
+    for (int i = 0; i < 4; ++i) {
+        unsigned v = b[i];
+        if (i) *p++ = '.';
+        if (v >= 100) *p++ = static_cast<char>('0' + v / 100);
+        if (v >= 10) *p++ = static_cast<char>('0' + v / 10 % 10);
+        *p++ = static_cast<char>('0' + v % 10);
+    }
+    *p = '\0';
+    return buf;
+}
+
+std::string lm_print_addr2(const lm_addr& a) {
+    char buf[INET6_ADDRSTRLEN];
+    if (a.af == AF_INET || a.af == AF_INET6) {
+        if (lm_format_addr(a, buf)) return buf;
+        return "";
+    }
+    std::snprintf(buf, sizeof buf, "addr type %d", a.af);
+    return buf;
+}
+
+int lm_addr_hash(const char* vip, std::uint16_t port, char ret[33]) {
+    lm_addr a;
+    std::memset(&a.ad, 0, sizeof a.ad);
+    if (!lm_cvtaddr(&a, vip)) return 0;
+
+    std::uint8_t data[18];
+    std::memcpy(data, &a.ad, 16);
+    data[16] = static_cast<std::uint8_t>(port & 0xff);
+    data[17] = static_cast<std::uint8_t>(port >> 8);
+
+    sha256_ctx ctx;
+    std::uint8_t digest[SHA256_DIGEST_SIZE];
+    sha256_init(&ctx);
+    sha256_update(&ctx, sizeof data, data);
+#if NETTLE_VERSION_MAJOR >= 4
+    sha256_digest(&ctx, digest);
+#else
+    sha256_digest(&ctx, sizeof digest, digest);
+#endif
+    for (int i = 0; i < 16; ++i) std::snprintf(ret + 2 * i, 3, "%02x", digest[i]);
+    return 1;
+}
+
+namespace {
+
+using PortRange = std::pair<long, long>;
+
+// One token of an extra-port list: N or N-M, numbers as strtol base 0 reads
+// them. False on any fault.
+bool parse_port_token(const char* tok, PortRange& r) {
+    char* end = nullptr;
+    long n = std::strtol(tok, &end, 0);
+    if (end == tok || n < kMinExtraPort || n > kMaxPort) return false;
+    long m = n;
+    if (*end != '\0') {
+        if (*end != '-') return false;
+        const char* mstart = end + 1;
+        m = std::strtol(mstart, &end, 0);
+        if (end == mstart || *end != '\0' || m <= n || m > kMaxPort) return false;
+    }
+    r = {n, m};
+    return true;
+}
+
+}  // namespace
+
+// Ranges are kept as ranges and merged after sorting rather than marked in
+// 65,536 flags: every VS of a large configuration may carry a list, and the
+// work then stays proportional to the list, not to the port space.
+int lm_extraports(const char* src, int check, int max, std::vector<int>& extra) {
+    extra.clear();
+    std::vector<PortRange> ranges;
+    std::string text(src ? src : "");
+    char* save = nullptr;
+    for (char* tok = strtok_r(text.data(), " \t,", &save); tok;
+         tok = strtok_r(nullptr, " \t,", &save)) {
+        PortRange r;
+        if (!parse_port_token(tok, r)) {
+            if (check) std::fprintf(stderr, "Invalid port\n");
+            return 0;
+        }
+        ranges.push_back(r);
+    }
+    std::sort(ranges.begin(), ranges.end());
+    long next = 0;  // lowest port not yet stored
+    for (const auto& [n, m] : ranges) {
+        for (long p = std::max(n, next); p <= m; ++p) {
+            if (static_cast<long>(extra.size()) >= max) {
+                if (check) std::fprintf(stderr, "Too many extra ports\n");
+                return 0;
+            }
+            extra.push_back(static_cast<int>(p));
+        }
+        next = std::max(next, m + 1);
+    }
+    return 1;
+}
+
+void lm_extraptofile(const std::vector<int>& extra, std::FILE* fp) {
+    // Values outside the port range cannot come from the parser; they are
+    // left out.
+    std::vector<int> ports;
+    ports.reserve(extra.size());
+    for (int p : extra)
+        if (p >= 0 && p <= kMaxPort) ports.push_back(p);
+    std::sort(ports.begin(), ports.end());
+    ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
+
+    for (std::size_t i = 0; i < ports.size();) {
+        std::size_t j = i;
+        while (j + 1 < ports.size() && ports[j + 1] == ports[j] + 1) ++j;
+        std::fprintf(fp, i == 0 ? "%d" : ",%d", ports[i]);
+        if (j == i + 1)
+            std::fprintf(fp, ",%d", ports[j]);
+        else if (j > i + 1)
+            std::fprintf(fp, "-%d", ports[j]);
+        i = j + 1;
+    }
+    std::fprintf(fp, "\n");
+}
+
+int lm_check2codes(const char* src, std::vector<int>& list) {
+    constexpr std::size_t kMaxCodes = 64;
+    list.clear();
+    int rc = 0;
+    std::string text(src ? src : "");
+    char* save = nullptr;
+    for (char* tok = strtok_r(text.data(), " ", &save); tok && list.size() < kMaxCodes;
+         tok = strtok_r(nullptr, " ", &save)) {
+        // Read like every other number of the configuration (strtol), but
+        // the whole token must be the number.
+        char* end = nullptr;
+        long v = std::strtol(tok, &end, 10);
+        if (end != tok && *end == '\0' && v >= kMinCheckCode && v <= kMaxCheckCode)
+            list.push_back(static_cast<int>(v));
+        else
+            rc = -1;
+    }
+    return rc;
+}
+
+// ---- host-name map ----
+
+namespace {
+
+constexpr std::size_t kMapVipSize = 64;
+constexpr std::size_t kMapNameSize = 256;
+constexpr std::size_t kMapReadSize = kLineReadMax + 1;  // fgets size: the characters and a NUL
+
+// Address text -> name. Later lines overwrite earlier ones, which is what
+// a newest-first list search would find. Node-based, so returned names stay
+// put while the map is not reloaded.
+std::unordered_map<std::string, std::string>& vslist() {
+    static std::unordered_map<std::string, std::string> map;
+    return map;
+}
+int vsloaded = 0;
+
+void add_map_line(const char* line) {
+    const char* nl = std::strchr(line, '\n');
+    if (!nl || line[0] == '#') return;  // a partial read, or a comment
+    const char* blank = std::strchr(line, ' ');
+    if (!blank || blank > nl || blank + 1 == nl) return;
+    std::string vip(line, blank);
+    std::string name(blank + 1, nl);
+    // An address that does not fit is skipped: cut, it could answer a lookup
+    // for a different address. A long name is only a label, so it is cut.
+    if (vip.size() >= kMapVipSize) return;
+    if (name.size() >= kMapNameSize) name.resize(kMapNameSize - 1);
+    vslist().insert_or_assign(std::move(vip), std::move(name));
+}
+
+}  // namespace
+
+void local_loadnames() {
+    vslist().clear();
+    vsloaded = 0;
+    std::FILE* fp = std::fopen(sys_path("/tmp/hosts.map").c_str(), "r");
+    if (!fp) return;
+    char buf[kMapReadSize];
+    while (std::fgets(buf, sizeof buf, fp)) add_map_line(buf);
+    std::fclose(fp);
+}
+
+const char* local_ip2name(const char* vip, const char* dflt) {
+    if (!vsloaded) {
+        local_loadnames();
+        vsloaded = 1;
+    }
+    if (!vip) return dflt;
+    auto it = vslist().find(vip);
+    return it == vslist().end() ? dflt : it->second.c_str();
+}
+
+}  // namespace lbsnap

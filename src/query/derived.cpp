@@ -1,0 +1,25 @@
+// The derived VS facts.
+#include "query/derived.h"
+
+#include <cstdint>
+
+#include "lib/addrs.h"
+#include "query/lookup.h"
+
+namespace lbsnap {
+
+int shown_followvsid(const Model& m, const bahd_config_t& vs) {
+    if (vs.follow)
+        if (const bahd_config_t* f =
+                find_vip_cur(m, &vs, vs.vip.c_str(), vs.proto.c_str(), vs.follow).vs)
+            return f->id;
+    return vs.followvsid;
+}
+
+ShownCertfile::ShownCertfile(const bahd_config_t& vs) : text_(vs.certfile.c_str()) {
+    if (!vs.certfile.empty() || vs.sslaccel.empty()) return;
+    if (lm_addr_hash(vs.vip.c_str(), static_cast<std::uint16_t>(vs.port), hash_))
+        derived_ = true;
+}
+
+}  // namespace lbsnap

@@ -1,0 +1,254 @@
+// Follow selectors: the VSs a VS can follow (-F), the real servers a real
+// server can follow (-b) and the real servers that follow one (-B).
+#include <algorithm>
+#include <string>
+#include <cstdint>
+#include <unordered_set>
+#include <vector>
+
+#include "query/classify.h"
+#include "store/l7user.h"
+#include "query/lookup.h"
+#include "reports/follow.h"
+
+namespace lbsnap {
+
+namespace {
+
+std::string vs_label(const bahd_config_t& vs) { return "VS " + pp_vip(vs, 0); }
+
+bool is_ordinary(const bahd_config_t& vs) { return !vs.ismaster && !vs.isslave; }
+
+// How a sub-VS is told apart under its master: its name, else "#" and its
+// entry index, else nothing.
+std::string subvs_tag(const bahd_config_t& master, const bahd_config_t& sub) {
+    if (!sub.name.empty()) return sub.name.str();
+    const int idx = subvs_index(master, sub.id);
+    return idx >= 0 ? "#" + std::to_string(idx) : std::string();
+}
+
+void print_option(Ctx& c, int rsid, const rs_info_t& me, const rs_info_t& e) {
+    std::fprintf(c.out, "<option value=\"%d/%d\" %s>%s/%d</option>\n", rsid, e.id,
+                 e.id == me.rsfollow ? "selected" : "", e.rip.c_str(), e.port);
+}
+
+// The options for the entries of one VS that `me` may follow, after the
+// group headers that open_group writes before the first of them.
+template <typename Open>
+void print_candidates(Ctx& c, int rsid, const rs_info_t& me, LoopTest& loops,
+                      const bahd_config_t& vs, Open open_group, const char* close) {
+    bool opened = false;
+    for (const rs_info_t& e : vs.rsinfo) {
+        if (loops.refused(e)) continue;
+        if (!opened) {
+            open_group();
+            opened = true;
+        }
+        print_option(c, rsid, me, e);
+    }
+    if (opened) std::fprintf(c.out, "%s\n", close);
+}
+
+}  // namespace
+
+int map_persist(const bahd_config_t& vs) {
+    if (vs.persist.empty()) return vs.timeout ? kPersistSrc : kPersistNone;
+    for (std::size_t i = 0; i < l7_persist_types.size(); ++i)
+        if (vs.persist == l7_persist_types[i]) return static_cast<int>(i);
+    return -1;
+}
+
+int has_src_addr(int mode) {
+    switch (mode) {
+        case kPersistSrc:
+        case kPersistCookieSrc:
+        case kPersistActiveCookieSrc:
+        case kPersistCookieHashSrc:
+        case kPersistSuperSrc: return 1;
+        default: return 0;
+    }
+}
+
+void print_follows(Ctx& c, int followid) {
+    const bahd_config_t* me = find_vip_id(c.m, followid);
+    if (!me) {
+        std::fprintf(c.err, "Unknown follow vip id %d\n", followid);
+        return;
+    }
+    const int p = map_persist(*me);
+    if (p <= 0) return;
+    // hasv6 is exactly the IPv6 bit of vip_character, without the rest.
+    const int v6 = hasv6(*me);
+    for (const auto& vp : c.m.bahd) {
+        const bahd_config_t& v = *vp;
+        if (&v == me || v.isslave) continue;
+        if (hasv6(v) != v6) continue;
+        const int q = map_persist(v);
+        if (q <= 0) continue;
+        if (!(has_src_addr(p) && has_src_addr(q)) && p != q) continue;
+        lm_addr plain;
+        if (!lm_cvtaddr(&plain, v.vip.c_str())) continue;
+        std::fprintf(c.out, "%d %s\n", v.id, vs_ip_val(v).c_str());
+    }
+}
+
+int detect_loop(const Model& m, const rs_info_t& me, const rs_info_t& candidate) {
+    if (candidate.rsfollow == 0) return 0;
+    // `me` is taken to follow the candidate while the chain is walked; the
+    // entry itself is never written, so the model stays as it was.
+    auto follows = [&](const rs_info_t& e) { return &e == &me ? candidate.id : e.rsfollow; };
+    // A chain can run into a cycle that passes neither entry; it ends (with
+    // 0) at the first entry it has already visited.
+    std::unordered_set<const rs_info_t*> visited{&candidate};
+    const rs_info_t* cur = &candidate;
+    for (;;) {
+        // Only the candidate's own 0 means "follows nobody"; further down the
+        // chain 0 is looked up like any number and finds the first entry
+        // written without one.
+        const rs_info_t* next = find_rs_follow(m, follows(*cur), nullptr);
+        if (!next) return 0;
+        if (next == &candidate) return 1;
+        if (!visited.insert(next).second) return 0;
+        cur = next;
+    }
+}
+
+namespace {
+
+enum KnownBits : std::uint8_t { kOnWalk = 1, kKnown = 2, kReachesMe = 4, kOnCycle = 8 };
+constexpr std::size_t kNoPlace = SIZE_MAX;
+
+}  // namespace
+
+std::size_t LoopTest::first_place(int id) const {
+    const auto& all = m_.idx.rs_by_id;
+    auto it = std::lower_bound(all.begin(), all.end(), id,
+                               [](const VsIndexes::RsEntry& e, int want) { return e.id < want; });
+    return it == all.end() || it->id != id ? kNoPlace : static_cast<std::size_t>(it - all.begin());
+}
+
+LoopTest::Fate LoopTest::fate(const rs_info_t& start) {
+    if (&start == &me_) return Fate{true, false};
+    const std::size_t place = first_place(start.id);
+    if (place != kNoPlace && m_.idx.rs_by_id[place].rs == &start) return fate_at(place);
+    // A chain never comes to an entry behind another of its id: such an
+    // entry lies on no cycle, and its fate is that of its next entry.
+    const std::size_t next = first_place(start.rsfollow);
+    return Fate{next != kNoPlace && fate_at(next).reaches_me, false};
+}
+
+LoopTest::Fate LoopTest::fate_at(std::size_t place) {
+    const auto& all = m_.idx.rs_by_id;
+    if (known_.empty()) known_.resize(all.size());
+    // Walk until `me`, a known entry, the end of the chain or a repeat; then
+    // every entry of the walk shares the outcome.
+    std::vector<std::size_t> path;
+    bool reaches_me = false;
+    std::size_t cycle_from = SIZE_MAX;
+    for (std::size_t p = place; p != kNoPlace; p = first_place(all[p].rs->rsfollow)) {
+        if (all[p].rs == &me_) {
+            reaches_me = true;
+            break;
+        }
+        if (known_[p] & kKnown) {
+            reaches_me = known_[p] & kReachesMe;
+            break;
+        }
+        if (known_[p] == kOnWalk) {
+            cycle_from = static_cast<std::size_t>(std::find(path.begin(), path.end(), p) - path.begin());
+            break;
+        }
+        known_[p] = kOnWalk;
+        path.push_back(p);
+    }
+    for (std::size_t i = 0; i < path.size(); ++i)
+        known_[path[i]] = kKnown | (reaches_me ? kReachesMe : 0) | (i >= cycle_from ? kOnCycle : 0);
+    if (all[place].rs == &me_) return Fate{true, false};
+    return Fate{(known_[place] & kReachesMe) != 0, (known_[place] & kOnCycle) != 0};
+}
+
+bool LoopTest::refused(const rs_info_t& candidate) {
+    if (candidate.rsfollow == 0) return false;
+    const Fate f = fate(candidate);
+    if (!f.reaches_me) return f.on_cycle;
+    // Reaching `me`, the chain goes on at the first entry numbered like the
+    // candidate: the candidate itself, unless an earlier entry shares its
+    // number, which is rare enough to walk the long way.
+    if (find_rs_follow(m_, candidate.id, nullptr) == &candidate) return true;
+    return detect_loop(m_, me_, candidate) != 0;
+}
+
+void print_rsfollows(Ctx& c, int rsid) {
+    bahd_config_t* home = nullptr;
+    const rs_info_t* me = find_rs_follow(c.m, rsid, &home);
+    if (!me || !home->extendedhealth) return;
+    std::fprintf(c.out, "<option value=\"%d/0\" %s>Self</option>\n", rsid,
+                 me->rsfollow == 0 ? "selected" : "");
+    LoopTest loops(c.m, *me);
+    for (const rs_info_t& e : home->rsinfo)
+        if (&e != me && !loops.refused(e)) print_option(c, rsid, *me, e);
+
+    for (const auto& vp : c.m.bahd) {
+        const bahd_config_t& vs = *vp;
+        if (!is_ordinary(vs) || &vs == home) continue;
+        print_candidates(
+            c, rsid, *me, loops, vs,
+            [&] {
+                std::fprintf(c.out, "<optgroup id=vs%d label=\"%s\">\n", vs.id,
+                             vs_label(vs).c_str());
+            },
+            "</optgroup>");
+    }
+
+    for (const auto& vp : c.m.bahd) {
+        const bahd_config_t& sub = *vp;
+        if (!sub.isslave || &sub == home) continue;
+        // A sub-VS whose master is missing has no group to go in.
+        const bahd_config_t* master = find_vip_id(c.m, sub.isslave);
+        if (!master) continue;
+        print_candidates(
+            c, rsid, *me, loops, sub,
+            [&] {
+                const std::string outer = vs_label(*master);
+                const std::string tag = subvs_tag(*master, sub);
+                const std::string inner = tag.empty() ? outer : "SubVs " + tag;
+                std::fprintf(c.out, "<optgroup id=svs%d label=\"%s\">\n", master->id,
+                             outer.c_str());
+                std::fprintf(c.out, "<optgroup id=sub%d label=\"%s\">\n", master->id,
+                             inner.c_str());
+            },
+            "</optgroup></optgroup>");
+    }
+}
+
+void print_hasfollows(Ctx& c, int rsid) {
+    bahd_config_t* home = nullptr;
+    const rs_info_t* me = find_rs_follow(c.m, rsid, &home);
+    if (!me || !home->extendedhealth) return;
+    for (const rs_info_t& e : home->rsinfo)
+        if (e.rsfollow == rsid) std::fprintf(c.out, "%s/%d\n", e.rip.c_str(), e.port);
+
+    // Labels are built only for VSs that have a follower.
+    auto print_followers = [&](const bahd_config_t& vs, auto make_label) {
+        std::string label;
+        for (const rs_info_t& e : vs.rsinfo) {
+            if (e.rsfollow != rsid) continue;
+            if (label.empty()) label = make_label();
+            std::fprintf(c.out, "%s RS %s/%d\n", label.c_str(), e.rip.c_str(), e.port);
+        }
+    };
+    for (const auto& vp : c.m.bahd)
+        if (is_ordinary(*vp) && vp.get() != home)
+            print_followers(*vp, [&] { return vs_label(*vp); });
+
+    for (const auto& vp : c.m.bahd) {
+        const bahd_config_t& sub = *vp;
+        if (!sub.isslave || &sub == home) continue;
+        const bahd_config_t* master = find_vip_id(c.m, sub.isslave);
+        if (!master) continue;
+        print_followers(sub,
+                        [&] { return vs_label(*master) + " SubVs " + subvs_tag(*master, sub); });
+    }
+}
+
+}  // namespace lbsnap

@@ -1,0 +1,148 @@
+// The real-server name table and the -s / -S report.
+#include <netdb.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <utility>
+
+#include "lib/addrs.h"
+#include "lib/cfglib.h"
+#include "lib/lookup_pool.h"
+#include "reports/entry_order.h"
+#include "reports/realservers.h"
+
+namespace lbsnap {
+
+namespace {
+
+std::optional<std::string> resolver_reverse_lookup(const lm_sockaddr& sa) {
+    char host[1025];
+    // The IPv6 length serves both families: the platform only checks that
+    // the buffer is large enough.
+    if (getnameinfo(&sa.sa, sizeof(sockaddr_in6), host, sizeof host, nullptr, 0, NI_NAMEREQD) != 0)
+        return std::nullopt;
+    return std::string(host);
+}
+
+bool is_empty(const char* s) { return !s || !*s; }
+
+// Family and address bytes, without the port: the texts of one address (bare
+// or bracketed IPv6, the 32-digit form, with a port or without) share one
+// reverse lookup, whose answer does not depend on the port.
+std::string address_key(const lm_sockaddr& sa) {
+    const bool v4 = sa.sa.sa_family == AF_INET;
+    const void* bytes = v4 ? static_cast<const void*>(&sa.sin.sin_addr)
+                           : static_cast<const void*>(&sa.sin6.sin6_addr);
+    const std::size_t n = v4 ? sizeof sa.sin.sin_addr : sizeof sa.sin6.sin6_addr;
+    return std::string(1, v4 ? '4' : '6') + std::string(static_cast<const char*>(bytes), n);
+}
+
+}  // namespace
+
+RsNameTable::RsNameTable() : reverse_(resolver_reverse_lookup) {}
+
+// The first entry with that name and, unless proto is null, that protocol;
+// npos if none.
+std::size_t RsNameTable::find(const char* name, const char* proto) const {
+    auto text_of = [this](std::size_t i) { return name_at(i); };
+    if (stale_) {
+        by_name_.clear();
+        for (std::size_t i = 0; i < rsnames_.size(); ++i) by_name_.add(i, text_of);
+        stale_ = false;
+    }
+    return by_name_.find(name, text_of, [&](std::size_t i) {
+        return !proto || std::strcmp(rsnames_[i].proto, proto) == 0;
+    });
+}
+
+void RsNameTable::add_oners(const char* rsname, const char* proto, const char* dnsname) {
+    if (is_empty(rsname)) return;
+    // A null protocol matches an entry of any protocol: the first one with
+    // that name.
+    if (std::size_t i = find(rsname, proto); i != TextIndex::npos) {
+        rsnames_[i].dupcnt++;
+        return;
+    }
+    // Running out of memory here ends the process (std::bad_alloc), like
+    // every other allocation of the tool.
+    rsnames_.push_back(rsdups_t{rsname, proto ? proto : "", dnsname, 0});
+    by_name_.add(rsnames_.size() - 1, [this](std::size_t i) { return name_at(i); });
+}
+
+int RsNameTable::has_dup(const char* rsname, const char* proto) const {
+    if (is_empty(rsname)) return 0;
+    // No protocol is the empty one, as entries added without one hold.
+    std::size_t i = find(rsname, proto ? proto : "");
+    return i == TextIndex::npos ? 0 : rsnames_[i].dupcnt;
+}
+
+void RsNameTable::add_rslist(const bahd_config_t& cur, int chkenable, const char* proto) {
+    if (cur.ismaster) return;  // its entries are sub-VS references
+    for (const rs_info_t& rs : cur.rsinfo) {
+        if (rs.rip.empty()) continue;
+        if (rs.enabled || chkenable) add_oners(rs.rip.c_str(), proto, rs.dns.c_str());
+    }
+}
+
+void RsNameTable::sort_rsnames() {
+    if (rsnames_.size() < 2) return;
+    // The index is rebuilt on its next use anyway: it goes before the sort
+    // needs room of its own.
+    by_name_.clear();
+    stale_ = true;
+    enum Group : std::uint8_t { kV6, kV4, kText };
+    EntryOrder order(rsnames_.size());
+    for (const rsdups_t& e : rsnames_) {
+        lm_addr a;
+        if (lm_cvtaddr(&a, e.name) == 1)
+            order.add(a.af == AF_INET6 ? kV6 : kV4, a);
+        else
+            order.add(kText);
+    }
+    order.sort(
+        rsnames_,
+        [this](std::uint8_t group, std::size_t a, std::size_t b) {
+            const rsdups_t &x = rsnames_[a], &y = rsnames_[b];
+            if (int d = group == kText ? std::strcmp(x.name, y.name) : 0) return d;
+            return std::strcmp(x.proto, y.proto);
+        },
+        false);
+}
+
+void RsNameTable::print_realservers(Ctx& c, int wantrealname) {
+    const int dnsnames = read_ival("DNSNAMES_ENABLE", 0);
+    sort_rsnames();
+    // Every line's name is settled before the first line is printed: the
+    // reverse lookups of all entries run side by side, each distinct address
+    // once, and the lines then follow the table order.
+    constexpr std::size_t no_lookup = std::string_view::npos;
+    struct Shown {
+        const char* known = nullptr;  // the configured name
+        std::size_t lookup = no_lookup;
+    };
+    std::vector<Shown> shown(wantrealname ? rsnames_.size() : 0);
+    DistinctLookups<std::string, lm_sockaddr> lookups;
+    for (std::size_t i = 0; wantrealname && i < rsnames_.size(); ++i) {
+        const rsdups_t& e = rsnames_[i];
+        lm_sockaddr sa{};
+        if (lm_str2addr(&sa, e.name) != 1) continue;
+        if (dnsnames && !is_empty(e.dnsname))
+            shown[i].known = e.dnsname;
+        else
+            shown[i].lookup = lookups.add(address_key(sa), sa);
+    }
+    const auto hosts = lookups.run<std::optional<std::string>>(reverse_);
+    for (std::size_t i = 0; i < rsnames_.size(); ++i) {
+        const Shown s = wantrealname ? shown[i] : Shown{};
+        const char* host = s.known;
+        if (s.lookup != no_lookup && hosts[s.lookup]) host = hosts[s.lookup]->c_str();
+        if (host)
+            std::fprintf(c.out, "%s (%s)\n", rsnames_[i].name, host);
+        else
+            std::fprintf(c.out, "%s\n", rsnames_[i].name);
+    }
+}
+
+}  // namespace lbsnap

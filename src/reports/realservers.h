@@ -1,0 +1,59 @@
+// Real-server report.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "reports/report_context.h"
+#include "reports/text_index.h"
+
+namespace lbsnap {
+
+// One entry of the real-server name table. The texts point into the model
+// (or, for proto, at a constant ""); the table never owns them.
+struct rsdups_t {
+    const char* name = nullptr;
+    const char* proto = nullptr;
+    const char* dnsname = nullptr;
+    int dupcnt = 0;
+};
+
+// The distinct real-server address texts of one command, in insertion order
+// until sorted. The entries grow in blocks, never copied to a larger array,
+// and a flat index keeps "first matching entry" lookups O(1).
+class RsNameTable {
+public:
+    // The host name of an address, or nullopt when it has none. Called from
+    // several threads at once.
+    using ReverseLookup = std::function<std::optional<std::string>(const lm_sockaddr&)>;
+
+    RsNameTable();
+
+    void add_oners(const char* rsname, const char* proto, const char* dnsname);
+    int has_dup(const char* rsname, const char* proto) const;
+    void add_rslist(const bahd_config_t& cur, int chkenable, const char* proto);
+    // By address (IPv6 before IPv4, then numerically), then by protocol
+    // text; texts that are no plain address go last, by text. Stable.
+    void sort_rsnames();
+    void print_realservers(Ctx& c, int wantrealname);
+
+    int size() const { return static_cast<int>(rsnames_.size()); }
+    const std::deque<rsdups_t>& entries() const { return rsnames_; }
+    // Replaces the resolver's reverse lookup (tests run without a resolver).
+    void set_reverse_lookup(ReverseLookup lookup) { reverse_ = std::move(lookup); }
+
+private:
+    std::size_t find(const char* name, const char* proto) const;
+    std::string_view name_at(std::size_t i) const { return rsnames_[i].name; }
+
+    std::deque<rsdups_t> rsnames_;
+    // Entries by name, in table order; rebuilt after sorting, on first use.
+    mutable TextIndex by_name_;
+    mutable bool stale_ = false;
+    ReverseLookup reverse_;
+};
+
+}  // namespace lbsnap

@@ -1,0 +1,28 @@
+// What a report needs besides its arguments: the model, the options, the
+// two output streams and the system-log seam. The app builds it.
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "store/model.h"
+#include "reports/options.h"
+
+namespace lbsnap {
+
+// Writes one message to the system log at a syslog priority.
+using LogSink = std::function<void(int priority, const std::string& message)>;
+
+// The platform's system log with its default identity and facility.
+void system_log(int priority, const std::string& message);
+
+struct Ctx {
+    const Model& m;
+    const Options& opt;
+    std::FILE* out;
+    std::FILE* err;
+    LogSink log = system_log;
+};
+
+}  // namespace lbsnap

@@ -1,0 +1,71 @@
+// The lookup indexes over the VS list. Each keeps the first match in list
+// order, so a search through them answers as a walk of the list would.
+#include "store/indexes.h"
+
+#include <algorithm>
+#include <memory>
+#include <string_view>
+#include <unordered_map>
+
+namespace lbsnap {
+namespace {
+
+// Groups up to this size are searched by walking them; larger ones (many
+// VSs on one address) get a port index.
+constexpr std::size_t kPortIndexFrom = 32;
+
+void index_ports(VsIndexes::AddrGroup& g) {
+    if (g.vss.size() < kPortIndexFrom) return;
+    g.by_port = std::make_unique<std::unordered_map<int, std::vector<bahd_config_t*>>>();
+    auto& by_port = *g.by_port;
+    for (bahd_config_t* vs : g.vss) {
+        by_port[vs->port].push_back(vs);
+        for (int p : vs->extraports)
+            if (p != vs->port) by_port[p].push_back(vs);
+    }
+}
+
+}  // namespace
+
+void build_indexes(Model& m) {
+    VsIndexes& idx = m.idx;
+    idx = VsIndexes{};
+    std::size_t nrs = 0;
+    for (const auto& vs : m.bahd) nrs += vs->ismaster ? 0 : vs->rsinfo.size();
+    idx.rs_by_id.reserve(nrs);
+    idx.by_id.reserve(m.bahd.size());
+    idx.by_name.reserve(m.bahd.size());
+    idx.by_addr.reserve(m.bahd.size());
+    for (std::uint32_t i = 0; i < m.bahd.size(); ++i) {
+        bahd_config_t* vs = m.bahd[i].get();
+        idx.by_id.emplace(vs->id, vs);
+        idx.by_name.emplace(std::string_view(vs->name), vs);
+        if (!vs->isslave) {
+            idx.by_addr[std::string_view(vs->vip)].vss.push_back(vs);
+            // A VS whose two addresses are the same text is one candidate.
+            if (std::string_view(vs->vip2) != std::string_view(vs->vip))
+                idx.by_addr[std::string_view(vs->vip2)].vss.push_back(vs);
+        }
+        if (!vs->ismaster)
+            for (rs_info_t& rs : vs->rsinfo) idx.rs_by_id.push_back({rs.id, i, &rs});
+    }
+    // Sorted in place (a stable sort would want a second copy of the
+    // table); a VS's entries lie in one array, in order.
+    auto walk_order = [](const VsIndexes::RsEntry& a, const VsIndexes::RsEntry& b) {
+        if (a.id != b.id) return a.id < b.id;
+        return a.vs_index != b.vs_index ? a.vs_index < b.vs_index : a.rs < b.rs;
+    };
+    // Ids often grow with the list already.
+    if (!std::is_sorted(idx.rs_by_id.begin(), idx.rs_by_id.end(), walk_order))
+        std::sort(idx.rs_by_id.begin(), idx.rs_by_id.end(), walk_order);
+    for (auto& [addr, group] : idx.by_addr) index_ports(group);
+}
+
+const std::vector<bahd_config_t*>& port_candidates(const VsIndexes::AddrGroup& g, int port) {
+    static const std::vector<bahd_config_t*> none;
+    if (port == 0 || !g.by_port) return g.vss;
+    auto it = g.by_port->find(port);
+    return it == g.by_port->end() ? none : it->second;
+}
+
+}  // namespace lbsnap

@@ -1,0 +1,16 @@
+// The lookup indexes over the VS list (Model::idx), built once after loading.
+#pragma once
+
+#include <vector>
+
+#include "store/model.h"
+
+namespace lbsnap {
+
+// Fills m.idx from the VS list.
+void build_indexes(Model& m);
+
+// The VSs of an address group that may serve `port` (0: any), in list order.
+const std::vector<bahd_config_t*>& port_candidates(const VsIndexes::AddrGroup& g, int port);
+
+}  // namespace lbsnap

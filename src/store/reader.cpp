@@ -1,0 +1,381 @@
+// Reading the daemon configuration file: sections, completing records, and
+// the order of the VS list and of each VS's real servers.
+#include "store/reader.h"
+
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <numeric>
+
+#include "store/diagnostics.h"
+#include "store/indexes.h"
+#include "store/key_table.h"
+#include "store/rules.h"
+
+namespace lbsnap {
+namespace {
+
+enum class Section { none, checker, adapt_http, adapt_sdn, vs, rule };
+
+struct Marker {
+    Section section;
+    const char* start;
+    const char* end;
+};
+
+// In the order in which they are tested outside a section.
+constexpr Marker markers[] = {
+    {Section::checker, "<CHECKER_ARGS>", "<END CHECKER_ARGS>"},
+    {Section::adapt_http, "<ADAPTIVE_ARGS_HTTP_RS>", "<END ADAPTIVE_ARGS_HTTP_RS>"},
+    {Section::adapt_sdn, "<ADAPTIVE_ARGS_SDN_GSTATS>", "<END ADAPTIVE_ARGS_SDN_GSTATS>"},
+    {Section::vs, "<SECTION VS>", "<END VS>"},
+    {Section::rule, "<RULE>", "<END RULE>"},
+};
+
+// Hands out the file's lines as fgets would read them: at most max_read
+// bytes each, ending after a newline. The text of a line is what a C string
+// function sees, so it ends at the first NUL byte. Lines are split in place:
+// the newline becomes the NUL that ends the text, and the values the model
+// keeps point into the buffer. Counts the file's lines, so the pieces of a
+// longer line share its number.
+class LineSplitter {
+public:
+    // text[size] must be a NUL.
+    LineSplitter(char* text, std::size_t size, TextArena& arena)
+        : text_(text), size_(size), arena_(arena) {}
+
+    char* next() {
+        if (pos_ >= size_) return nullptr;
+        line_no_ += ended_;
+        char* start = text_ + pos_;
+        std::size_t len = std::min(max_read, size_ - pos_);
+        if (auto* nl = static_cast<char*>(std::memchr(start, '\n', len))) {
+            *nl = '\0';
+            pos_ += nl - start + 1;
+            ended_ = true;
+            return start;
+        }
+        pos_ += len;
+        ended_ = false;
+        // The last piece ends at the NUL after the buffer. A piece of a
+        // longer line runs on into the next piece, so it gets an end of its
+        // own in a copy, unless a NUL ends its text earlier.
+        if (pos_ == size_ || std::memchr(start, '\0', len)) return start;
+        return arena_.keep_mutable(std::string_view(start, len));
+    }
+
+    int line_no() const { return line_no_; }
+    // The last piece handed out is not the whole rest of its line.
+    bool line_goes_on() const { return !ended_ && pos_ < size_; }
+
+private:
+    char* text_;
+    std::size_t size_;
+    TextArena& arena_;
+    std::size_t pos_ = 0;
+    int line_no_ = 0;
+    bool ended_ = true;
+};
+
+// The reader's state while one file is read.
+class Loader {
+public:
+    Loader(Model& m, std::FILE* err) : m_(m), err_(err) {}
+
+    // One line, its newline already dropped (which changes no marker test:
+    // markers match the start of a line).
+    LoadStatus line(char* text, int line_no) {
+        if (section_ == Section::none) {
+            for (const Marker& mk : markers)
+                if (find_key(mk.start, text)) {
+                    section_ = mk.section;
+                    end_ = mk.end;
+                    section_line_ = line_no;
+                    return LoadStatus::ok;
+                }
+            if (m_.diag) m_.diag->outside_section();
+            return LoadStatus::ok;
+        }
+        if (find_key(end_, text)) {
+            complete();
+            return LoadStatus::ok;
+        }
+        return inside(text, line_no);
+    }
+
+    // A section still open at the end of the file is dropped.
+    void report_open_section() const {
+        if (section_ != Section::none)
+            m_.diag->section_open(section_line_, end_, vs_ ? "VS" : rule_ ? "rule" : nullptr);
+    }
+
+private:
+    LoadStatus inside(char* text, int line_no) {
+        switch (section_) {
+            case Section::checker: add_chk_line(m_, text); break;
+            case Section::adapt_http: add_adapt_line(m_, text); break;
+            case Section::adapt_sdn: add_sdn_adapt_line(m_, text); break;
+            case Section::vs:
+                if (!vs_) {
+                    vs_ = std::make_unique<bahd_config_t>();
+                    vs_->line = section_line_;
+                }
+                rs_pending_.entry.line = line_no;
+                if (!add_vs_line(m_, text, *vs_, has_ipvsadm_, rs_pending_, err_))
+                    return LoadStatus::invalid_rs_address;
+                break;
+            case Section::rule:
+                if (!rule_) {
+                    rule_ = std::make_unique<Rule_t>();
+                    rule_->line = section_line_;
+                }
+                add_rule_line(text, *rule_, m_.diag);
+                break;
+            case Section::none: break;
+        }
+        return LoadStatus::ok;
+    }
+
+    void complete() {
+        if (vs_) {
+            for (const rs_info_t& rs : vs_->rsinfo) merge_rules(m_, vs_->r, rs.r);
+            sort_rs(*vs_, rs_pending_.addrs);
+            // The list is put in order once the whole file is read.
+            m_.bahd.push_back(std::move(vs_));
+            rs_pending_.entry = rs_info_t{};
+            rs_pending_.addr = lm_addr{};
+            rs_pending_.addrs.clear();
+        }
+        has_ipvsadm_ = 0;
+        if (rule_) {
+            if (RuleFault f = rule_fault(m_, *rule_); f == RuleFault::none) {
+                m_.rule_by_id.emplace(rule_->id, rule_.get());
+                m_.Rules.push_back(std::move(rule_));
+            } else if (m_.diag) {
+                m_.diag->rule_dropped(m_, *rule_, f);
+            }
+            rule_.reset();
+        }
+        section_ = Section::none;
+    }
+
+    Model& m_;
+    std::FILE* err_;
+    Section section_ = Section::none;
+    const char* end_ = nullptr;
+    int section_line_ = 0;
+    std::unique_ptr<bahd_config_t> vs_;
+    std::unique_ptr<Rule_t> rule_;
+    int has_ipvsadm_ = 0;
+    RsPending rs_pending_;
+};
+
+// The address a record sorts by. Text that is no address without a port
+// (empty, a name, an address with a port, a sub-VS reference) sorts as an
+// address of family 0, which lm_addrcmp places after every IPv4 address and
+// level with any other such text.
+lm_addr sort_addr(const char* text) {
+    lm_addr a{};
+    if (!lm_cvtaddr(&a, text)) a = lm_addr{};
+    return a;
+}
+
+// Reorders v by the permutation `order` (order[i] = old index of new i).
+template <class T>
+void permute(std::vector<T>& v, const std::vector<std::size_t>& order) {
+    std::vector<T> out;
+    out.reserve(v.size());
+    for (std::size_t i : order) out.push_back(std::move(v[i]));
+    v = std::move(out);
+}
+
+std::vector<std::size_t> identity(std::size_t n) {
+    std::vector<std::size_t> order(n);
+    std::iota(order.begin(), order.end(), 0);
+    return order;
+}
+
+}  // namespace
+
+const char* find_key(const char* val, const char* line) {
+    // strncasecmp over the key's length, done here because every line of
+    // the file meets a marker test or two, most failing at the first byte.
+    const char* v = line;
+    for (; *val; ++val, ++v)
+        if (ascii_upper(*val) != ascii_upper(*v)) return nullptr;
+    while (*v == ' ' || *v == '\t') ++v;
+    return v;
+}
+
+void clean_up(Model& m) {
+    m.bahd.clear();
+    m.idx = VsIndexes{};
+    m.Rules.clear();
+    m.rule_by_id.clear();
+    auto def = std::make_unique<Rule_t>();
+    def->rule_name.set_view("default");
+    m.default_rule = def.get();
+    m.rule_by_id.emplace(0, def.get());
+    m.Rules.push_back(std::move(def));
+    m.got_adapt_args = 0;
+    m.adapt_args = def_adapt_args;
+    m.sdn_adapt_args = def_sdn_adapt_args;
+    m.chk_args = def_chk_args;
+}
+
+void merge_rules(const Model& m, Rule_list& rv, const Rule_list& rl) {
+    bool saw_default = false;
+    if (!rv.empty() && rv.rule_list.back() == m.default_rule) {
+        rv.rule_list.pop_back();
+        saw_default = true;
+    }
+    std::size_t n = rl.rule_list.size();
+    if (n && rl.rule_list.back() == m.default_rule) {
+        --n;
+        saw_default = true;
+    }
+    for (std::size_t i = 0; i < n; ++i) add_ruleid(m, rv, rl.rule_list[i]);
+    if (saw_default) add_ruleid(m, rv, m.default_rule);
+}
+
+int consistent_rule(const Model& m, const Rule_t& r) { return rule_fault(m, r) == RuleFault::none; }
+
+RuleFault rule_fault(const Model& m, const Rule_t& r) {
+    if (r.id < 1) return RuleFault::no_number;
+    if (id_to_rule(m, r.id)) return RuleFault::number_taken;
+    if (r.rule_name.empty()) return RuleFault::no_name;
+    if (r.rule_type < 0 || r.rule_type >= kRuleTypeCount) return RuleFault::bad_type;
+    // The texts each type needs, tested in field order: content and
+    // delheader a pattern; addheader a header and a replacement;
+    // replaceheader all three; replaceuri, replacebody a pattern and a
+    // replacement.
+    const bool pattern = r.rule_type != kRuleAddHeader,
+               header = r.rule_type == kRuleAddHeader || r.rule_type == kRuleReplaceHeader,
+               replacement = r.rule_type != kRuleContent && r.rule_type != kRuleDelHeader;
+    if (pattern && r.pattern.empty()) return RuleFault::no_pattern;
+    if (header && r.header.empty()) return RuleFault::no_header;
+    if (replacement && r.replacement.empty()) return RuleFault::no_replacement;
+    return RuleFault::none;
+}
+
+void sort_vs_list(Model& m) {
+    struct Key {
+        bool sub;
+        lm_addr addr;  // ordinary VSs
+        int id;        // sub-VSs
+        int port;
+    };
+    std::vector<Key> keys;
+    keys.reserve(m.bahd.size());
+    for (const auto& vs : m.bahd) {
+        bool sub = vs->isslave != 0;
+        keys.push_back({sub, sub ? lm_addr{} : sort_addr(vs->vip.c_str()), vs->id, vs->port});
+    }
+    auto order = identity(keys.size());
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const Key& x = keys[a];
+        const Key& y = keys[b];
+        if (x.sub != y.sub) return !x.sub;
+        if (x.sub) {
+            if (x.id != y.id) return x.id < y.id;
+        } else if (int c = lm_addrcmp(x.addr, y.addr)) {
+            return c < 0;
+        }
+        return x.port < y.port;
+    });
+    permute(m.bahd, order);
+}
+
+void sort_rs(bahd_config_t& vs, const std::vector<lm_addr>& addrs) {
+    auto& rs = vs.rsinfo;
+    if (rs.size() < 2) return;
+    auto order = identity(rs.size());
+    if (vs.ismaster) {
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return rs[a].port < rs[b].port; });
+    } else {
+        // Each address was converted once, when its line was read.
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            if (int c = lm_addrcmp(addrs[a], addrs[b])) return c < 0;
+            return rs[a].port < rs[b].port;
+        });
+    }
+    permute(rs, order);
+}
+
+namespace {
+
+// Loads the first `size` bytes of m.file_text (followed by a NUL).
+LoadStatus load_buffer(Model& m, std::size_t size, std::FILE* err, Diagnostics* diag) {
+    clean_up(m);
+    m.diag = diag;
+    Loader loader(m, err);
+    LineSplitter lines(m.file_text.data(), size, m.arena);
+    while (char* line = lines.next()) {
+        if (diag) [[unlikely]] diag->read_line(lines.line_no(), line, lines.line_goes_on());
+        if (LoadStatus s = loader.line(line, lines.line_no()); s != LoadStatus::ok) return s;
+    }
+    // A section still open here is dropped: the Loader's record dies with it.
+    if (diag) loader.report_open_section();
+    m.diag = nullptr;
+    if (m.got_adapt_args && m.adapt_args.http_port == 0) m.adapt_args.http_port = 80;
+    sort_vs_list(m);
+    build_indexes(m);
+    return LoadStatus::ok;
+}
+
+// Reads the whole file into one buffer with a NUL after it, at the size
+// the file says it has; a file that grows while it is read, or does not
+// know its size, gets a larger buffer. *size is the number of bytes read.
+// A read error ends the text as the end of the file would.
+FileBuffer read_whole(int fd, std::size_t* size) {
+    struct stat st {};
+    std::size_t cap = 0;
+    if (fstat(fd, &st) == 0 && st.st_size > 0) cap = static_cast<std::size_t>(st.st_size);
+    cap += 1 << 12;
+    FileBuffer buf(cap + 1);
+    std::size_t n = 0;
+    while (true) {
+        if (n == cap) {
+            FileBuffer bigger(2 * cap + 1);
+            std::memcpy(bigger.data(), buf.data(), n);
+            buf = std::move(bigger);
+            cap *= 2;
+        }
+        ssize_t got = read(fd, buf.data() + n, cap - n);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        n += static_cast<std::size_t>(got);
+    }
+    buf.data()[n] = '\0';
+    *size = n;
+    return buf;
+}
+
+}  // namespace
+
+LoadStatus load_text(Model& m, std::string_view text, std::FILE* err, Diagnostics* diag) {
+    m.file_text = FileBuffer(text.size() + 1);
+    std::memcpy(m.file_text.data(), text.data(), text.size());
+    m.file_text.data()[text.size()] = '\0';
+    return load_buffer(m, text.size(), err, diag);
+}
+
+LoadStatus load_data(Model& m, const std::string& path, std::FILE* err, Diagnostics* diag) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        std::fputs("Cannot open config file\n", err);
+        return LoadStatus::cannot_open;
+    }
+    std::size_t size = 0;
+    m.file_text = read_whole(fd, &size);
+    close(fd);
+    return load_buffer(m, size, err, diag);
+}
+
+}  // namespace lbsnap

@@ -1,0 +1,75 @@
+// Reading the daemon configuration file into the model.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lib/line_read.h"
+#include "store/model.h"
+
+namespace lbsnap {
+
+// One read of the configuration file takes at most this many characters; a
+// longer line arrives as several lines.
+inline constexpr std::size_t max_read = kLineReadMax;
+
+enum class LoadStatus {
+    ok,
+    cannot_open,          // "Cannot open config file", status 3
+    invalid_rs_address,   // "Invalid IP spec" already written, status 27
+};
+
+// Reads the file at `path` whole and loads it. On cannot_open, writes
+// "Cannot open config file\n" to err. With a Diagnostics sink (a
+// configuration check) every finding goes there, and an invalid real-server
+// address is one of them rather than the end of the load.
+LoadStatus load_data(Model& m, const std::string& path, std::FILE* err,
+                     Diagnostics* diag = nullptr);
+// Loads configuration text already in memory (what load_data does after
+// reading the file): resets the model, reads the sections, orders the VS
+// list and builds the lookup indexes.
+LoadStatus load_text(Model& m, std::string_view text, std::FILE* err,
+                     Diagnostics* diag = nullptr);
+
+// The value after key `val` at the start of `line` (case ignored, blanks and
+// tabs after the key skipped), or null.
+const char* find_key(const char* val, const char* line);
+
+void clean_up(Model& m);
+void merge_rules(const Model& m, Rule_list& rv, const Rule_list& rl);
+int consistent_rule(const Model& m, const Rule_t& cur_rule);
+// Why a completed rule may not join the rule list (the first test that
+// fails), or none.
+enum class RuleFault { none, no_number, number_taken, no_name, no_pattern, no_header,
+                       no_replacement, bad_type };
+RuleFault rule_fault(const Model& m, const Rule_t& r);
+
+// The VS-section line handler; false when a real-server address is invalid
+// (its message is written to err). The line is the text the
+// reader split out of the configuration: the values kept point into it,
+// and it is cut into tokens in place.
+// The reader's side of the real-server part of the VS under construction.
+struct RsPending {
+    // The first free entry, which lines without "-r" fill ahead of the line
+    // that adds it, and its address as converted (family 0 when none).
+    rs_info_t entry;
+    lm_addr addr;
+    // The converted addresses of the VS's used entries, in step with
+    // rsinfo: the entries sort by them, each converted once.
+    std::vector<lm_addr> addrs;
+};
+bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, RsPending& pending,
+                 std::FILE* err);
+bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, RsPending& pending, std::FILE* err);
+void add_localbinds(bahd_config_t& vs, char* text);
+// False when the list is invalid (the VS then keeps the ports read before
+// the fault, none for a bad token).
+bool add_extraports(bahd_config_t& vs, const char* text);
+
+// Strict-weak orders of the VS list and of a VS's real servers.
+void sort_vs_list(Model& m);
+void sort_rs(bahd_config_t& vs, const std::vector<lm_addr>& addrs);
+
+}  // namespace lbsnap

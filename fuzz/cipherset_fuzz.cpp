@@ -102,6 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     FuzzedDataProvider in(data, size);
     std::set<std::string> dead;
+    CipherSetRecorder sets;  // one run of the tool
     write_file(custom, in.ConsumeRandomLengthString(4 * kLineMax));
     write_file(system, in.ConsumeRandomLengthString(kMaxList));
     for (std::size_t i = 0; i < kMaxSteps && in.remaining_bytes() > 0; ++i) {
@@ -129,14 +130,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             // An append to an unterminated last line joins it, on purpose.
             const bool joins = !before.empty() && before.back() != '\n';
             bool reserved = name == "Default" || system_has(system, name);
-            int r = update_cipherset(name.c_str(), list.c_str());
+            int r = sets.update(name.c_str(), list.c_str());
             check(r == (reserved ? -1 : 0), "the result");
             if (reserved)
                 check(read_file(custom) == before, "a refused set leaves the file alone");
             else if (reads_back(name, list) && !joins) {
                 // Read back with its list, recording it again writes nothing.
                 const std::string recorded = read_file(custom);
-                const bool again = update_cipherset(name.c_str(), list.c_str()) == 0;
+                const bool again = sets.update(name.c_str(), list.c_str()) == 0;
                 check(again && read_file(custom) == recorded, "a recorded set reads back");
             }
             for (const auto& e : fs::directory_iterator(cfg)) {

@@ -289,10 +289,8 @@ struct SetIndex {
     std::unordered_map<std::string, std::string> sets;  // lower-case name -> list
 };
 
-std::unordered_map<std::string, SetIndex>& set_indexes() {
-    static std::unordered_map<std::string, SetIndex> all;
-    return all;
-}
+// By path: the system set file and the custom one.
+using SetIndexes = std::unordered_map<std::string, SetIndex>;
 
 // Indexes the lines from `offset` on; the first line of a name wins. False
 // when the file cannot be read to its end.
@@ -315,8 +313,7 @@ bool index_lines(SetIndex& idx, off_t offset) {
 }
 
 // The index of the file at `path` as it is now; null when it cannot be opened.
-SetIndex* set_index(const std::string& path) {
-    auto& all = set_indexes();
+SetIndex* set_index(SetIndexes& all, const std::string& path) {
     UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
     if (!fd || fstat(fd.get(), &st) != 0) {
@@ -342,8 +339,7 @@ const std::string* find_set(const SetIndex* idx, const char* name) {
 
 // After we appended through `fd` to the indexed file: index the new line,
 // unless the file shows another change too (then it is read again).
-void extend_index(const std::string& path, int fd) {
-    auto& all = set_indexes();
+void extend_index(SetIndexes& all, const std::string& path, int fd) {
     auto it = all.find(path);
     if (it == all.end())
         return;
@@ -360,26 +356,27 @@ void extend_index(const std::string& path, int fd) {
 
 // ---- recording a set, under the lock ----
 
-int append_set(const std::string& path, const char* name, const char* ciphers) {
+int append_set(SetIndexes& all, const std::string& path, const char* name, const char* ciphers) {
     UniqueFd fd(open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kNewFileMode));
     struct stat st {};
     if (!fd || fstat(fd.get(), &st) != 0) {
-        set_indexes().erase(path);
+        all.erase(path);
         return -1;
     }
     if (!append_line(fd.get(), name, ciphers)) {
         // A line cut short is taken back; if even that fails, the failure
         // is all there is left to report.
         [[maybe_unused]] int undone = ftruncate(fd.get(), st.st_size);
-        set_indexes().erase(path);
+        all.erase(path);
         return -1;
     }
-    extend_index(path, fd.get());
+    extend_index(all, path, fd.get());
     return 0;
 }
 
-int record_set(const std::string& path, const char* name, const char* ciphers) {
-    SetIndex* idx = set_index(path);
+int record_set(SetIndexes& all, const std::string& path, const char* name,
+               const char* ciphers) {
+    SetIndex* idx = set_index(all, path);
     if (!idx || !idx->swept) {
         remove_dead_temporaries(path);
         if (idx)
@@ -387,10 +384,10 @@ int record_set(const std::string& path, const char* name, const char* ciphers) {
     }
     const std::string* stored = find_set(idx, name);
     if (!stored)
-        return append_set(path, name, ciphers);
+        return append_set(all, path, name, ciphers);
     if (*stored == ciphers)
         return 0;
-    set_indexes().erase(path);
+    all.erase(path);
     return replace_set(path, name, ciphers);
 }
 
@@ -460,16 +457,24 @@ int read_ival(const char* name, int dflt, Scope scope) {
     return static_cast<int>(std::strtoul(val.c_str(), nullptr, 0));
 }
 
-int update_cipherset(const char* name, const char* ciphers) {
+struct CipherSetRecorder::Indexes {
+    SetIndexes all;
+};
+
+CipherSetRecorder::CipherSetRecorder() : indexes_(std::make_unique<Indexes>()) {}
+CipherSetRecorder::~CipherSetRecorder() = default;
+
+int CipherSetRecorder::update(const char* name, const char* ciphers) {
+    SetIndexes& all = indexes_->all;
     if (std::strcmp(name, "Default") == 0)
         return -1;
-    if (find_set(set_index(sys_path(kSystemSets)), name))
+    if (find_set(set_index(all, sys_path(kSystemSets)), name))
         return -1;
     std::string path = setting_path("CIPHER_SETS");
     CipherSetLock lock(path);
     if (!lock.held())
         return -1;
-    return record_set(path, name, ciphers);
+    return record_set(all, path, name, ciphers);
 }
 
 void chk_ext_ctrl(int id, std::string& out, int size) {

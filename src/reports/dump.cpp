@@ -316,7 +316,7 @@ private:
 
     void ciphers() {
         if (cur_.ciphers) out_printf(out_, "CIPHERS: %s\n", cur_.ciphers->c_str());
-        record_custom_cipherset(cur_);
+        record_custom_cipherset(run_.cipher_sets, cur_);
         if (const auto set = shown_cipherset(cur_))
             out_printf(out_, "CIPHERSET: %s\n", set->c_str());
         out_printf(out_, "HASRSFOLLOW: %d\n", f_.has_rs_follow());
@@ -418,9 +418,9 @@ std::optional<std::string> shown_cipherset(const bahd_config_t& cur) {
 
 // Made on every run, each VS's just before its CIPHERSET: line; a failure
 // to record the set does not change what is printed.
-void record_custom_cipherset(const bahd_config_t& cur) {
+void record_custom_cipherset(CipherSetRecorder& sets, const bahd_config_t& cur) {
     if (has_custom_cipherset(cur))
-        update_cipherset(custom_cipherset_name(cur).c_str(), cur.ciphers->c_str());
+        sets.update(custom_cipherset_name(cur).c_str(), cur.ciphers->c_str());
 }
 
 // A master's entries are sub-VSs, whose health the master checks.

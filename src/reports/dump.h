@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "reports/report_context.h"
+#include "lib/cfglib.h"
 #include "query/classify.h"
 
 namespace lbsnap {
@@ -31,6 +32,7 @@ public:
     explicit DumpRun(FollowEnds& ends) : ends(ends) {}
 
     FollowEnds& ends;
+    CipherSetRecorder cipher_sets;
     // The setting L7_TRANSPARENT is "no" (read on first use).
     int l7_transparent_off();
     // False when VS `id` surely has no add-on controller marker.
@@ -83,7 +85,7 @@ struct DumpFacts {
 std::optional<std::string> shown_cipherset(const bahd_config_t& cur);
 // The dump's one write: the custom cipher set of an SSL VS goes into the
 // settings store.
-void record_custom_cipherset(const bahd_config_t& cur);
+void record_custom_cipherset(CipherSetRecorder& sets, const bahd_config_t& cur);
 // 1 if real-server entry e makes its VS need a health check (NEEDHEALTH).
 int entry_needs_health(const Model& m, const bahd_config_t& cur, const rs_info_t& e,
                        FollowEnds& ends);

@@ -274,7 +274,7 @@ private:
 
     void ciphers() {
         w_.if_set("ciphers", cur_.ciphers);
-        record_custom_cipherset(cur_);
+        record_custom_cipherset(run_.cipher_sets, cur_);
         w_.if_set("cipher_set", shown_cipherset(cur_));
         w_.field("has_rs_follow", f_.has_rs_follow());
         w_.field("n_rs", cur_.n_rs());

@@ -84,6 +84,7 @@ TEST(Settings, IntegerForms) {
 // A set is read as stored when recording it with that list leaves the custom
 // file alone, and a system set when recording it is refused.
 TEST(CipherSetRead, LineForms) {
+    CipherSetRecorder sets;
     TempRoot root;
     const std::string text =
         "# Fast A:B\n"
@@ -96,24 +97,25 @@ TEST(CipherSetRead, LineForms) {
     root.write(kCustom, text);
     const std::pair<const char*, const char*> stored[] = {
         {"FAST", "AES128:AES256"}, {"Empty", ""}, {"Multi", "a b  c"}, {"Last", "NoNewline"}};
-    for (const auto& [name, list] : stored) EXPECT_EQ(update_cipherset(name, list), 0) << name;
+    for (const auto& [name, list] : stored) EXPECT_EQ(sets.update(name, list), 0) << name;
     EXPECT_EQ(root.read(kCustom), text);
 
     root.write("/etc/cipher_sets", text);
     for (const char* name : {"FAST", "Empty", "Last"})
-        EXPECT_EQ(update_cipherset(name, "X"), -1) << name;
+        EXPECT_EQ(sets.update(name, "X"), -1) << name;
     for (const char* name : {"#", "Lonely", "Las"})
-        EXPECT_EQ(update_cipherset(name, "X"), 0) << name;
+        EXPECT_EQ(sets.update(name, "X"), 0) << name;
 }
 
 TEST(CipherSetRead, OverlongLineReadsAsSeveralLines) {
+    CipherSetRecorder sets;
     TempRoot root;
     // 8190 characters per read: the name, the blank and 8186 list characters;
     // the rest of the line is read as a line of its own.
     const std::string text = "Big " + std::string(8186, 'x') + "Rest tail\n";
     root.write(kCustom, text);
-    EXPECT_EQ(update_cipherset("Big", std::string(8186, 'x').c_str()), 0);
-    EXPECT_EQ(update_cipherset("Rest", "tail"), 0);
+    EXPECT_EQ(sets.update("Big", std::string(8186, 'x').c_str()), 0);
+    EXPECT_EQ(sets.update("Rest", "tail"), 0);
     EXPECT_TRUE(root.read(kCustom) == text);
 }
 
@@ -140,26 +142,27 @@ protected:
         fs::create_directories(root.path("/corvane/cfg"));
     }
     TempRoot root;
+    CipherSetRecorder sets;
 };
 
 TEST_F(CipherSetUpdate, ReservedAndSystemNamesAreRefused) {
-    EXPECT_EQ(update_cipherset("Default", "A:B"), -1);
-    EXPECT_EQ(update_cipherset("legacy", "A:B"), -1);
-    EXPECT_EQ(update_cipherset("BestPractices", "ECDHE:AES"), -1);
+    EXPECT_EQ(sets.update("Default", "A:B"), -1);
+    EXPECT_EQ(sets.update("legacy", "A:B"), -1);
+    EXPECT_EQ(sets.update("BestPractices", "ECDHE:AES"), -1);
     EXPECT_FALSE(root.exists(kCustom));
     // Only the exact word is reserved.
-    EXPECT_EQ(update_cipherset("default", "A:B"), 0);
+    EXPECT_EQ(sets.update("default", "A:B"), 0);
     EXPECT_EQ(root.read(kCustom), "default A:B\n");
 }
 
 TEST_F(CipherSetUpdate, CreatesAppendsAndLeavesSameListAlone) {
-    EXPECT_EQ(update_cipherset("Custom_5", "AES128:AES256"), 0);
+    EXPECT_EQ(sets.update("Custom_5", "AES128:AES256"), 0);
     EXPECT_EQ(root.read(kCustom), "Custom_5 AES128:AES256\n");
     ino_t before = inode(root.path(kCustom));
-    EXPECT_EQ(update_cipherset("Custom_5", "AES128:AES256"), 0);
+    EXPECT_EQ(sets.update("Custom_5", "AES128:AES256"), 0);
     EXPECT_EQ(root.read(kCustom), "Custom_5 AES128:AES256\n");
     EXPECT_EQ(inode(root.path(kCustom)), before);
-    EXPECT_EQ(update_cipherset("Custom_7", ""), 0);
+    EXPECT_EQ(sets.update("Custom_7", ""), 0);
     EXPECT_EQ(root.read(kCustom), "Custom_5 AES128:AES256\nCustom_7 \n");
 }
 
@@ -171,7 +174,7 @@ TEST_F(CipherSetUpdate, ReplacesTheLineInPlace) {
                "custom_5 OLD:LIST\n"
                "#Custom_5 commented\n"
                "Custom_9 C\n");
-    EXPECT_EQ(update_cipherset("Custom_5", "NEW:LIST"), 0);
+    EXPECT_EQ(sets.update("Custom_5", "NEW:LIST"), 0);
     EXPECT_EQ(root.read(kCustom),
               "# custom sets\n"
               "stray-line\n"
@@ -181,7 +184,7 @@ TEST_F(CipherSetUpdate, ReplacesTheLineInPlace) {
               "Custom_9 C\n");
     EXPECT_EQ(cfg_dir_entries(root), kCustomAndLock);
     // A case change of the list is a change too.
-    EXPECT_EQ(update_cipherset("Custom_5", "new:list"), 0);
+    EXPECT_EQ(sets.update("Custom_5", "new:list"), 0);
     EXPECT_NE(root.read(kCustom).find("\nCustom_5 new:list\n"), std::string::npos);
 }
 
@@ -189,7 +192,7 @@ TEST_F(CipherSetUpdate, OverlongLinesSurviveRewrite) {
     std::string longline = "Custom_2 " + std::string(9000, 'y') + "\n";
     std::string unterminated = "Custom_8 Z";
     root.write(kCustom, longline + "Custom_5 " + std::string(9000, 'o') + "\n" + unterminated);
-    EXPECT_EQ(update_cipherset("Custom_5", "SHORT"), 0);
+    EXPECT_EQ(sets.update("Custom_5", "SHORT"), 0);
     // The replaced line goes whole; every other byte stays.
     EXPECT_EQ(root.read(kCustom), longline + "Custom_5 SHORT\n" + unterminated);
 }
@@ -198,23 +201,23 @@ TEST_F(CipherSetUpdate, OverlongLinesSurviveRewrite) {
 TEST_F(CipherSetUpdate, RepeatedCallsFollowTheFiles) {
     root.write(kCustom, "Last NoNewline");
     // The append joins the unterminated line, so the set is still missing.
-    EXPECT_EQ(update_cipherset("Custom_5", "A"), 0);
-    EXPECT_EQ(update_cipherset("Custom_5", "A"), 0);
-    EXPECT_EQ(update_cipherset("Custom_5", "A"), 0);
+    EXPECT_EQ(sets.update("Custom_5", "A"), 0);
+    EXPECT_EQ(sets.update("Custom_5", "A"), 0);
+    EXPECT_EQ(sets.update("Custom_5", "A"), 0);
     EXPECT_EQ(root.read(kCustom), "Last NoNewlineCustom_5 A\nCustom_5 A\n");
-    EXPECT_EQ(update_cipherset("custom_6", "B"), 0);
-    EXPECT_EQ(update_cipherset("CUSTOM_6", "B"), 0);
+    EXPECT_EQ(sets.update("custom_6", "B"), 0);
+    EXPECT_EQ(sets.update("CUSTOM_6", "B"), 0);
     EXPECT_EQ(root.read(kCustom), "Last NoNewlineCustom_5 A\nCustom_5 A\ncustom_6 B\n");
 
     // Changed by someone else between two calls.
     root.write(kCustom, "# rewritten\nCustom_5 OTHER:LIST\n");
-    EXPECT_EQ(update_cipherset("Custom_6", "B"), 0);
-    EXPECT_EQ(update_cipherset("Custom_5", "A"), 0);
+    EXPECT_EQ(sets.update("Custom_6", "B"), 0);
+    EXPECT_EQ(sets.update("Custom_5", "A"), 0);
     EXPECT_EQ(root.read(kCustom), "# rewritten\nCustom_5 A\nCustom_6 B\n");
     root.write("/etc/cipher_sets", "Custom_7 SYS\n");
-    EXPECT_EQ(update_cipherset("Custom_7", "C"), -1);
+    EXPECT_EQ(sets.update("Custom_7", "C"), -1);
     fs::remove(root.path(kCustom));
-    EXPECT_EQ(update_cipherset("Custom_5", "A"), 0);
+    EXPECT_EQ(sets.update("Custom_5", "A"), 0);
     EXPECT_EQ(root.read(kCustom), "Custom_5 A\n");
 }
 
@@ -222,16 +225,16 @@ TEST_F(CipherSetUpdate, BlockedPathsFailAndLeaveFilesAlone) {
     root.write(kCustom, "Custom_5 OLD\n");
     std::string tmp = root.path(kCustom) + ".tmp" + std::to_string(getpid());
     fs::create_directory(tmp);
-    EXPECT_EQ(update_cipherset("Custom_5", "NEW"), -1);
+    EXPECT_EQ(sets.update("Custom_5", "NEW"), -1);
     EXPECT_EQ(root.read(kCustom), "Custom_5 OLD\n");
     EXPECT_TRUE(fs::is_directory(tmp));
     fs::remove(tmp);
     fs::remove(root.path(kCustom));
     fs::create_directories(root.path(kCustom));
-    EXPECT_EQ(update_cipherset("Custom_5", "NEW"), -1);
+    EXPECT_EQ(sets.update("Custom_5", "NEW"), -1);
     EXPECT_EQ(cfg_dir_entries(root), kCustomAndLock);
     fs::remove_all(root.path("/corvane/cfg"));
-    EXPECT_EQ(update_cipherset("Custom_5", "NEW"), -1);
+    EXPECT_EQ(sets.update("Custom_5", "NEW"), -1);
 }
 
 // Only names of the form the writers use are taken for leftovers, and they
@@ -239,7 +242,7 @@ TEST_F(CipherSetUpdate, BlockedPathsFailAndLeaveFilesAlone) {
 TEST_F(CipherSetUpdate, RemovesTemporaryFilesOfDeadRuns) {
     root.write(kCustom, "Custom_5 A\n");
     for (const char* name : {".tmp123", ".tmp", ".tmp12x", "X.tmp123"}) root.write(kCustom + name, "Custom_5 B");
-    EXPECT_EQ(update_cipherset("Custom_5", "A"), 0);
+    EXPECT_EQ(sets.update("Custom_5", "A"), 0);
     EXPECT_EQ(cfg_dir_entries(root), (std::vector<std::string>{"_CIPHER_SETS", "_CIPHER_SETS.lock", "_CIPHER_SETS.tmp",
                                                               "_CIPHER_SETS.tmp12x", "_CIPHER_SETSX.tmp123"}));
 }
@@ -254,10 +257,10 @@ TEST_F(CipherSetUpdate, WaitsForTheLockWithinABound) {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         flock(fd, LOCK_UN);
     });
-    EXPECT_EQ(update_cipherset("Custom_5", "NEW"), 0);
+    EXPECT_EQ(sets.update("Custom_5", "NEW"), 0);
     holder.join();
     ASSERT_EQ(flock(fd, LOCK_EX), 0);
-    EXPECT_EQ(update_cipherset("Custom_6", "A"), -1);
+    EXPECT_EQ(sets.update("Custom_6", "A"), -1);
     close(fd);
     EXPECT_EQ(root.read(kCustom), "Custom_5 NEW\n");
 }
@@ -273,7 +276,7 @@ TEST_F(CipherSetUpdate, WriteFailureRemovesTemporaryFile) {
     rlimit small = saved;
     small.rlim_cur = 4096;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    int r = update_cipherset("Custom_5", "NEW");
+    int r = sets.update("Custom_5", "NEW");
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, old_handler);
     EXPECT_EQ(r, -1);

@@ -362,16 +362,9 @@ constexpr std::size_t kMapVipSize = 64;
 constexpr std::size_t kMapNameSize = 256;
 constexpr std::size_t kMapReadSize = kLineReadMax + 1;  // fgets size: the characters and a NUL
 
-// Address text -> name. Later lines overwrite earlier ones, which is what
-// a newest-first list search would find. Node-based, so returned names stay
-// put while the map is not reloaded.
-std::unordered_map<std::string, std::string>& vslist() {
-    static std::unordered_map<std::string, std::string> map;
-    return map;
-}
-int vsloaded = 0;
-
-void add_map_line(const char* line) {
+// Later lines overwrite earlier ones, which is what a newest-first list
+// search would find.
+void add_map_line(std::unordered_map<std::string, std::string>& names, const char* line) {
     const char* nl = std::strchr(line, '\n');
     if (!nl || line[0] == '#') return;  // a partial read, or a comment
     const char* blank = std::strchr(line, ' ');
@@ -382,29 +375,25 @@ void add_map_line(const char* line) {
     // for a different address. A long name is only a label, so it is cut.
     if (vip.size() >= kMapVipSize) return;
     if (name.size() >= kMapNameSize) name.resize(kMapNameSize - 1);
-    vslist().insert_or_assign(std::move(vip), std::move(name));
+    names.insert_or_assign(std::move(vip), std::move(name));
 }
 
 }  // namespace
 
-void local_loadnames() {
-    vslist().clear();
-    vsloaded = 0;
+HostMap HostMap::load() {
+    HostMap map;
     std::FILE* fp = std::fopen(sys_path("/tmp/hosts.map").c_str(), "r");
-    if (!fp) return;
+    if (!fp) return map;
     char buf[kMapReadSize];
-    while (std::fgets(buf, sizeof buf, fp)) add_map_line(buf);
+    while (std::fgets(buf, sizeof buf, fp)) add_map_line(map.names_, buf);
     std::fclose(fp);
+    return map;
 }
 
-const char* local_ip2name(const char* vip, const char* dflt) {
-    if (!vsloaded) {
-        local_loadnames();
-        vsloaded = 1;
-    }
+const char* HostMap::name_of(const char* vip, const char* dflt) const {
     if (!vip) return dflt;
-    auto it = vslist().find(vip);
-    return it == vslist().end() ? dflt : it->second.c_str();
+    auto it = names_.find(vip);
+    return it == names_.end() ? dflt : it->second.c_str();
 }
 
 }  // namespace lbsnap

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace lbsnap {
@@ -67,10 +68,17 @@ void lm_extraptofile(const std::vector<int>& extra, std::FILE* fp);
 // Blank-separated status codes 300..599, at most 64; 0 if all valid, else -1.
 int lm_check2codes(const char* src, std::vector<int>& list);
 
-// Host-name map: the name mapped to vip, or dflt when there is none. Loads
-// the map on the first call.
-const char* local_ip2name(const char* vip, const char* dflt);
-// (Re)loads the map from /tmp/hosts.map under the fixed-path root.
-void local_loadnames();
+// The host-name map of /tmp/hosts.map (under the fixed-path root): address
+// text -> name.
+class HostMap {
+public:
+    // A missing or unreadable file is an empty map.
+    static HostMap load();
+    // The name mapped to vip, or dflt when there is none.
+    const char* name_of(const char* vip, const char* dflt) const;
+
+private:
+    std::unordered_map<std::string, std::string> names_;
+};
 
 }  // namespace lbsnap

@@ -141,13 +141,14 @@ void json_realservers(JsonWriter& w, RsNameTable& names) {
 
 void json_realserverlist(JsonWriter& w, rs_disp_tab& tab, const char* sortorder) {
     sort_realserverlist(tab, sortorder);
+    const HostMap hosts = HostMap::load();
     w.begin_array();
     for (const rs_disp_entry& e : tab.data) {
         w.begin_object();
         w.field("rip", std::string_view(e.rip));
         w.field("n_total", e.ntotal);
         w.field("n_enabled", e.nok);
-        w.field("label", newrs_label(e));
+        w.field("label", newrs_label(hosts, e));
         w.field("dns", std::string_view(e.dns));
         w.end_object();
     }

@@ -75,9 +75,6 @@ int status_class(const rs_disp_entry& e) {
     return e.nok != 0 ? 1 : 0;
 }
 
-// Host-map name of an address text, or null.
-const char* map_name(const FixedText<64>& rip) { return local_ip2name(rip.c_str(), nullptr); }
-
 // Entries with an empty rip are folded too: the server lists count every
 // used entry, gaps included (they fold together under the empty address).
 void fold_vs(const bahd_config_t& vs, const VsServerKeys* cur, rs_disp_tab& tab,
@@ -208,24 +205,24 @@ void sort_rs_tab(rs_disp_tab& tab, unsigned sorttype) {
         sorttype % 2 == 1);
 }
 
-void print_rs_tab_entry(Ctx& c, const rs_disp_entry& rs) {
+void print_rs_tab_entry(Ctx& c, const HostMap& hosts, const rs_disp_entry& rs) {
     const bool has_dns = !rs.dns.empty();
     std::fprintf(c.out, "<option value=\"%s\">", has_dns ? rs.dns.c_str() : rs.rip.c_str());
     if (!has_dns) {
-        if (const char* name = map_name(rs.rip))
+        if (const char* name = hosts.name_of(rs.rip.c_str(), nullptr))
             std::fprintf(c.out, "%s %s</option>", rs.rip.c_str(), name);
     }
     std::fprintf(c.out, "\n");
 }
 
-std::string newrs_label(const rs_disp_entry& rs) {
+std::string newrs_label(const HostMap& hosts, const rs_disp_entry& rs) {
     if (!rs.dns.empty()) return rs.dns.str();
-    if (const char* name = map_name(rs.rip)) return format_text("%s %s", rs.rip.c_str(), name);
+    if (const char* name = hosts.name_of(rs.rip.c_str(), nullptr)) return format_text("%s %s", rs.rip.c_str(), name);
     return rs.rip.str();
 }
 
-void print_newrs_tab_entry(Ctx& c, const rs_disp_entry& rs) {
-    const std::string label = newrs_label(rs);
+void print_newrs_tab_entry(Ctx& c, const HostMap& hosts, const rs_disp_entry& rs) {
+    const std::string label = newrs_label(hosts, rs);
     std::fprintf(c.out, "%s %d %d %s\n", rs.rip.c_str(), rs.ntotal, rs.nok, label.c_str());
 }
 
@@ -246,8 +243,9 @@ void gen_add_rs_list(Ctx& c, const bahd_config_t& arg) {
     for (rs_disp_tab* tab : {&siblings, &others}) {
         if (tab->data.size() > 1) sort_rs_tab(*tab, 0);
     }
-    for (const rs_disp_entry& e : siblings.data) print_rs_tab_entry(c, e);
-    for (const rs_disp_entry& e : others.data) print_rs_tab_entry(c, e);
+    const HostMap hosts = HostMap::load();
+    for (const rs_disp_entry& e : siblings.data) print_rs_tab_entry(c, hosts, e);
+    for (const rs_disp_entry& e : others.data) print_rs_tab_entry(c, hosts, e);
 }
 
 void sort_realserverlist(rs_disp_tab& tab, const char* sortorder) {
@@ -257,7 +255,8 @@ void sort_realserverlist(rs_disp_tab& tab, const char* sortorder) {
 
 void print_realserverlist(Ctx& c, rs_disp_tab& tab, const char* sortorder) {
     sort_realserverlist(tab, sortorder);
-    for (const rs_disp_entry& e : tab.data) print_newrs_tab_entry(c, e);
+    const HostMap hosts = HostMap::load();
+    for (const rs_disp_entry& e : tab.data) print_newrs_tab_entry(c, hosts, e);
 }
 
 }  // namespace lbsnap

@@ -79,11 +79,11 @@ void add_new_rslist(const bahd_config_t& cur, rs_disp_tab& tab);
 // round. Above 3 sorts as 0. Stable.
 void sort_rs_tab(rs_disp_tab& tab, unsigned sorttype);
 
-void print_rs_tab_entry(Ctx& c, const rs_disp_entry& rs);
-void print_newrs_tab_entry(Ctx& c, const rs_disp_entry& rs);
+void print_rs_tab_entry(Ctx& c, const HostMap& hosts, const rs_disp_entry& rs);
+void print_newrs_tab_entry(Ctx& c, const HostMap& hosts, const rs_disp_entry& rs);
 // The label of a -Y line: the DNS name, else the address and its mapped
 // name, else the address.
-std::string newrs_label(const rs_disp_entry& rs);
+std::string newrs_label(const HostMap& hosts, const rs_disp_entry& rs);
 // Sorts the -Y table in the order its optional argument selects.
 void sort_realserverlist(rs_disp_tab& tab, const char* sortorder);
 void gen_add_rs_list(Ctx& c, const bahd_config_t& arg);

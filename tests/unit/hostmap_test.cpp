@@ -12,26 +12,22 @@ using namespace std::string_literals;
 
 const char* const kDflt = "dflt";
 
-// Each test lays out its own map; the reload makes the next lookup read it.
-class HostMap : public ::testing::Test {
+// Each test lays out its own map.
+class HostMapFile : public ::testing::Test {
 protected:
     void load(const std::string& content) {
         root.write("/tmp/hosts.map", content);
-        local_loadnames();
+        map = HostMap::load();
     }
     std::string name(const char* vip) {
-        const char* n = local_ip2name(vip, kDflt);
+        const char* n = map.name_of(vip, kDflt);
         return n ? n : "(null)";
     }
-    // Leave the map empty and unloaded for whoever looks next.
-    void TearDown() override {
-        root.write("/tmp/hosts.map", "");
-        local_loadnames();
-    }
     testing::TempRoot root;
+    HostMap map;
 };
 
-TEST_F(HostMap, LaterLineWinsAndNamesKeepBlanks) {
+TEST_F(HostMapFile, LaterLineWinsAndNamesKeepBlanks) {
     load("10.0.0.1 alpha\n"
          "10.0.0.2 web server one\n"
          "10.0.0.1 beta\n"
@@ -47,7 +43,7 @@ TEST_F(HostMap, LaterLineWinsAndNamesKeepBlanks) {
     EXPECT_EQ(name(nullptr), kDflt);
 }
 
-TEST_F(HostMap, IgnoredLines) {
+TEST_F(HostMapFile, IgnoredLines) {
     load("\n"
          "# 10.0.0.9 comment\n"
          "#10.0.0.9 comment\n"
@@ -63,7 +59,7 @@ TEST_F(HostMap, IgnoredLines) {
     EXPECT_EQ(name("10.0.0.2"), "ok");
 }
 
-TEST_F(HostMap, OverlongLinesSplitAtTheReadSize) {
+TEST_F(HostMapFile, OverlongLinesSplitAtTheReadSize) {
     // 8190 characters without the newline: the first read ends without one
     // and is ignored, the rest is read as a line of its own.
     std::string head = "10.0.0.1 " + std::string(8190 - 9, 'x');
@@ -78,7 +74,7 @@ TEST_F(HostMap, OverlongLinesSplitAtTheReadSize) {
     EXPECT_EQ(name("10.0.0.1"), std::string(255, 'y'));
 }
 
-TEST_F(HostMap, FieldSizes) {
+TEST_F(HostMapFile, FieldSizes) {
     std::string vip63(63, 'a'), vip64(64, 'b');
     std::string name255(255, 'n');
     load(vip63 + " fits\n" + vip64 + " skipped\n10.0.0.1 " + name255 + "\n10.0.0.2 " +
@@ -90,19 +86,13 @@ TEST_F(HostMap, FieldSizes) {
     EXPECT_EQ(name("10.0.0.2"), name255);
 }
 
-TEST_F(HostMap, NoFileGivesDefaultAndLoadsOnceUntilReloaded) {
-    local_loadnames();
-    EXPECT_EQ(local_ip2name("10.0.0.1", nullptr), nullptr);
-    EXPECT_STREQ(local_ip2name("10.0.0.1", kDflt), kDflt);
-    load("10.0.0.1 first\n");
-    EXPECT_EQ(name("10.0.0.1"), "first");
-    root.write("/tmp/hosts.map", "10.0.0.1 second\n");
-    EXPECT_EQ(name("10.0.0.1"), "first");
-    local_loadnames();
-    EXPECT_EQ(name("10.0.0.1"), "second");
+TEST_F(HostMapFile, NoFileGivesDefault) {
+    map = HostMap::load();
+    EXPECT_EQ(map.name_of("10.0.0.1", nullptr), nullptr);
+    EXPECT_STREQ(map.name_of("10.0.0.1", kDflt), kDflt);
 }
 
-TEST_F(HostMap, ManyEntries) {
+TEST_F(HostMapFile, ManyEntries) {
     std::string content;
     for (int i = 0; i < 20000; ++i) content += "10.1." + std::to_string(i / 256) + "." +
                                               std::to_string(i % 256) + " n" +

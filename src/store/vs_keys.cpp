@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -367,76 +368,85 @@ bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, RsPending&
     return true;
 }
 
-bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, RsPending& pending, std::FILE* err) {
-    // Excess tokens beyond the hundredth are ignored.
-    char* tok[max_rs_tokens];
-    std::size_t ntok = 0;
-    for (char* p = line; ntok < max_rs_tokens && (tok[ntok] = next_blank_token(p));) ++ntok;
-    if (ntok == 0) return true;
+namespace {
+
+// The options of one real-server line, all written into the one pending
+// entry; each "-r" counts one more used entry, so a second "-r" on a line
+// leaves an empty entry behind the line's own. The number of entries the
+// line adds, or nullopt when an invalid address stops the load.
+std::optional<int> apply_rs_options(Model& m, bahd_config_t& vs, RsPending& pending,
+                                    char* const* tok, std::size_t ntok, int enabled,
+                                    std::FILE* err) {
     // The sink is looked at only where the line is not taken as written.
     Diagnostics* const& diag = m.diag;
-    int enabled;
-    if (tok[0][0] == '!')
-        enabled = 0;
-    else if (tok[0][0] == '-')
-        enabled = 1;
-    else {
-        if (diag) [[unlikely]] diag->rs_line_ignored();
-        return true;
-    }
-    // With the table full, further lines are ignored whole.
-    if (vs.n_rs() >= MAX_rs_data) {
-        if (diag) [[unlikely]] diag->rs_table_full();
-        return true;
-    }
-
-    // Every option of the line writes the one pending entry; each "-r"
-    // counts one more used entry, so a second "-r" on a line leaves an
-    // empty entry behind the line's own.
     rs_info_t& e = pending.entry;
     int added = 0;
     for (std::size_t i = 0; i < ntok; ++i) {
         const char* t = tok[i];
         if (t[0] != '-' || t[1] == '\0') continue;
         bool has_value = i + 1 < ntok;
-        if (t[1] == 'r') {
-            if (!has_value) {
-                if (diag) [[unlikely]] diag->rs_option_without_value(t);
-                continue;
-            }
-            // A check reports the address and reads on; the reports stop.
-            if (char* v = tok[++i]; !set_rip(m, e, pending.addr, v, diag ? nullptr : err)) {
-                if (!diag) [[likely]] return false;
-                diag->rs_address_invalid(v);
-                continue;
-            }
-            e.enabled = enabled;
-            if (vs.n_rs() + added < MAX_rs_data) ++added;
-            continue;
-        }
-        const RsOption* o = rs_option(t[1]);
-        if (!o) {
+        const bool is_rip = t[1] == 'r';
+        const RsOption* o = is_rip ? nullptr : rs_option(t[1]);
+        if (!is_rip && !o) {
             if (diag) [[unlikely]] diag->rs_option_unknown(t);
             continue;
         }
-        if (o->value == RsValue::needed) {
-            if (!has_value) {
-                if (diag) [[unlikely]] diag->rs_option_without_value(t);
-                continue;
-            }
-            o->apply(m, vs, e, tok[++i]);
-        } else {
-            o->apply(m, vs, e, nullptr);
+        const bool needs_value = is_rip || o->value == RsValue::needed;
+        if (needs_value && !has_value) {
+            if (diag) [[unlikely]] diag->rs_option_without_value(t);
+            continue;
         }
+        if (!is_rip) {
+            o->apply(m, vs, e, needs_value ? tok[++i] : nullptr);
+            continue;
+        }
+        // A check reports the address and reads on; the reports stop.
+        if (char* v = tok[++i]; !set_rip(m, e, pending.addr, v, diag ? nullptr : err)) {
+            if (!diag) [[likely]] return std::nullopt;
+            diag->rs_address_invalid(v);
+            continue;
+        }
+        e.enabled = enabled;
+        if (vs.n_rs() + added < MAX_rs_data) ++added;
     }
-    if (added > 0) {
-        vs.rsinfo.push_back(std::move(e));
-        vs.rsinfo.resize(vs.rsinfo.size() + added - 1);
-        pending.addrs.push_back(pending.addr);
-        pending.addrs.resize(vs.rsinfo.size());
-        e = rs_info_t{};
-        pending.addr = lm_addr{};
+    return added;
+}
+
+// The pending entry joins the VS, with `added - 1` empty entries behind it.
+void commit_pending(bahd_config_t& vs, RsPending& pending, int added) {
+    vs.rsinfo.push_back(std::move(pending.entry));
+    vs.rsinfo.resize(vs.rsinfo.size() + added - 1);
+    pending.addrs.push_back(pending.addr);
+    pending.addrs.resize(vs.rsinfo.size());
+    pending.entry = rs_info_t{};
+    pending.addr = lm_addr{};
+}
+
+}  // namespace
+
+bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, RsPending& pending, std::FILE* err) {
+    // Excess tokens beyond the hundredth are ignored.
+    char* tok[max_rs_tokens];
+    std::size_t ntok = 0;
+    for (char* p = line; ntok < max_rs_tokens && (tok[ntok] = next_blank_token(p));) ++ntok;
+    if (ntok == 0) return true;
+    int enabled;
+    if (tok[0][0] == '!')
+        enabled = 0;
+    else if (tok[0][0] == '-')
+        enabled = 1;
+    else {
+        if (m.diag) [[unlikely]] m.diag->rs_line_ignored();
+        return true;
     }
+    // With the table full, further lines are ignored whole.
+    if (vs.n_rs() >= MAX_rs_data) {
+        if (m.diag) [[unlikely]] m.diag->rs_table_full();
+        return true;
+    }
+    const std::optional<int> added = apply_rs_options(m, vs, pending, tok, ntok, enabled, err);
+    if (!added) return false;
+    if (*added > 0) commit_pending(vs, pending, *added);
     return true;
 }
 

@@ -7,11 +7,11 @@
 #include <string_view>
 
 #include "app/context.h"
-#include "store/diagnostics.h"
 #include "app/dispatch.h"
-#include "store/reader.h"
-#include "reports/check.h"
 #include "lib/sysroot.h"
+#include "reports/check.h"
+#include "store/diagnostics.h"
+#include "store/reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace lbsnap;

@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "lib/exit_status.h"
 
 #include <getopt.h>
 #include <unistd.h>
@@ -236,7 +237,7 @@ int parse_command_line(int ac, char** av, CommandLine& cl, std::FILE* err) {
         if (!o) {
             std::fprintf(err, "Unknown option  '%c'\n", ch);
             write_usage(err);
-            return 2;
+            return kExitUsage;
         }
         apply(*o, cl, optarg);
     }
@@ -245,7 +246,7 @@ int parse_command_line(int ac, char** av, CommandLine& cl, std::FILE* err) {
     // options, --json among them, do not matter then.
     if (cl.opt.json && !cl.check && !has_json_form(cl.cmd)) {
         std::fputs("JSON output is not available for this command\n", err);
-        return 2;
+        return kExitUsage;
     }
     return 0;
 }

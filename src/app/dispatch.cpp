@@ -4,17 +4,18 @@
 
 #include "app/dispatch.h"
 #include "app/vs_argument.h"
-#include "reports/dump.h"
-#include "reports/listings.h"
-#include "reports/rule_output.h"
-#include "reports/template.h"
-#include "reports/follow.h"
-#include "reports/realservers.h"
-#include "reports/snat.h"
+#include "lib/exit_status.h"
 #include "reports/certs.h"
-#include "reports/resolve.h"
-#include "reports/stats.h"
+#include "reports/dump.h"
+#include "reports/follow.h"
 #include "reports/json.h"
+#include "reports/listings.h"
+#include "reports/realservers.h"
+#include "reports/resolve.h"
+#include "reports/rule_output.h"
+#include "reports/snat.h"
+#include "reports/stats.h"
+#include "reports/template.h"
 
 namespace lbsnap {
 
@@ -66,16 +67,16 @@ void rule_listing(Ctx& c, const char* arg) {
 int template_of(Ctx& c, const char* arg) {
     if (!arg) {
         std::fprintf(c.err, "No VS specified\n");
-        return 1;
+        return kExitNoVsGiven;
     }
     const bahd_config_t* vs = named_vs(c, arg);
     if (!vs) {
         std::fprintf(c.err, "Cannot find VS '%s'\n", arg);
-        return 2;
+        return kExitVsNotFound;
     }
     if (vs->isslave) {
         std::fprintf(c.err, "Cannot generate template from subVS\n");
-        return 3;
+        return kExitWrongVsKind;
     }
     print_template(c, *vs);
     return 0;
@@ -154,11 +155,11 @@ int addable_servers_of(Ctx& c, const char* arg) {
     const bahd_config_t* vs = arg ? named_vs(c, arg) : nullptr;
     if (!vs) {
         std::fprintf(c.err, "Cannot find VS '%s'\n", arg ? arg : "");
-        return 2;
+        return kExitVsNotFound;
     }
     if (vs->ismaster) {
         std::fprintf(c.err, "Cannot generate RS list for master\n");
-        return 3;
+        return kExitWrongVsKind;
     }
     gen_add_rs_list(c, *vs);
     return 0;

@@ -1,8 +1,8 @@
 // Dispatch: the report of each command, run over the loaded model.
 #pragma once
 
-#include "app/context.h"
 #include "app/command.h"
+#include "app/context.h"
 
 namespace lbsnap {
 

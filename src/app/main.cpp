@@ -13,11 +13,12 @@
 
 #include "app/command_line.h"
 #include "app/context.h"
-#include "store/diagnostics.h"
 #include "app/dispatch.h"
-#include "store/reader.h"
-#include "reports/check.h"
+#include "lib/exit_status.h"
 #include "lib/sysroot.h"
+#include "reports/check.h"
+#include "store/diagnostics.h"
+#include "store/reader.h"
 
 namespace {
 
@@ -79,8 +80,8 @@ int main(int ac, char** av) {
     Diagnostics findings;
     switch (load_data(model, path, stderr, cl.check ? &findings : nullptr)) {
         case LoadStatus::ok: break;
-        case LoadStatus::cannot_open: finish(3);
-        case LoadStatus::invalid_rs_address: finish(27);
+        case LoadStatus::cannot_open: finish(kExitCannotOpen);
+        case LoadStatus::invalid_rs_address: finish(kExitInvalidRsAddress);
     }
     map_report_tables_apart();
 

@@ -7,10 +7,10 @@
 #include <string_view>
 
 #include "lib/addrs.h"
+#include "lib/sysroot.h"
 #include "query/classify.h"
 #include "query/derived.h"
 #include "reports/certs.h"
-#include "lib/sysroot.h"
 
 namespace lbsnap {
 

@@ -7,11 +7,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "store/diagnostics.h"
+#include "lib/exit_status.h"
+#include "lib/sysroot.h"
 #include "query/lookup.h"
 #include "reports/certs.h"
 #include "reports/check.h"
-#include "lib/sysroot.h"
+#include "store/diagnostics.h"
 
 namespace lbsnap {
 
@@ -201,7 +202,7 @@ int print_check(Ctx& c, Diagnostics& d, const std::string& file) {
     else
         std::fprintf(c.out, "%s: %d %s, %d %s\n", file.c_str(), errors,
                      plural(errors, "error", "errors"), warnings, plural(warnings, "warning", "warnings"));
-    return errors ? 1 : 0;
+    return errors ? kExitCheckFoundError : kExitOk;
 }
 
 }  // namespace lbsnap

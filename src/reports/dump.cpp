@@ -12,12 +12,12 @@
 
 #include "lib/addrs.h"
 #include "lib/cfglib.h"
-#include "query/classify.h"
 #include "lib/format_text.h"
-#include "query/derived.h"
-#include "query/lookup.h"
 #include "lib/mangle.h"
 #include "lib/out_printf.h"
+#include "query/classify.h"
+#include "query/derived.h"
+#include "query/lookup.h"
 #include "reports/dump.h"
 #include "store/rule_list.h"
 

@@ -7,9 +7,9 @@
 #include <unordered_set>
 #include <vector>
 
-#include "reports/report_context.h"
 #include "lib/cfglib.h"
 #include "query/classify.h"
+#include "reports/report_context.h"
 
 namespace lbsnap {
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "query/classify.h"
-#include "store/l7user.h"
 #include "query/lookup.h"
 #include "reports/follow.h"
+#include "store/l7user.h"
 
 namespace lbsnap {
 

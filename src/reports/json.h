@@ -9,11 +9,11 @@
 #include <string_view>
 #include <vector>
 
-#include "reports/report_context.h"
-#include "store/model.h"
 #include "reports/dump.h"
 #include "reports/realservers.h"
+#include "reports/report_context.h"
 #include "reports/resolve.h"
+#include "store/model.h"
 
 namespace lbsnap {
 

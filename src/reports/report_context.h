@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "store/model.h"
 #include "reports/options.h"
+#include "store/model.h"
 
 namespace lbsnap {
 

@@ -11,8 +11,8 @@
 
 #include "lib/addrs.h"
 #include "lib/format_text.h"
-#include "query/lookup.h"
 #include "lib/lookup_pool.h"
+#include "query/lookup.h"
 #include "reports/entry_order.h"
 #include "reports/resolve.h"
 

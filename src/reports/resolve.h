@@ -8,9 +8,9 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "lib/addrs.h"
 #include "reports/report_context.h"
 #include "reports/text_index.h"
-#include "lib/addrs.h"
 
 namespace lbsnap {
 

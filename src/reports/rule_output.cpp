@@ -3,8 +3,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "query/classify.h"
 #include "lib/mangle.h"
+#include "query/classify.h"
 #include "reports/rule_output.h"
 #include "store/rule_list.h"
 

@@ -2,8 +2,8 @@
 #pragma once
 
 
-#include "reports/report_context.h"
 #include "reports/realservers.h"
+#include "reports/report_context.h"
 
 namespace lbsnap {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "query/classify.h"
 #include "lib/format_text.h"
+#include "query/classify.h"
 #include "query/lookup.h"
 #include "reports/stats.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "reports/report_context.h"
 #include "reports/realservers.h"
+#include "reports/report_context.h"
 
 namespace lbsnap {
 

@@ -4,10 +4,10 @@
 #include <string>
 #include <unordered_set>
 
-#include "store/l7user.h"
-#include "query/lookup.h"
 #include "lib/mangle.h"
+#include "query/lookup.h"
 #include "reports/template.h"
+#include "store/l7user.h"
 #include "store/rule_list.h"
 
 namespace lbsnap {

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "query/lookup.h"
-#include "store/reader.h"
 #include "reports/dump.h"
+#include "store/reader.h"
 #include "test_support.h"
 
 namespace lbsnap {

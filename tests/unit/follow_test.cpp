@@ -4,8 +4,8 @@
 #include <random>
 #include <string>
 
-#include "store/indexes.h"
 #include "reports/follow.h"
+#include "store/indexes.h"
 
 namespace lbsnap {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "config_text.h"
 #include "app/vs_argument.h"
+#include "config_text.h"
 
 namespace lbsnap {
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "app/dispatch.h"
-#include "store/indexes.h"
 #include "report_harness.h"
 #include "reports/template.h"
+#include "store/indexes.h"
 
 namespace lbsnap {
 namespace {

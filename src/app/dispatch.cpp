@@ -298,8 +298,8 @@ constexpr CommandReport kReports[] = {
     {all_rule_users, [](Ctx& c, const char*) { print_rule_in_vs_all(c); return 0; },
      [](Ctx& c, const char*) { JsonWriter w(c.out); json_rule_in_vs_all(c, w); }},
     {max_check_time, [](Ctx& c, const char*) { print_max_check_time(c); return 0; }},
-    {waf_vs, [](Ctx& c, const char*) { print_wafvs(c, 1); return 0; }},
-    {owasp_vs, [](Ctx& c, const char*) { print_wafvs(c, 2); return 0; }},
+    {waf_vs, [](Ctx& c, const char*) { print_wafvs(c, kInterceptWaf); return 0; }},
+    {owasp_vs, [](Ctx& c, const char*) { print_wafvs(c, kInterceptOwasp); return 0; }},
 };
 
 constexpr bool rows_in_code_order() {

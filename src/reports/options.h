@@ -7,6 +7,9 @@
 
 namespace lbsnap {
 
+// What -t (given once or twice) leaves in the rule listing.
+enum RuleTypeFilter : int { kAllRules, kOnlyContentRules, kOnlyOtherRules };
+
 struct Options {
     // -f; unset means the fixed path /corvane/bahd.conf under the root.
     std::optional<std::string> bahd_file;

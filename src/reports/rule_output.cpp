@@ -35,8 +35,8 @@ MatchWord match_word(int match_type) {
 }
 
 bool rule_passes_filter(const Options& opt, const Rule_t& rule) {
-    if (opt.tflag == 1 && rule.rule_type != kRuleContent) return false;
-    if (opt.tflag == 2 && rule.rule_type == kRuleContent) return false;
+    if (opt.tflag == kOnlyContentRules && rule.rule_type != kRuleContent) return false;
+    if (opt.tflag == kOnlyOtherRules && rule.rule_type == kRuleContent) return false;
     return true;
 }
 

@@ -82,7 +82,7 @@ void add_cstats(Ctx& c, CallhomeData& d, const bahd_config_t& cur) {
 
 }  // namespace
 
-void print_wafvs(Ctx& c, int type) {
+void print_wafvs(Ctx& c, InterceptMode type) {
     for (const auto& vs : c.m.bahd) {
         if (vs->intercept != type) continue;
         std::string label;

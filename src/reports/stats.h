@@ -10,7 +10,7 @@
 
 namespace lbsnap {
 
-void print_wafvs(Ctx& c, int type);
+void print_wafvs(Ctx& c, InterceptMode type);
 // Append the client-side (inauth) or server-side (outauth) mode name for
 // value to names, once; an out-of-range value is logged instead.
 void set_inauth_data(Ctx& c, std::string& clientAuth, int value);

@@ -202,46 +202,5 @@ TEST(CalcTransparent, MasterAndSubVs) {
     EXPECT_EQ(calc_transparent(sub, &master, 6, 1), 1);
 }
 
-TEST(CalcPort, SslOffloadOn443) {
-    bahd_config_t vs = tcp_vs("10.0.0.1", 443);
-    EXPECT_EQ(calc_port(vs), 443);
-    vs.sslaccel.assign(texts, "1");
-    EXPECT_EQ(calc_port(vs), 80);
-    vs.reencrypt = 1;
-    EXPECT_EQ(calc_port(vs), 443);
-    vs.reencrypt = 0;
-    vs.port = 8443;
-    EXPECT_EQ(calc_port(vs), 8443);
-}
-
-TEST(PpVip, Forms) {
-    bahd_config_t vs = tcp_vs();
-    EXPECT_EQ(pp_vip(vs, 0), "10.0.0.1:80");
-    vs.port = 2;
-    EXPECT_EQ(pp_vip(vs, 0), "10.0.0.1:*");
-    vs.port = 80;
-    vs.vip2.assign(texts, "10.0.0.2");
-    EXPECT_EQ(pp_vip(vs, 0), "10.0.0.1:80");
-    EXPECT_EQ(pp_vip(vs, 1), "10.0.0.1:80+10.0.0.2");
-    bahd_config_t v6 = tcp_vs("2001:db8::1", 443);
-    v6.vip2.assign(texts, "2001:db8::2");
-    EXPECT_EQ(pp_vip(v6, 1), "[2001:db8::1]:443+[2001:db8::2]");
-}
-
-TEST(VsIpVal, LabelOrInvalid) {
-    bahd_config_t vs = tcp_vs();
-    vs.vip2.assign(texts, "10.0.0.2");
-    EXPECT_EQ(vs_ip_val(vs), "tcp/10.0.0.1:80");
-    vs.proto.assign(texts, "udp");
-    vs.port = 2;
-    EXPECT_EQ(vs_ip_val(vs), "udp/10.0.0.1:*");
-    vs.vip.assign(texts, "");
-    EXPECT_EQ(vs_ip_val(vs), "<invalid>");
-    vs.vip.assign(texts, "10.0.0.1:80");
-    EXPECT_EQ(vs_ip_val(vs), "<invalid>");
-    vs.vip.assign(texts, "www");
-    EXPECT_EQ(vs_ip_val(vs), "<invalid>");
-}
-
 }  // namespace
 }  // namespace lbsnap

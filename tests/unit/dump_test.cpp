@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "query/lookup.h"
@@ -11,29 +10,14 @@
 namespace lbsnap {
 namespace {
 
-// Loads a configuration and dumps one VS of it.
 class DumpTest : public ::testing::Test {
 protected:
     void load(const std::string& conf) {
         ASSERT_EQ(load_text(m, conf, err.file()), LoadStatus::ok);
     }
-    const bahd_config_t& vs(int id) {
-        const bahd_config_t* v = find_vip_id(m, id);
-        EXPECT_NE(v, nullptr);
-        return *v;
-    }
-    std::string dump(int id) {
-        testing::Capture out;
-        Ctx c{m, opt, out.file(), err.file()};
-        FollowEnds ends;
-        print_vs(c, vs(id), ends);
-        return out.str();
-    }
 
-    testing::TempRoot root;
     testing::Capture err;
     Model m;
-    Options opt;
 };
 
 // Real servers 1 -> 2 -> 3 -> 4 -> 2 (a cycle through 2, 3, 4) and 5 -> 3,
@@ -65,25 +49,6 @@ TEST_F(DumpTest, FollowEndsDoNotDependOnQueryOrder) {
         EXPECT_EQ(ends.end_of(m, 6), nullptr);
         EXPECT_EQ(ends.end_of(m, 0), nullptr);
     }
-}
-
-TEST_F(DumpTest, DerivedFactsShowWhileTheRecordKeepsTheFile) {
-    load("<SECTION VS>\nVID: 1\nVIP: 10.0.0.1\nPORT: 80\nPROTO: tcp\nFOLLOW: 443\n"
-         "FOLLOWVSID: 0\nSSLACCEL: 1\nCIPHERS: AES128-SHA\n<END VS>\n"
-         "<SECTION VS>\nVID: 5\nVIP: 10.0.0.1\nPORT: 443\nPROTO: tcp\n<END VS>\n");
-    std::filesystem::create_directories(root.path("/corvane/cfg"));
-    std::string out = dump(1);
-    for (const char* line : {"\nFOLLOWVSID: 5\n", "\nCIPHERSET: Custom_1\n",
-                             "\nCERTFILE: fe8712b85839f70700b82756a506633e\n"})
-        EXPECT_NE(out.find(line), std::string::npos) << line;
-    // The configuration check and the certificate lists read these as written.
-    EXPECT_EQ(vs(1).followvsid, 0);
-    EXPECT_FALSE(vs(1).cipher_set);
-    EXPECT_TRUE(vs(1).certfile.empty());
-    EXPECT_EQ(root.read("/corvane/cfg/_CIPHER_SETS"), "Custom_1 AES128-SHA\n");
-    // A second dump records the same set again without adding a line.
-    dump(1);
-    EXPECT_EQ(root.read("/corvane/cfg/_CIPHER_SETS"), "Custom_1 AES128-SHA\n");
 }
 
 }  // namespace

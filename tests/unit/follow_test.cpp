@@ -10,24 +10,6 @@
 namespace lbsnap {
 namespace {
 
-TEST(MapPersist, WordsTimeoutAndUnknown) {
-    TextArena texts;
-    bahd_config_t vs;
-    EXPECT_EQ(map_persist(vs), 0);
-    vs.timeout = 300;
-    EXPECT_EQ(map_persist(vs), 1);
-    vs.persist.assign(texts, "cookie");
-    EXPECT_EQ(map_persist(vs), 2);
-    vs.persist.assign(texts, "super-src");
-    EXPECT_EQ(map_persist(vs), 15);
-    vs.persist.assign(texts, "none");
-    EXPECT_EQ(map_persist(vs), 0);
-    vs.persist.assign(texts, "Cookie");  // the match is case-sensitive
-    EXPECT_EQ(map_persist(vs), -1);
-    vs.persist.assign(texts, "rdp");
-    EXPECT_EQ(map_persist(vs), -1);
-}
-
 TEST(HasSrcAddr, OnlyTheModesWithTheClientAddress) {
     std::string with;
     for (int mode = -1; mode <= 16; ++mode)

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -53,15 +52,6 @@ struct ReportHarness {
         vs->isslave = isslave;
         m.bahd.push_back(std::move(vs));
         return *m.bahd.back();
-    }
-
-    Rule_t& add_rule(int id, const char* name, int type) {
-        auto r = std::make_unique<Rule_t>();
-        r->id = id;
-        r->rule_name.assign(m.arena, name);
-        r->rule_type = static_cast<std::int8_t>(type);
-        m.Rules.push_back(std::move(r));
-        return *m.Rules.back();
     }
 };
 

@@ -201,7 +201,14 @@ int lm_addrcmp(const lm_addr& a, const lm_addr& b) {
 }
 
 std::string lm_print_addr(const lm_addr& a) {
-    if (a.af == AF_INET6) return "[" + lm_print_addr2(a) + "]";
+    if (a.af == AF_INET6) {
+        // Appended rather than "[" + text: GCC 12 warns falsely (-Wrestrict)
+        // about prepending to a temporary string once optimised.
+        std::string bracketed = "[";
+        bracketed += lm_print_addr2(a);
+        bracketed += ']';
+        return bracketed;
+    }
     return lm_print_addr2(a);
 }
 

@@ -152,7 +152,9 @@ void check_master(const Model& m, Diagnostics& d, const bahd_config_t& master) {
 void check_certificates(Diagnostics& d, const bahd_config_t& vs) {
     if (vs.sslaccel.empty() || vs.reverse) return;
     for_each_name(vs.certfile, [&](std::string_view name) {
-        const std::string file = "/" + std::string(name) + ".pem";
+        std::string file = "/";  // appended: see lm_print_addr on -Wrestrict
+        file.append(name);
+        file += ".pem";
         for (const char* dir : cert_dirs)
             if (access(sys_path(dir + file).c_str(), F_OK) == 0) return;
         d.add(vs.line, Severity::warning, "certificate '%.*s' of VS %d has no file %s%s or %s%s",

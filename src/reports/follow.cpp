@@ -24,7 +24,10 @@ bool is_ordinary(const bahd_config_t& vs) { return !vs.ismaster && !vs.isslave; 
 std::string subvs_tag(const bahd_config_t& master, const bahd_config_t& sub) {
     if (!sub.name.empty()) return sub.name.str();
     const int idx = subvs_index(master, sub.id);
-    return idx >= 0 ? "#" + std::to_string(idx) : std::string();
+    if (idx < 0) return std::string();
+    std::string ref = "#";  // appended: see lm_print_addr on -Wrestrict
+    ref += std::to_string(idx);
+    return ref;
 }
 
 void print_option(Ctx& c, int rsid, const rs_info_t& me, const rs_info_t& e) {

@@ -36,7 +36,9 @@ std::string address_key(const lm_sockaddr& sa) {
     const void* bytes = v4 ? static_cast<const void*>(&sa.sin.sin_addr)
                            : static_cast<const void*>(&sa.sin6.sin6_addr);
     const std::size_t n = v4 ? sizeof sa.sin.sin_addr : sizeof sa.sin6.sin6_addr;
-    return std::string(1, v4 ? '4' : '6') + std::string(static_cast<const char*>(bytes), n);
+    std::string key(1, v4 ? '4' : '6');  // appended: see lm_print_addr on -Wrestrict
+    key.append(static_cast<const char*>(bytes), n);
+    return key;
 }
 
 }  // namespace

@@ -18,6 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<int> ports;
     (void)lm_extraports(text.c_str(), 0, 511, ports);
     std::vector<int> codes;
-    (void)lm_check2codes(text.c_str(), codes);
+    (void)lm_check2codes(text.c_str(), 64, codes);
     return 0;
 }

@@ -341,13 +341,12 @@ void lm_extraptofile(const std::vector<int>& extra, std::FILE* fp) {
     std::fprintf(fp, "\n");
 }
 
-int lm_check2codes(const char* src, std::vector<int>& list) {
-    constexpr std::size_t kMaxCodes = 64;
+int lm_check2codes(const char* src, std::size_t max, std::vector<int>& list) {
     list.clear();
     int rc = 0;
     std::string text(src ? src : "");
     char* save = nullptr;
-    for (char* tok = strtok_r(text.data(), " ", &save); tok && list.size() < kMaxCodes;
+    for (char* tok = strtok_r(text.data(), " ", &save); tok && list.size() < max;
          tok = strtok_r(nullptr, " ", &save)) {
         // Read like every other number of the configuration (strtol), but
         // the whole token must be the number.

@@ -82,7 +82,7 @@ void vs_extendedhealth(const VsLine& l) {
 
 void vs_checkcodes(const VsLine& l) {
     l.vs.checkcodes.clear();
-    if (lm_check2codes(l.value, l.vs.checkcodes) != 0 && l.m.diag) l.m.diag->checkcodes_invalid(l.value);
+    if (lm_check2codes(l.value, MAX_checkcodes, l.vs.checkcodes) != 0 && l.m.diag) l.m.diag->checkcodes_invalid(l.value);
 }
 
 using B = bahd_config_t;

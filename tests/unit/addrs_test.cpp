@@ -283,27 +283,27 @@ TEST(ExtraPorts, Print) {
 
 TEST(CheckCodes, Parse) {
     std::vector<int> list{1};
-    EXPECT_EQ(lm_check2codes("301 404  599 300", list), 0);
+    EXPECT_EQ(lm_check2codes("301 404  599 300", 64, list), 0);
     EXPECT_EQ(list, (std::vector<int>{301, 404, 599, 300}));
-    EXPECT_EQ(lm_check2codes("200 301 404", list), -1);
+    EXPECT_EQ(lm_check2codes("200 301 404", 64, list), -1);
     EXPECT_EQ(list, (std::vector<int>{301, 404}));
-    EXPECT_EQ(lm_check2codes("302,303", list), -1);
+    EXPECT_EQ(lm_check2codes("302,303", 64, list), -1);
     EXPECT_TRUE(list.empty());
-    EXPECT_EQ(lm_check2codes("301\t302 600 30x 99999999999999999999", list), -1);
+    EXPECT_EQ(lm_check2codes("301\t302 600 30x 99999999999999999999", 64, list), -1);
     EXPECT_TRUE(list.empty());
-    EXPECT_EQ(lm_check2codes("", list), 0);
+    EXPECT_EQ(lm_check2codes("", 64, list), 0);
     EXPECT_TRUE(list.empty());
-    EXPECT_EQ(lm_check2codes("   ", list), 0);
+    EXPECT_EQ(lm_check2codes("   ", 64, list), 0);
 }
 
 TEST(CheckCodes, StopsAfter64) {
     std::string src;
     for (int i = 0; i < 70; ++i) src += std::to_string(300 + i) + " ";
     std::vector<int> list;
-    EXPECT_EQ(lm_check2codes((src + "bad").c_str(), list), 0);  // "bad" is never looked at
+    EXPECT_EQ(lm_check2codes((src + "bad").c_str(), 64, list), 0);  // "bad" is never looked at
     ASSERT_EQ(list.size(), 64u);
     EXPECT_EQ(list.back(), 363);
-    EXPECT_EQ(lm_check2codes(("bad " + src).c_str(), list), -1);
+    EXPECT_EQ(lm_check2codes(("bad " + src).c_str(), 64, list), -1);
     EXPECT_EQ(list.size(), 64u);
 }
 

@@ -10,7 +10,7 @@ void print_lookup_failure(std::FILE* err, const char* name, const LookupError& e
         case LookupFailure::unknown_vs: std::fprintf(err, "Unknown VS\n"); return;
         // A refused address text is followed by the whole argument.
         case LookupFailure::invalid_protocol: std::fprintf(err, "Invalid protocol specifier\n"); break;
-        case LookupFailure::invalid_ip_spec:
+        case LookupFailure::invalid_address:
             std::fprintf(err, "Invalid IP spec: '%s'\n", error.refused);
             break;
         case LookupFailure::unknown_vip: break;

@@ -1,4 +1,4 @@
-// Finding a VS (and a real server) from a user's specification. Every
+// Finding a VS (and a real server) from what a user names it by. Every
 // search answers as a walk of the VS list from its head would, through the
 // indexes built once after loading.
 #include "query/lookup.h"
@@ -79,7 +79,7 @@ std::optional<std::string_view> validate_ip(const char* param, const char** rpro
         }
     }
     auto address = normal_address(text, port, buf);
-    if (!address) *error = {LookupFailure::invalid_ip_spec, text};
+    if (!address) *error = {LookupFailure::invalid_address, text};
     return address;
 }
 

@@ -1,4 +1,4 @@
-// Finding a VS (and a real server) from a user's specification. The
+// Finding a VS (and a real server) from what a user names it by. The
 // searches say why they found nothing rather than telling the user: what
 // is printed, and where, is the caller's.
 #pragma once
@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "lib/addr_spec.h"
+#include "lib/normal_address.h"
 #include "store/model.h"
 
 namespace lbsnap {
@@ -16,14 +16,14 @@ enum class LookupFailure {
     none,
     unknown_vip,          // the argument is no id, name or address of a VS
     invalid_protocol,     // the text before "/" is neither tcp nor udp
-    invalid_ip_spec,      // the address text is no address
+    invalid_address,      // the address text is no address
     not_fully_qualified,  // more than one VS matches the address
     unknown_vs,           // no VS matches the address
 };
 
 struct LookupError {
     LookupFailure failure = LookupFailure::none;
-    // invalid_ip_spec: the address text, without any protocol prefix (a
+    // invalid_address: the address text, without any protocol prefix (a
     // view into the searched text, which runs to its end).
     const char* refused = nullptr;
 };
@@ -39,11 +39,11 @@ int id_to_vip(const char* name);
 bahd_config_t* find_vip_id(const Model& m, int id);
 bahd_config_t* find_vip_name(const Model& m, const char* name);
 int maybe_ip(const char* name);
-// The normalised address text of an address specification: a view into
+// The normalised address text of an address argument: a view into
 // param (a sub-VS reference, kept as written) or into buf (the printed
 // address). rprot may be null: then no protocol prefix is accepted. On
 // failure nullopt, and *error says why (invalid_protocol or
-// invalid_ip_spec).
+// invalid_address).
 std::optional<std::string_view> validate_ip(const char* param, const char** rprot, int* port,
                                             AddrText& buf, LookupError* error);
 VsLookup find_vip(const Model& m, std::string_view vip, const char* proto, int port);

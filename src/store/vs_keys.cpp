@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "lib/addr_spec.h"
+#include "lib/normal_address.h"
 #include "lib/config_int.h"
 #include "store/diagnostics.h"
 #include "store/key_table.h"

@@ -41,8 +41,8 @@ protected:
     std::unique_ptr<Model> m;
 };
 
-// Errors: "U" is "Unknown VIP <arg>", "IU" the invalid-spec line before it.
-TEST_F(Lookup, IdsNamesAndAddressSpecifications) {
+// Errors: "U" is "Unknown VIP <arg>", "IU" the invalid-address line before it.
+TEST_F(Lookup, IdsNamesAndAddresses) {
     const struct { const char* arg; int id; std::string err; } rows[] = {
         {"3", 3, ""}, {"003", 3, ""}, {"77", 0, "U"},  // ids win over names
         {"web", 1, ""}, {"10.0.0.9", 5, ""},  // a name before an address
@@ -113,10 +113,10 @@ TEST(LookupForms, ValidateIpNormalisesAndSplitsTheProtocol) {
     EXPECT_EQ(error.failure, LookupFailure::none);
     EXPECT_EQ(validate_ip("ftp/10.0.0.1", &prot, &port, buf, &error), std::nullopt);
     EXPECT_EQ(error.failure, LookupFailure::invalid_protocol);
-    const char* spec = "tcp/10.0.0.1";
-    EXPECT_EQ(validate_ip(spec, nullptr, &port, buf, &error), std::nullopt);
-    EXPECT_EQ(error.failure, LookupFailure::invalid_ip_spec);
-    EXPECT_EQ(error.refused, spec);
+    const char* text = "tcp/10.0.0.1";
+    EXPECT_EQ(validate_ip(text, nullptr, &port, buf, &error), std::nullopt);
+    EXPECT_EQ(error.failure, LookupFailure::invalid_address);
+    EXPECT_EQ(error.refused, text);
     // Only the lookup of a VS argument puts the argument after the reason.
     testing::Capture err;
     print_lookup_failure(err.file(), "ftp/10.0.0.1", {LookupFailure::invalid_protocol});

@@ -1,5 +1,5 @@
-// The address of a specification as users and real-server lines write it.
-#include "lib/addr_spec.h"
+// An address as users and real-server lines write it.
+#include "lib/normal_address.h"
 
 #include "lib/config_int.h"
 

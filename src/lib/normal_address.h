@@ -1,4 +1,4 @@
-// The address of a specification as users and real-server lines write it:
+// An address as users and real-server lines write it:
 // an address text with an optional port, or "#" and a sub-VS number.
 #pragma once
 

@@ -126,12 +126,10 @@ VsLookup locate_vip(const Model& m, const char* name) {
 }
 
 rs_info_t* find_rs_follow(const Model& m, int id, bahd_config_t** curp) {
-    const auto& all = m.idx.rs_by_id;
-    auto it = std::lower_bound(all.begin(), all.end(), id,
-                               [](const VsIndexes::RsEntry& e, int want) { return e.id < want; });
-    if (it == all.end() || it->id != id) return nullptr;
-    if (curp) *curp = m.bahd[it->vs_index].get();
-    return it->rs;
+    const VsIndexes::RsEntry* e = first_rs_entry(m.idx, id);
+    if (!e) return nullptr;
+    if (curp) *curp = m.bahd[e->vs_index].get();
+    return e->rs;
 }
 
 }  // namespace lbsnap

@@ -9,6 +9,7 @@
 #include "query/classify.h"
 #include "query/lookup.h"
 #include "reports/follow.h"
+#include "store/indexes.h"
 #include "store/l7user.h"
 
 namespace lbsnap {
@@ -124,10 +125,8 @@ constexpr std::size_t kNoPlace = SIZE_MAX;
 }  // namespace
 
 std::size_t LoopTest::first_place(int id) const {
-    const auto& all = m_.idx.rs_by_id;
-    auto it = std::lower_bound(all.begin(), all.end(), id,
-                               [](const VsIndexes::RsEntry& e, int want) { return e.id < want; });
-    return it == all.end() || it->id != id ? kNoPlace : static_cast<std::size_t>(it - all.begin());
+    const VsIndexes::RsEntry* e = first_rs_entry(m_.idx, id);
+    return e ? static_cast<std::size_t>(e - m_.idx.rs_by_id.data()) : kNoPlace;
 }
 
 LoopTest::Fate LoopTest::fate(const rs_info_t& start) {

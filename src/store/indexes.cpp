@@ -68,4 +68,11 @@ const std::vector<bahd_config_t*>& port_candidates(const VsIndexes::AddrGroup& g
     return it == g.by_port->end() ? none : it->second;
 }
 
+const VsIndexes::RsEntry* first_rs_entry(const VsIndexes& idx, int id) {
+    const auto& all = idx.rs_by_id;
+    auto it = std::lower_bound(all.begin(), all.end(), id,
+                               [](const VsIndexes::RsEntry& e, int want) { return e.id < want; });
+    return it == all.end() || it->id != id ? nullptr : &*it;
+}
+
 }  // namespace lbsnap

@@ -10,6 +10,10 @@ namespace lbsnap {
 // Fills m.idx from the VS list.
 void build_indexes(Model& m);
 
+// The first real-server entry with `id` in the id index (the one a walk of
+// the VS list finds first), or null.
+const VsIndexes::RsEntry* first_rs_entry(const VsIndexes& idx, int id);
+
 // The VSs of an address group that may serve `port` (0: any), in list order.
 const std::vector<bahd_config_t*>& port_candidates(const VsIndexes::AddrGroup& g, int port);
 

@@ -568,7 +568,7 @@ class Generator:
             w.kv("BEARERCERT", f"jwt-signing-{app}")
             w.kv("BEARERTEXT", f'Bearer realm="{app}", error="invalid_token"')
 
-    def network_keys(self, w, v6, port):
+    def network_keys(self, w, v6, port, extended=False):
         if self.opt(0.06):
             w.kv("ALTVIP", self.vip6() if v6 else self.vip4())
         if self.opt(0.05):
@@ -599,7 +599,8 @@ class Generator:
             w.kv("CONNLIMIT", self.pick((1000, 5000, 50000)))
         if self.opt(0.1):
             w.kv("NRSNEEDED", self.pick((1, 2, 3)))
-        w.kv("EXTENDEDHEALTH", int(self.chance(0.2)))
+        # Real servers follow others only under extended health checks.
+        w.kv("EXTENDEDHEALTH", int(extended or self.chance(0.2)))
 
     def head_line(self, w, svc, sched, persist_time, v6):
         line = f"-A {svc} -s {sched}"
@@ -704,6 +705,7 @@ class Generator:
         spelled = self.vip_spelling(vip, v6)
         rs_port = self.pick((80, 8080, 8443, 443))
         sched = self.pick(SCHEDULERS)
+        follows = self.showcase or self.chance(0.7)
         vids, twins = [], None
         for i, port in enumerate(ports):
             vid = self.new_vid()
@@ -723,10 +725,9 @@ class Generator:
                     w.kv("FOLLOW", ports[i - 1])
                 else:
                     w.kv("FOLLOWVSID", vids[-1])
-            self.network_keys(w, v6, port)
-            follows = twins if twins and (self.showcase or self.chance(0.7)) else None
+            self.network_keys(w, v6, port, extended=follows)
             twins = self.ipvsadm(w, vip, port, "tcp", v6, pool, rs_port, self.pick("mgm"), sched,
-                                 self.pick((0, 300, 1800)), follows)
+                                 self.pick((0, 300, 1800)), twins if follows else None)
             comment = f"{app} {env}: {'https' if ssl else 'http'} on {vip}" \
                 if i == 0 and self.chance(0.2) else None
             self.section(w, comment)

@@ -24,7 +24,8 @@ test: configure
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
 
 # The benchmark's tool reads and writes its fixed paths (settings, cipher
-# sets) under a root of its own, never the machine's.
+# sets) under a root of its own, never the machine's. Its settings directory
+# exists, as on an appliance, so the dump records the custom cipher sets.
 BENCH_BUILD ?= build-bench
 
 bench: deps
@@ -32,6 +33,7 @@ bench: deps
 	cmake -S . -B $(BENCH_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLBSNAP_TESTS=OFF \
 	  -DLBSNAP_ROOT=$(CURDIR)/$(BENCH_BUILD)/root > /dev/null
 	cmake --build $(BENCH_BUILD) -j$(JOBS) --target lbsnap slow_resolver
+	mkdir -p $(BENCH_BUILD)/root/corvane/cfg
 	bash bench/run.sh ./$(BENCH_BUILD)/lbsnap
 	bash bench/resolve.sh ./$(BENCH_BUILD)/lbsnap ./$(BENCH_BUILD)/libslow_resolver.so
 

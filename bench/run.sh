@@ -1,29 +1,55 @@
 #!/usr/bin/env bash
-# Times every command on two generated configurations, 20,000 VSs with 8 real
-# servers each and one ten times smaller, against the cost of reading the
-# file at all (wc -l); then the start-up figures on a 100-VS and an empty
-# configuration against the cost of starting a process (/bin/true).
-# Wall times are medians of several runs; peak RSS comes from GNU time.
-# usage: bench/run.sh path/to/lbsnap [RUNS]
+# Times every command on two pairs of generated configurations, 20,000 VSs
+# with 8 real servers each and one ten times smaller: the uniform pair of
+# gen_config.awk, and the varied pair of gen_varied.py, which looks like
+# what appliances hold. Each figure is set against the cost of reading the
+# same file at all (wc -l); the start-up figures on 100-VS and empty
+# configurations against the cost of starting a process (/bin/true). Then
+# each figure is judged against its target. Wall times are medians of
+# several runs; peak RSS comes from GNU time.
+# usage: bench/run.sh path/to/lbsnap [RUNS]   (RUNS: 7 by default)
+#        bench/run.sh path/to/lbsnap --smoke  (every command once on the
+#                                              100-VS files; no verdicts)
 set -eu
 bin=$(realpath "$1")
-runs=${2:-5}
+smoke=0
+runs=7
+case "${2:-}" in
+  --smoke) smoke=1 ;;
+  "") ;;
+  *) runs=$2 ;;
+esac
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# The varied files come from a fixed seed, so every run times the same bytes.
+varied_seed=26
+
 gen() {  # file nvs nrules
   awk -v nvs="$2" -v nrs=8 -v nrules="$3" -f "$here/gen_config.awk" > "$1"
 }
-gen "$work/large.conf" 20000 2000
-gen "$work/small.conf" 2000 200
-gen "$work/v100.conf" 100 20
-: > "$work/empty.conf"
+gen_varied() {  # file nvs
+  python3 "$here/gen_varied.py" --vs "$2" --seed "$varied_seed" > "$1"
+}
 
 # -S, -D and -d ask the resolver; their figures come from bench/resolve.sh.
+# "rule5" and "x" stand for the rule numbered 5 and the first certificate of
+# the file at hand, where it has them (see words).
 commands=("-v" "--json -v" "-a -v" "-v 1" "-r" "-c" "-s" "-l" "-L" "-N 1.2.3.4" "-R rule5" "-X" "-XX"
           "-C" "-CC" "-z" "-zz" "-zz -Z x" "-Z x" "-z -Z x" "-M x" "-m" "-Q x" "-q x"
           "-F 1" "-T 10" "-b 1" "-B 1" "-A 1" "-Y" "-Y 2" "-E" "-I x" "-J" "-j" "-w 1" "-W 1")
+
+# Targets: times as multiples of the file-read floor of the same file.
+target_floor() {  # command
+  case "$1" in
+    -c) echo 10 ;;
+    -v | "--json -v" | "-a -v") echo 20 ;;
+    *) echo 12 ;;
+  esac
+}
+target_growth=11
+target_startup=2.5
 
 # Median wall time in milliseconds of `runs` runs of a command (output thrown away).
 median_ms() {  # runs command...
@@ -48,29 +74,161 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }
 
 size_mb() { awk -v s="$(stat -c %s "$1")" 'BEGIN { printf "%.1f", s / 1048576 }'; }
 bound_mb() { awk -v s="$(stat -c %s "$1")" 'BEGIN { printf "%.1f", 3 * s / 1048576 + 8 }'; }
+target_mb() { awk -v s="$(stat -c %s "$1")" 'BEGIN { printf "%.1f", 1.5 * s / 1048576 + 8 }'; }
+distinct_keys() { grep -oE '^[A-Za-z_0-9]+:' "$1" | sort -u | wc -l; }
+thousands() { sed -E ':a; s/([0-9])([0-9]{3})($|[^0-9])/\1,\2\3/; ta'; }
 
-floor_small=$(median_ms "$runs" wc -l "$work/small.conf")
-floor_large=$(median_ms "$runs" wc -l "$work/large.conf")
+# judged becomes "met" or "NOT met" (value <= limit, or < with "lt"), and
+# the tally counts it. Not run in a subshell, so the tally survives.
+met=0
+missed=0
+judge() {  # value limit [lt]
+  if awk -v v="$1" -v l="$2" -v lt="${3:-}" 'BEGIN { exit !(lt ? v < l : v <= l) }'; then
+    judged=met
+    met=$((met + 1))
+  else
+    judged="NOT met"
+    missed=$((missed + 1))
+  fi
+}
+
+# The rule numbered 5 and the first certificate named in a file.
+names_of() {  # file
+  rule_name=$(awk '/^<RULE>/ { id = "" } /^ID:/ { id = $2 } /^NAME:/ && id == 5 { print $2; exit }' "$1")
+  cert_name=$(awk '/^CERTFILE:/ { print $2; exit }' "$1")
+}
+
+# The words of a command, with "rule5" and "x" replaced by the names the
+# last names_of found, where it found them.
+words() {  # command
+  local w x
+  read -r -a w <<< "$1"
+  args=()
+  for x in "${w[@]}"; do
+    case "$x" in
+      rule5) args+=("${rule_name:-$x}") ;;
+      x) args+=("${cert_name:-$x}") ;;
+      *) args+=("$x") ;;
+    esac
+  done
+}
+
+# Every command on the small and the large file, with its verdicts.
+table() {  # small large
+  local small=$1 large=$2 floor_small floor_large c a b x g rss limit v_floor v_growth
+  floor_small=$(median_ms "$runs" wc -l "$small")
+  floor_large=$(median_ms "$runs" wc -l "$large")
+  printf 'file-read floor (wc -l): small %s ms, large %s ms\n' "$floor_small" "$floor_large"
+  printf 'peak RSS bound on the large file (3 x size + 8 MiB): %s MiB; target (1.5 x size + 8 MiB): %s MiB\n\n' \
+    "$(bound_mb "$large")" "$(target_mb "$large")"
+  printf '%-10s %9s %9s %8s %7s %9s   %-13s %-11s %s\n' command "small ms" "large ms" "x floor" growth \
+    "peak MiB" "floor target" "growth<=$target_growth" "RSS target"
+  names_of "$small"
+  for c in "${commands[@]}"; do
+    words "$c"
+    a=$(median_ms "$runs" "$bin" -f "$small" "${args[@]}")
+    b=$(median_ms "$runs" "$bin" -f "$large" "${args[@]}")
+    x=$(ratio "$b" "$floor_large")
+    g=$(ratio "$b" "$a")
+    rss=$(peak_mb "$bin" -f "$large" "${args[@]}")
+    limit=$(target_floor "$c")
+    judge "$x" "$limit"; v_floor=$judged
+    judge "$g" "$target_growth"; v_growth=$judged
+    judge "$rss" "$(target_mb "$large")" lt
+    printf '%-10s %9s %9s %8s %7s %9s   %-13s %-11s %s\n' "$c" "$a" "$b" "$x" "$g" "$rss" \
+      "<=$limit $v_floor" "$v_growth" "$judged"
+  done
+}
+
+# -v on a small configuration against starting a process at all.
+startup() {  # label file [judged]
+  local t x
+  t=$(median_ms "$startup_runs" "$bin" -f "$2" -v)
+  x=$(ratio "$t" "$floor_true")
+  printf '%s, -v: %s ms, %sx the floor' "$1" "$t" "$x"
+  if [ -n "${3:-}" ]; then
+    judge "$x" "$target_startup"
+    printf ' (target <= %sx: %s)' "$target_startup" "$judged"
+  fi
+  printf '\n'
+}
+
+kb() { echo $(($(stat -c %s "$1") / 1024)); }
+
+# Every command once on the 100-VS files: both must load and no command may
+# die by a signal. The times are only for the eye: no verdicts.
+smoke_test() {
+  local fails=0 c f rc t0 t1 row
+  gen "$work/v100.conf" 100 20
+  gen_varied "$work/varied100.conf" 100
+  for f in "$work/v100.conf" "$work/varied100.conf"; do
+    if ! "$bin" -f "$f" -c > /dev/null; then
+      echo "$(basename "$f") does not load" >&2
+      fails=$((fails + 1))
+    fi
+  done
+  printf '%-10s %12s %12s\n' command "uniform ms" "varied ms"
+  for c in "${commands[@]}"; do
+    row=$(printf '%-10s' "$c")
+    for f in "$work/v100.conf" "$work/varied100.conf"; do
+      names_of "$f"
+      words "$c"
+      rc=0
+      t0=$EPOCHREALTIME
+      "$bin" -f "$f" "${args[@]}" > /dev/null 2>&1 || rc=$?
+      t1=$EPOCHREALTIME
+      row+=$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf " %12.3f", (b - a) * 1000 }')
+      if ((rc > 128)); then
+        echo "$c on $(basename "$f"): killed by signal $((rc - 128))" >&2
+        fails=$((fails + 1))
+      fi
+    done
+    echo "$row"
+  done
+  ((fails == 0))
+}
+
+if ((smoke)); then
+  smoke_test
+  exit
+fi
+
+gen "$work/large.conf" 20000 2000
+gen "$work/small.conf" 2000 200
+gen "$work/v100.conf" 100 20
+: > "$work/empty.conf"
+gen_varied "$work/varied_large.conf" 20000
+gen_varied "$work/varied_small.conf" 2000
+gen_varied "$work/varied100.conf" 100
+
+printf 'targets, each against the floor of the same file in the same run: -c <= 10x; the full dump\n'
+printf '(-v, --json -v, -a -v) <= 20x; every other command <= 12x; growth from the small to the large\n'
+printf 'file <= %sx; peak RSS < 1.5 x size + 8 MiB; -v of 100 VSs <= %sx the process-start floor\n\n' \
+  "$target_growth" "$target_startup"
+
+printf '== uniform configurations (gen_config.awk)\n'
 printf 'small: 2,000 VSs x 8, %s MiB, %s lines; large: 20,000 VSs x 8, %s MiB, %s lines\n' \
   "$(size_mb "$work/small.conf")" "$(wc -l < "$work/small.conf")" \
   "$(size_mb "$work/large.conf")" "$(wc -l < "$work/large.conf")"
-printf 'file-read floor (wc -l): small %s ms, large %s ms\n' "$floor_small" "$floor_large"
-printf 'peak RSS bound on the large file (3 x size + 8 MiB): %s MiB\n\n' "$(bound_mb "$work/large.conf")"
-
-printf '%-10s %9s %9s %8s %7s %9s\n' command "small ms" "large ms" "x floor" growth "peak MiB"
-for c in "${commands[@]}"; do
-  read -r -a args <<< "$c"
-  a=$(median_ms "$runs" "$bin" -f "$work/small.conf" "${args[@]}")
-  b=$(median_ms "$runs" "$bin" -f "$work/large.conf" "${args[@]}")
-  printf '%-10s %9s %9s %8s %7s %9s\n' "$c" "$a" "$b" "$(ratio "$b" "$floor_large")" \
-    "$(ratio "$b" "$a")" "$(peak_mb "$bin" -f "$work/large.conf" "${args[@]}")"
-done
+table "$work/small.conf" "$work/large.conf"
 
 startup_runs=$((runs * 4 + 1))
 floor_true=$(median_ms "$startup_runs" /bin/true)
-v100=$(median_ms "$startup_runs" "$bin" -f "$work/v100.conf" -v)
-empty=$(median_ms "$startup_runs" "$bin" -f "$work/empty.conf" -v)
 printf '\nprocess-start floor (/bin/true): %s ms\n' "$floor_true"
-printf '100-VS configuration (%s KB), -v: %s ms, %sx the floor\n' \
-  "$(( $(stat -c %s "$work/v100.conf") / 1024 ))" "$v100" "$(ratio "$v100" "$floor_true")"
-printf 'empty configuration, -v: %s ms, %sx the floor\n' "$empty" "$(ratio "$empty" "$floor_true")"
+startup "100-VS configuration ($(kb "$work/v100.conf") KB)" "$work/v100.conf" judged
+startup "empty configuration" "$work/empty.conf"
+
+printf '\n== varied configurations (gen_varied.py, seed %s)\n' "$varied_seed"
+for f in varied_small varied_large; do
+  printf '%s: %s VSs, %s real servers, %s MiB, %s lines, %s distinct keys\n' "${f#varied_}" \
+    "$(grep -c '^<SECTION VS>' "$work/$f.conf" | thousands)" \
+    "$(grep -cE '^!?-a .* -r [^#]' "$work/$f.conf" | thousands)" "$(size_mb "$work/$f.conf")" \
+    "$(wc -l < "$work/$f.conf")" "$(distinct_keys "$work/$f.conf")"
+done
+names_of "$work/varied_small.conf"
+printf 'rule5 is rule 5, "%s"; x is the certificate "%s"\n' "$rule_name" "$cert_name"
+table "$work/varied_small.conf" "$work/varied_large.conf"
+printf '\n'
+startup "100-VS configuration ($(kb "$work/varied100.conf") KB)" "$work/varied100.conf" judged
+
+printf '\nverdicts: %d met, %d NOT met\n' "$met" "$missed"

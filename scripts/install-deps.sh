@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Does nothing when the build's tools and libraries are present; otherwise
 # installs the missing Debian packages when run as root, or names them.
-# With the argument "bench", also what the benchmark needs (GNU time).
+# With the argument "bench", also what the benchmark needs (GNU time, and
+# python3 for the varied configuration's generator).
 # `install-deps.sh packaging`: also what `make package` and its checks use.
 set -eu
 
@@ -33,6 +34,7 @@ have_pkg nettle-dev || missing+=(nettle-dev)
 have_pkg libgtest-dev || missing+=(libgtest-dev)
 if [ "${1:-}" = bench ]; then
   [ -x /usr/bin/time ] || missing+=(time)
+  have_cmd python3 || missing+=(python3)
 fi
 have_pkg bash-completion || missing+=(bash-completion)
 # The fuzz run (make fuzz) builds with clang.

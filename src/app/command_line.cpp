@@ -29,14 +29,14 @@ struct Modifier {
 };
 
 constexpr Modifier kModifiers[] = {
-    {'f', config_file, "read FILE instead of /corvane/bahd.conf"},
+    {'f', config_file, "read file instead of /corvane/bahd.conf"},
     {'t', count(&Options::tflag), "-r: content rules only; -tt: the others only"},
     {'a', count(&Options::aflag), "-v: texts raw instead of HTML-escaped"},
     {'V', count(&Options::Vflag), "-T: write the template version line"},
     {'H', flag(&Options::hashsm), "-m, -M, -Q: self-signed if under /tmp/certs"},
     {'6', flag(&Options::ipv6flag), "-N: rules for IPv6 instead of IPv4"},
-    {'o', text(&Options::dflt_iface, "IFACE"), "-N: the output interface"},
-    {'n', text(&Options::local_snat, "NET"), "-N: the source network not translated"},
+    {'o', text(&Options::dflt_iface, "iface"), "-N: the output interface"},
+    {'n', text(&Options::local_snat, "net"), "-N: the source network not translated"},
 };
 
 // The commands' own letters in the order of their codes, then the modifiers.
@@ -130,20 +130,31 @@ const char* operand_shown(Operand operand) {
         case Operand::none: break;
         case Operand::vs: return "[VS]";
         case Operand::rule: return "[rule]";
-        case Operand::order: return "[ORDER]";
+        case Operand::order: return "[order]";
     }
     return "";
+}
+
+// How a command is asked for: "-X", "-XX", "-z -Z".
+std::string spelling(const CommandRow& r) {
+    if (!r.after) return {'-', r.letter};
+    const CommandRow& before = command_row(*r.after);
+    return spelling(before) + (before.letter == r.letter ? "" : " -") + r.letter;
+}
+
+// What --help shows before the description: the option, its argument and
+// the command argument.
+std::string shown(std::string option, const char* argument, const char* operand = "") {
+    for (const char* word : {argument, operand})
+        if (*word) option.append(" ").append(word);
+    return option;
 }
 
 // "-v -r ...: ", the options of the commands that have a JSON form.
 std::string json_commands() {
     std::string s;
     for (const CommandRow& r : command_rows())
-        if (r.json) {
-            s += '-';
-            s += r.letter;
-            s += ' ';
-        }
+        if (r.json) s += spelling(r) + ' ';
     if (!s.empty()) {
         s.back() = ':';
         s += ' ';
@@ -151,19 +162,25 @@ std::string json_commands() {
     return s;
 }
 
+// The synopsis is the manual's.
 void write_help(std::FILE* out) {
-    write_usage(out);
-    std::fputs("\n", out);
-    for (const CommandRow& r : command_rows()) {
-        if (r.after) continue;
-        const char* shown = *r.option.shown ? r.option.shown : operand_shown(r.operand);
-        std::fprintf(out, "  -%c %-10s  %s\n", r.letter, shown, r.help);
+    std::fputs("Usage: lbsnap [-f file] [options] [VS | rule]\n"
+               "       lbsnap --help\n"
+               "       lbsnap --version\n\n",
+               out);
+    auto line = [out](const std::string& option, const char* help) {
+        std::fprintf(out, "  %-14s  %s\n", option.c_str(), help);
+    };
+    std::fputs("Commands (the last one given wins; without one, -v):\n", out);
+    for (const CommandRow& r : command_rows())
+        line(shown(spelling(r), r.option.shown, operand_shown(r.operand)), r.help);
+    std::fputs("Modifiers:\n", out);
+    for (const Modifier& m : kModifiers) line(shown({'-', m.letter}, m.field.shown), m.help);
+    std::fputs("Long options:\n", out);
+    for (const LongOption& o : kLongOptions) {
+        const std::string help = o.names_json_commands ? json_commands() + o.help : o.help;
+        line(std::string("--") + o.name, help.c_str());
     }
-    for (const Modifier& m : kModifiers)
-        std::fprintf(out, "  -%c %-10s  %s\n", m.letter, m.field.shown, m.help);
-    for (const LongOption& o : kLongOptions)
-        std::fprintf(out, "      --%-7s  %s%s\n", o.name,
-                     o.names_json_commands ? json_commands().c_str() : "", o.help);
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ constexpr OptionField count(int Options::*m) { return {Stores::count, nullptr, m
 constexpr OptionField command_argument(const char* shown) {
     return {Stores::command_argument, nullptr, nullptr, shown};
 }
-constexpr OptionField config_file{Stores::config_file, nullptr, nullptr, "FILE"};
+constexpr OptionField config_file{Stores::config_file, nullptr, nullptr, "file"};
 constexpr OptionField no_argument_field{};
 
 constexpr bool takes_argument(const OptionField& f) {

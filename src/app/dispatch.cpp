@@ -228,7 +228,10 @@ constexpr OptionField no_arg = no_argument_field;
 constexpr Operand vs_or_all = Operand::vs, rule_or_all = Operand::rule,
                   sort_order = Operand::order, no_operand = Operand::none;
 
-// One row per command, in the order of the codes.
+// One row per command, in the order of the codes: the command, its letter,
+// the command the letter must follow to select it, what the option does with
+// its argument, the command argument, the --help line, the text report and
+// the JSON report.
 constexpr CommandRow kCommandRows[] = {
     {dump, 'v', any, no_arg, vs_or_all, "dump the settings of the VS, or of every VS (default)",
      [](Ctx& c, const char* arg) { dump_of(c, arg); return 0; }, json_dump},
@@ -249,7 +252,8 @@ constexpr CommandRow kCommandRows[] = {
      [](Ctx& c, const char* arg) {
          json_one_or_all(c, arg, [](JsonWriter& w, bahd_config_t& vs) { json_list_vs(w, vs, 1); });
      }},
-    {named_real_servers, 'S', any, no_arg, vs_or_all, "the distinct real-server and VS addresses, with names",
+    {named_real_servers, 'S', any, no_arg, vs_or_all,
+     "the distinct real-server and VS addresses, with names",
      [](Ctx& c, const char* arg) { real_servers_of(c, arg, 1); return 0; }},
     {snat, 'N', any, text(&Options::dflt_snat, "addr"), vs_or_all,
      "iptables SNAT rule arguments, addr as source address",
@@ -337,7 +341,8 @@ constexpr CommandRow kCommandRows[] = {
     {verify_cert_count, 'I', any, text(&Options::certfile, "name"), no_operand,
      "how often name is a verification certificate",
      [](Ctx& c, const char*) { verification_count(c); return 0; }},
-    {all_rule_users, 'J', any, no_arg, no_operand, "every rule that a VS uses, with the VSs that use it",
+    {all_rule_users, 'J', any, no_arg, no_operand,
+     "every rule that a VS uses, with the VSs that use it",
      [](Ctx& c, const char*) { print_rule_in_vs_all(c); return 0; },
      [](Ctx& c, const char*) { JsonWriter w(c.out); json_rule_in_vs_all(c, w); }},
     {max_check_time, 'j', any, no_arg, no_operand,

@@ -1,14 +1,17 @@
 # bash completion for lbsnap(8)                            -*- shell-script -*-
 
-# The short options exactly as the tool hands them to getopt (in the order
-# of its --help); a letter followed by ":" takes an argument.
+# ---- the options as `lbsnap --help` lists them, in its order ----
+# (tests/completion_test.sh compares these lines with the tool's --help)
+# The short options as the tool hands them to getopt: a letter followed by
+# ":" takes an argument.
 _lbsnap_optstring=vrcslLSN:R:XCzZ:M:mQ:q:F:T:b:B:d:DA:YEI:Jjw:W:f:taVH6o:n:
 # The short options that select no command.
-_lbsnap_modifiers=fnoH6taV
-
-# ---- long options: keep this list in step with the tool ----
-_lbsnap_long_options="--check --help --json --version"
-# ---- end of long options ----
+_lbsnap_modifiers=ftaVH6on
+# The commands that take a VS, a rule or a sort order as their argument
+# (the first argument that is not an option); the others take none.
+_lbsnap_operands="v:VS r:rule s:VS l:VS L:VS S:VS N:VS X:VS C:VS z:VS Y:order"
+_lbsnap_long_options="--json --check --help --version"
+# ---- end of the options ----
 
 _lbsnap_cert_dirs="/corvane/certs /tmp/certs"
 
@@ -145,10 +148,10 @@ _lbsnap()
     fi
 
     [[ $has_arg ]] && return
-    case $command in
-        r) _lbsnap_reply < <(_lbsnap_config_names "$conf" rule) ;;
-        Y) _lbsnap_reply < <(compgen -W "0 1 2 3" -- "$cur") ;;
-        *) _lbsnap_reply < <(_lbsnap_config_names "$conf" vs) ;;
+    case " $_lbsnap_operands " in
+        *" $command:VS "*) _lbsnap_reply < <(_lbsnap_config_names "$conf" vs) ;;
+        *" $command:rule "*) _lbsnap_reply < <(_lbsnap_config_names "$conf" rule) ;;
+        *" $command:order "*) _lbsnap_reply < <(compgen -W "0 1 2 3" -- "$cur") ;;
     esac
 } &&
     complete -F _lbsnap lbsnap

@@ -1,12 +1,42 @@
 #!/usr/bin/env bash
-# Completes lbsnap command lines with the bash completion script and checks
-# the words offered.  Usage: completion_test.sh COMPLETION-SCRIPT CONFIG
+# Checks the completion script's option lists against the tool's --help,
+# then completes lbsnap command lines with it and checks the words offered.
+# Usage: completion_test.sh COMPLETION-SCRIPT CONFIG LBSNAP
 bc=/usr/share/bash-completion/bash_completion
 [[ -r $bc ]] && source "$bc"
 source "$1" || exit 1
 example=$2
 other=$(mktemp)
-trap 'rm -f "$other"' EXIT
+certs=$(mktemp -d)
+trap 'rm -rf "$other" "$certs"' EXIT
+
+# The same four lines from --help: the option string (each letter from the
+# line of its own command or modifier, ":" for an argument), the modifiers,
+# the command arguments ([VS] ...) and the long options.
+from_help=$("$3" --help | awk -F '  +' '
+    /^Modifiers:/ { modifiers = 1 }
+    $2 ~ /^--/ { split($2, w, " "); long = long " " w[1]; next }
+    $2 !~ /^-/ { next }
+    {
+        n = split($2, w, " ")
+        if (w[1] !~ /^-.$/) next
+        for (i = 2; i <= n; i++) if (w[i] ~ /^-/) next
+        letter = substr(w[1], 2)
+        opts = opts letter
+        for (i = 2; i <= n; i++)
+            if (w[i] ~ /^\[/) operands = operands " " letter ":" substr(w[i], 2, length(w[i]) - 2)
+            else opts = opts ":"
+        if (modifiers) mods = mods letter
+    }
+    END { print opts; print mods; print substr(operands, 2); print substr(long, 2) }')
+in_script=$(printf '%s\n' "$_lbsnap_optstring" "$_lbsnap_modifiers" "$_lbsnap_operands" \
+    "$_lbsnap_long_options")
+if [[ $from_help != "$in_script" ]]; then
+    echo "FAIL: the script's options differ from --help (script / help):"
+    diff <(echo "$in_script") <(echo "$from_help")
+    exit 1
+fi
+
 cat > "$other" << 'EOF'
 <RULE>
 ID: 3
@@ -54,5 +84,15 @@ expect "-f $other -r" "" "later"
 expect "-f $example -f $other -A" "" "12 edge"
 expect "-f $example" "-Z" "-Z"
 expect "-l" "--" "--check --help --json --version"
+# Commands that take no argument get no names.
+expect "-f $example -c" "" ""
+expect "-f $example -R api" "" ""
+expect "-f $example -N 1.2.3.4" "sh" "shop shop-redirect"
+expect "-Y" "" "0 1 2 3"
+touch "$certs/shop-cert.pem" "$certs/other.txt"
+_lbsnap_cert_dirs=$certs
+for letter in Z M Q q I; do
+    expect "-$letter" "" "shop-cert"
+done
 echo "completion: $failures failed"
 [[ $failures -eq 0 ]]

@@ -1,4 +1,5 @@
-// The command line: one table of options that parsing and --help share.
+// The command line: parsing and --help, both driven by the command table
+// and the modifier and long-option rows.
 #pragma once
 
 #include <cstdio>

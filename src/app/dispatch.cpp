@@ -1,4 +1,4 @@
-// perform_command: one command over the loaded model.
+// The command table, and the report of each command over the loaded model.
 #include <cstdio>
 #include <iterator>
 
@@ -221,106 +221,179 @@ void json_server_counts(Ctx& c, const char* sortorder) {
     json_realserverlist(w, tab, sortorder);
 }
 
-// The report of each command in its text form, which returns the exit
-// status, and in its JSON form where it has one. Selection, lookups, messages
-// on standard error and writes of the JSON form stay those of the text form.
-struct CommandReport {
-    Command command;
-    int (*text)(Ctx& c, const char* arg);
-    void (*json)(Ctx& c, const char* arg) = nullptr;
-};
-
 using enum Command;
 
-// One row per command, in the order of the codes.
-constexpr CommandReport kReports[] = {
-    {dump, [](Ctx& c, const char* arg) { dump_of(c, arg); return 0; }, json_dump},
-    {rules, [](Ctx& c, const char* arg) { rule_listing(c, arg); return 0; }, json_rule_listing},
-    {checks, [](Ctx& c, const char*) { print_checks(c); return 0; },
+constexpr std::nullopt_t any = std::nullopt;  // the letter's own command
+constexpr OptionField no_arg = no_argument_field;
+constexpr Operand vs_or_all = Operand::vs, rule_or_all = Operand::rule,
+                  sort_order = Operand::order, no_operand = Operand::none;
+
+// One row per command, in the order of the codes: the command, its letter,
+// the command the letter must follow to select it, what the option does with
+// its argument, the command argument, the --help line, the text report and
+// the JSON report.
+constexpr CommandRow kCommandRows[] = {
+    {dump, 'v', any, no_arg, vs_or_all, "dump the settings of the VS, or of every VS (default)",
+     [](Ctx& c, const char* arg) { dump_of(c, arg); return 0; }, json_dump},
+    {rules, 'r', any, no_arg, rule_or_all, "one summary line for the rule, or for every rule",
+     [](Ctx& c, const char* arg) { rule_listing(c, arg); return 0; }, json_rule_listing},
+    {checks, 'c', any, no_arg, no_operand, "the global health-check and adaptive parameters",
+     [](Ctx& c, const char*) { print_checks(c); return 0; },
      [](Ctx& c, const char*) { JsonWriter w(c.out); json_checks(w, c.m); }},
-    {real_servers, [](Ctx& c, const char* arg) { real_servers_of(c, arg, 0); return 0; },
-     json_real_servers},
-    {vs_list, [](Ctx& c, const char* arg) { vs_end_points(c, arg, 0); return 0; },
+    {real_servers, 's', any, no_arg, vs_or_all, "the distinct real-server addresses",
+     [](Ctx& c, const char* arg) { real_servers_of(c, arg, 0); return 0; }, json_real_servers},
+    {vs_list, 'l', any, no_arg, vs_or_all, "the VS end points, as proto/address+port",
+     [](Ctx& c, const char* arg) { vs_end_points(c, arg, 0); return 0; },
      [](Ctx& c, const char* arg) {
          json_one_or_all(c, arg, [](JsonWriter& w, bahd_config_t& vs) { json_list_vs(w, vs, 0); });
      }},
-    {ssl_vs_list, [](Ctx& c, const char* arg) { vs_end_points(c, arg, 1); return 0; },
+    {ssl_vs_list, 'L', any, no_arg, vs_or_all, "the SSL VS end points, as address,port",
+     [](Ctx& c, const char* arg) { vs_end_points(c, arg, 1); return 0; },
      [](Ctx& c, const char* arg) {
          json_one_or_all(c, arg, [](JsonWriter& w, bahd_config_t& vs) { json_list_vs(w, vs, 1); });
      }},
-    {named_real_servers, [](Ctx& c, const char* arg) { real_servers_of(c, arg, 1); return 0; }},
-    {snat, [](Ctx& c, const char* arg) { snat_rules(c, arg); return 0; }},
-    {rule_users, [](Ctx& c, const char*) { print_rule_in_vs(c); return 0; },
+    {named_real_servers, 'S', any, no_arg, vs_or_all,
+     "the distinct real-server and VS addresses, with names",
+     [](Ctx& c, const char* arg) { real_servers_of(c, arg, 1); return 0; }},
+    {snat, 'N', any, text(&Options::dflt_snat, "addr"), vs_or_all,
+     "iptables SNAT rule arguments, addr as source address",
+     [](Ctx& c, const char* arg) { snat_rules(c, arg); return 0; }},
+    {rule_users, 'R', any, text(&Options::tst_rule_id, "rule"), no_operand,
+     "the VSs that use rule", [](Ctx& c, const char*) { print_rule_in_vs(c); return 0; },
      [](Ctx& c, const char*) { JsonWriter w(c.out); json_rule_in_vs(c, w); }},
-    {gateways, [](Ctx& c, const char* arg) { gateways_of(c, arg, 0); return 0; }},
-    {gateways_v6, [](Ctx& c, const char* arg) { gateways_of(c, arg, 1); return 0; }},
-    {cert_names, [](Ctx& c, const char* arg) { old_cert_names(c, arg, 0); return 0; }},
-    {cert_names_fips, [](Ctx& c, const char* arg) { old_cert_names(c, arg, 1); return 0; }},
-    {server_certs, [](Ctx& c, const char* arg) { certificate_names(c, arg, 0); return 0; }},
-    {client_certs, [](Ctx& c, const char* arg) { certificate_names(c, arg, 1); return 0; }},
-    {reenc_without_cert, [](Ctx& c, const char*) {
+    {gateways, 'X', any, no_arg, vs_or_all, "IPv4 VS addresses and default gateways",
+     [](Ctx& c, const char* arg) { gateways_of(c, arg, 0); return 0; }},
+    {gateways_v6, 'X', gateways, no_arg, vs_or_all, "IPv6 VS addresses and default gateways",
+     [](Ctx& c, const char* arg) { gateways_of(c, arg, 1); return 0; }},
+    {cert_names, 'C', any, no_arg, vs_or_all, "certificate names of IPv4 SSL VSs",
+     [](Ctx& c, const char* arg) { old_cert_names(c, arg, 0); return 0; }},
+    {cert_names_fips, 'C', cert_names, no_arg, vs_or_all,
+     "certificate names of IPv4 SSL VSs, FIPS naming",
+     [](Ctx& c, const char* arg) { old_cert_names(c, arg, 1); return 0; }},
+    {server_certs, 'z', any, no_arg, vs_or_all, "server certificate names",
+     [](Ctx& c, const char* arg) { certificate_names(c, arg, 0); return 0; }},
+    {client_certs, 'z', server_certs, no_arg, vs_or_all,
+     "client certificate names of re-encrypting VSs",
+     [](Ctx& c, const char* arg) { certificate_names(c, arg, 1); return 0; }},
+    {reenc_without_cert, 'Z', client_certs, text(&Options::certfile, "name"), no_operand,
+     "re-encrypting VSs that do not use client certificate name",
+     [](Ctx& c, const char*) {
          every_vs(c, [&](bahd_config_t& vs) { print_reenc(c, vs, c.opt.certfile); });
          return 0;
      }},
-    {cert_users, [](Ctx& c, const char*) { certificate_users(c, 0); return 0; }},
-    {client_cert_users, [](Ctx& c, const char*) { certificate_users(c, 1); return 0; }},
-    {cert_addable, [](Ctx& c, const char*) {
+    {cert_users, 'Z', any, text(&Options::certfile, "name"), no_operand,
+     "the VSs that use server certificate name",
+     [](Ctx& c, const char*) { certificate_users(c, 0); return 0; }},
+    {client_cert_users, 'Z', server_certs, text(&Options::certfile, "name"), no_operand,
+     "the VSs that use client certificate name",
+     [](Ctx& c, const char*) { certificate_users(c, 1); return 0; }},
+    {cert_addable, 'M', any, text(&Options::certfile, "name"), no_operand,
+     "the SSL VSs that certificate name could be added to",
+     [](Ctx& c, const char*) {
          every_vs(c, [&](bahd_config_t& vs) { get_addlist(c, vs, c.opt.certfile); });
          return 0;
      }},
-    {self_signed, [](Ctx& c, const char*) {
+    {self_signed, 'm', any, no_arg, no_operand,
+     "the SSL VSs whose certificate counts as self-signed",
+     [](Ctx& c, const char*) {
          every_vs(c, [&](bahd_config_t& vs) { get_selfsigned(c, vs); });
          return 0;
      }},
-    {cert_lists, [](Ctx& c, const char*) { certificate_lists(c, 0); return 0; }},
-    {client_cert_lists, [](Ctx& c, const char*) { certificate_lists(c, 1); return 0; }},
-    {vs_follows, [](Ctx& c, const char*) {
+    {cert_lists, 'Q', any, text(&Options::certfile, "name"), no_operand,
+     "the SSL VSs that use certificate name, as shell assignments",
+     [](Ctx& c, const char*) { certificate_lists(c, 0); return 0; }},
+    {client_cert_lists, 'q', any, text(&Options::certfile, "name"), no_operand,
+     "the same for name as client certificate",
+     [](Ctx& c, const char*) { certificate_lists(c, 1); return 0; }},
+    {vs_follows, 'F', any, number(&Options::followid, "id"), no_operand,
+     "the VSs that VS id can follow",
+     [](Ctx& c, const char*) {
          if (c.opt.followid) print_follows(c, c.opt.followid);
          return 0;
      }},
-    {vs_template, template_of},
-    {rs_follows, [](Ctx& c, const char*) {
+    {vs_template, 'T', any, command_argument("VS"), no_operand, "a template of the VS",
+     template_of},
+    {rs_follows, 'b', any, number(&Options::followid, "id"), no_operand,
+     "the real servers that real server id can follow",
+     [](Ctx& c, const char*) {
          if (c.opt.followid) print_rsfollows(c, c.opt.followid);
          return 0;
      }},
-    {rs_followers, [](Ctx& c, const char*) {
+    {rs_followers, 'B', any, number(&Options::followid, "id"), no_operand,
+     "the real servers that follow real server id",
+     [](Ctx& c, const char*) {
          if (c.opt.followid) print_hasfollows(c, c.opt.followid);
          return 0;
      }},
-    {resolve_name, [](Ctx& c, const char* arg) { resolv_realnames(c, arg); return 0; }},
-    {resolve_all, [](Ctx& c, const char*) { resolv_realnames(c, nullptr); return 0; }},
-    {addable_servers, addable_servers_of},
-    {server_counts, [](Ctx& c, const char* arg) { server_counts_of(c, arg); return 0; },
-     json_server_counts},
-    {usage_stats, [](Ctx& c, const char*) { gen_callhomedata(c); return 0; },
+    {resolve_name, 'd', any, command_argument("name"), no_operand,
+     "resolve one real-server name",
+     [](Ctx& c, const char* arg) { resolv_realnames(c, arg); return 0; }},
+    {resolve_all, 'D', any, no_arg, no_operand,
+     "a change script for DNS-named real servers that moved",
+     [](Ctx& c, const char*) { resolv_realnames(c, nullptr); return 0; }},
+    {addable_servers, 'A', any, command_argument("VS"), no_operand,
+     "the real servers of other VSs that could be added to VS", addable_servers_of},
+    {server_counts, 'Y', any, no_arg, sort_order, "every real server with its use counts",
+     [](Ctx& c, const char* arg) { server_counts_of(c, arg); return 0; }, json_server_counts},
+    {usage_stats, 'E', any, no_arg, no_operand, "the usage-statistics string",
+     [](Ctx& c, const char*) { gen_callhomedata(c); return 0; },
      [](Ctx& c, const char*) { JsonWriter w(c.out); json_callhomedata(c, w); }},
-    {verify_cert_count, [](Ctx& c, const char*) { verification_count(c); return 0; }},
-    {all_rule_users, [](Ctx& c, const char*) { print_rule_in_vs_all(c); return 0; },
+    {verify_cert_count, 'I', any, text(&Options::certfile, "name"), no_operand,
+     "how often name is a verification certificate",
+     [](Ctx& c, const char*) { verification_count(c); return 0; }},
+    {all_rule_users, 'J', any, no_arg, no_operand,
+     "every rule that a VS uses, with the VSs that use it",
+     [](Ctx& c, const char*) { print_rule_in_vs_all(c); return 0; },
      [](Ctx& c, const char*) { JsonWriter w(c.out); json_rule_in_vs_all(c, w); }},
-    {max_check_time, [](Ctx& c, const char*) { print_max_check_time(c); return 0; }},
-    {waf_vs, [](Ctx& c, const char*) { print_wafvs(c, kInterceptWaf); return 0; }},
-    {owasp_vs, [](Ctx& c, const char*) { print_wafvs(c, kInterceptOwasp); return 0; }},
+    {max_check_time, 'j', any, no_arg, no_operand,
+     "the longest check time on the global interval",
+     [](Ctx& c, const char*) { print_max_check_time(c); return 0; }},
+    {waf_vs, 'w', any, number(&Options::wafid, "id"), no_operand,
+     "the VSs in WAF mode, VS id selected",
+     [](Ctx& c, const char*) { print_wafvs(c, kInterceptWaf); return 0; }},
+    {owasp_vs, 'W', any, number(&Options::wafid, "id"), no_operand,
+     "the VSs in OWASP mode, VS id selected",
+     [](Ctx& c, const char*) { print_wafvs(c, kInterceptOwasp); return 0; }},
 };
 
 constexpr bool rows_in_code_order() {
     for (int i = 0; i < kCommandCount; ++i)
-        if (kReports[i].command != static_cast<Command>(i)) return false;
+        if (kCommandRows[i].command != static_cast<Command>(i)) return false;
     return true;
 }
-static_assert(std::size(kReports) == kCommandCount && rows_in_code_order(),
-              "one report row per command, in the order of the codes");
+static_assert(std::size(kCommandRows) == kCommandCount && rows_in_code_order(),
+              "one row per command, in the order of the codes");
 
-const CommandReport& report_of(Command command) { return kReports[static_cast<int>(command)]; }
+// A letter selects its own command, or another one of its rows when the
+// command so far is that row's `after`: so each letter needs exactly one row
+// of its own, no two rows waiting for the same command, and one argument
+// shape for getopt.
+constexpr bool letters_select_one_row() {
+    for (const CommandRow& r : kCommandRows) {
+        int own = 0;
+        for (const CommandRow& o : kCommandRows) {
+            if (o.letter != r.letter) continue;
+            if (!o.after) ++own;
+            if (&o != &r && o.after && o.after == r.after) return false;
+            if (takes_argument(o.option) != takes_argument(r.option)) return false;
+        }
+        if (own != 1) return false;
+    }
+    return true;
+}
+static_assert(letters_select_one_row(), "each letter: one own command, unambiguous follow-ups");
 
 }  // namespace
 
-bool has_json_form(Command command) { return report_of(command).json != nullptr; }
+std::span<const CommandRow> command_rows() { return kCommandRows; }
+
+const CommandRow& command_row(Command command) { return kCommandRows[static_cast<int>(command)]; }
 
 int perform_command(Ctx& c, Command command, const char* arg) {
-    const CommandReport& report = report_of(command);
-    if (!c.opt.json) return report.text(c, arg);
+    const CommandRow& row = command_row(command);
+    if (!c.opt.json) return row.text(c, arg);
     // The command line refuses --json for commands without a JSON form.
-    if (report.json) report.json(c, arg);
+    if (row.json) row.json(c, arg);
     return 0;
 }
 

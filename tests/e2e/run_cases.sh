@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Runs every end-to-end case: lays the case out under the root compiled into
+# Runs end-to-end cases: lays each case out under the root compiled into
 # the binary, runs it, and compares standard output, standard error, the exit
 # status and any expected files.
 #
-# usage: run_cases.sh BINARY ROOT CASES_DIR [CASE_NAME...]
+# usage: run_cases.sh BINARY ROOT CASES_DIR [CASE_OR_GROUP...]
+# Without names, every case; a name that is no case is a group: every case
+# whose name starts with it and "_" (dump for dump_ssl, dump_follow, ...).
 set -u
 bin=$(realpath "$1") root=$2 cases=$3
 mkdir -p "$root" && root=$(realpath "$root")
@@ -11,10 +13,13 @@ shift 3
 export LC_ALL=C
 unset POSIXLY_CORRECT
 
-names=("$@")
-if [ ${#names[@]} -eq 0 ]; then
-  for d in "$cases"/*/; do names+=("$(basename "$d")"); done
-fi
+names=()
+for pattern in "${@:-*}"; do
+  [ -d "$cases/$pattern" ] || pattern="${pattern}_*"
+  for d in "$cases"/$pattern/; do
+    if [ -d "$d" ]; then names+=("$(basename "$d")"); else echo "no case $pattern"; exit 1; fi
+  done
+done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -166,7 +166,7 @@ std::string_view VsSetting::dump_key() const {
                            : line.format;
     if (!text) return {};
     std::string_view s(text);
-    return s.substr(0, s.find(':'));
+    return s.substr(0, s.find_first_of(":%"));
 }
 
 bool gate_open(Gate g, const bahd_config_t& v) {

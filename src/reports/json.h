@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "reports/dump.h"
+#include "reports/dump_entries.h"
 #include "reports/realservers.h"
 #include "reports/report_context.h"
 #include "reports/resolve.h"

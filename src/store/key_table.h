@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -21,7 +22,9 @@ namespace lbsnap {
 template <class Handler>
 class KeyTable {
 public:
-    KeyTable(std::initializer_list<std::pair<std::string_view, Handler>> rows) {
+    KeyTable(std::initializer_list<std::pair<std::string_view, Handler>> rows)
+        : KeyTable(std::span(rows.begin(), rows.size())) {}
+    explicit KeyTable(std::span<const std::pair<std::string_view, Handler>> rows) {
         std::size_t size = 16;
         while (size < rows.size() * 4) size *= 2;
         slots_.resize(size);

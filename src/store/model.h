@@ -139,183 +139,20 @@ inline const adapt_args_t def_adapt_args = [] {
 inline const sdn_adapt_args_t def_sdn_adapt_args{5, 6, 5};
 
 struct bahd_config_t {
-    // Identity and VS-wide switches
-    int id = 0;
-    int enabled = 1;
-    int follow = 0;
-    int followvsid = 0;
-    int reverse = 0;
-    int reencrypt = 0;
-    int tlimit = 0;
-    int istransparent = 0;
-    int isserveriniting = 0;
-    int subnetorig = 0;
-    int starttls = 0;
-    int idletimeout = 0;
-    int cache = 0;
-    int cache_percent = 0;
-    int compress = 0;
-    int urlverify = 0;
-    int useforsnat = 0;
-    int forcel7 = 0;
-    int multiconns = 0;
+    // One field per setting row; the rows say what sets and shows each.
+#define VS_SETTING(field, type, init, key, read, line, gate) type field = init;
+#define VS_KEY(key, read)
+#define VS_LINE(line)
+#include "store/vs_settings.def"
+#undef VS_SETTING
+#undef VS_KEY
+#undef VS_LINE
 
-    // Address, protocol and naming
-    FixedText<64> vip;
-    FixedText<64> vip2;
-    FixedText<16> proto;
-    FixedText<128> name;
-    FixedText<128> cookie_id;
-    FixedText<128> query_tag;
-    int port = 0;
-
-    // Scheduling, persistence and health check
-    FixedText<16> checker_type;
-    FixedText<16> adaptive_method;
-    FixedText<16> persist;
-    FixedText<6> schedule;
-    int timeout = 0;
-    FixedText<64> sslaccel;
-    int errcode = 0;
-    int errorpage = 0;
-    FixedText<512> errurl;
-    FixedText<128> check_url;
-    FixedText<255> check_pattern;
-    FixedText<128> check_host;
-    FixedText<2048> check_postdata;
-    int check_version = 0;
-    FixedText<256> check_headers;
-    int check_minlen = 0;
-    int useget = 0;
-
-    // Standby, gateways and header handling
-    int stdb_port = 0;
-    FixedText<64> stdb_vip;
-    FixedText<64> dfltgw;
-    FixedText<64> dfltgw2;
-    FixedText<6> mtype;
-    int rewrite = 0;
-    int client_cert = 0;
-    int chk_port = 0;
-    FixedText<256> add_hdr_key;
-    FixedText<256> add_hdr_val;
-    FixedText<256> copy_hdr_key;
-    FixedText<256> copy_hdr_val;
-
-    // Certificates
-    FixedText<8176> certfile;
-    FixedText<128> clientcertfile;
-
-    // Real servers and rule lists. rsinfo holds the used entries (n_rs of
-    // them, at most MAX_rs_data); the first free entry, which real-server
-    // lines without "-r" fill ahead of the line that adds it, is the
-    // reader's while the section is read (RsPart in reader.h).
+    // The used real-server entries (n_rs of them, at most MAX_rs_data); the
+    // first free entry, which real-server lines without "-r" fill ahead of
+    // the line that adds it, is the reader's while the section is read
+    // (RsPending in reader.h).
     std::vector<rs_info_t> rsinfo;
-    Rule_list r;
-    Rule_list requests;
-    Rule_list responses;
-    Rule_list matchbody;
-
-    // Local binds and extra ports (empty = none)
-    std::vector<lm_addr> localbinds;
-    std::vector<int> extraports;
-
-    // Access lists, ESP and single sign-on
-    OptText hostallow;
-    OptText dirallow;
-    OptText excludedir;
-    OptText smtpallow;
-    int esplog = 0;
-    int espdopubpriv = 0;
-    int espdodispass = 0;
-    int esppermcookie = 0;
-    OptText domain;
-    OptText altdomains;
-    OptText ssodir;
-    OptText outconf;
-    OptText logoff;
-    OptText ssomsg;
-    Rule_list preprocess;
-
-    // Roles, authentication, TLS and ESP groups
-    int enable_esp = 0;
-    int ismaster = 0;
-    int isslave = 0;
-    int inauth = 0;
-    int outauth = 0;
-    int add_via = 0;
-    int qos = 0;
-    int tlstype = 0;
-    int needhname = 0;
-    OptText ciphers;
-    OptText cipher_set;
-    OptText espgroups;
-    OptText espgrsids;
-    int doespnested = 0;
-    int doespmultidomain = 0;
-    OptText espsteering;
-    OptText reversesni;
-    int needcac = 0;
-    int http2_support = 0;
-    int extendedhealth = 0;
-    int nrsneeded = 0;
-
-    // Security headers, bearer tokens, status codes, LDAP, password change,
-    // CAPTCHA and server authentication
-    int sechdrs = 0;
-    int verifybearer = 0;
-    OptText bearercert;
-    OptText bearertext;
-    std::vector<int> checkcodes;
-    int pass_cipher = 0;
-    int pass_sni = 0;
-    FixedText<64> ldapendpoint;
-    OptText ecplink;
-    OptText ecpmsg;
-    int ecpexpw = 0;
-    int ecpexpwdays = 0;
-    int captcha = 0;
-    OptText captcha_pubkey;
-    OptText captcha_url;
-    OptText captcha_privkey;
-    OptText captcha_verify;
-    OptText serverfbapath;
-    OptText serverfba;
-    int serverfbaunameonly = 0;
-    OptText tokenserver;
-    OptText addauthhdr;
-    OptText verify_certs;
-
-    // WAF (intercept) settings
-    int intercept = 0;
-    int maxincidents = 0;
-    int interceptopts = 0;
-    OptText interceptrules;
-    OptText interceptrulesdis;
-    OptText interceptpostctypes;
-    int iopts = 0;
-    int iparanoia = 0;
-    int itestparanoia = 0;
-    int ithreshold = 0;
-    OptText irules;
-    OptText icustom;
-    OptText iexcludes;
-    OptText icountries;
-    int ipcrelimit = 0;
-    OptText iauditparts;
-    OptText idisabledrules;
-    OptText ipostctypes;
-    int iblockip = 0;
-
-    // Per-VS health-check overrides, limits
-    int chk_interval = 0;
-    int chk_timeout = 0;
-    int chk_retrycount = 0;
-    int bandwidth = 0;
-    int refresh_persist = 0;
-    int cpslimit = 0;
-    int rpslimit = 0;
-    int connlimit = 0;
 
     int line = 0;  // where its section began in the file
 

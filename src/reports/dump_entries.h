@@ -1,0 +1,100 @@
+// The VS dump as entries: each setting row's value for one VS, in the
+// dump's order, worked out once and written by the text writer (dump.cpp)
+// or the JSON writer (json_dump.cpp). So the two forms cannot differ in
+// which lines they show, in their order or in their values.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "lib/cfglib.h"
+#include "query/classify.h"
+#include "reports/report_context.h"
+#include "store/vs_setting.h"
+
+namespace lbsnap {
+
+// Where real-server follow chains end, kept over one dump command: chains
+// may be long and shared by many real servers, so each id is walked once.
+class FollowEnds {
+public:
+    // The VS of the last real server reached from real-server id `id`, or
+    // null when there is none with that id.
+    const bahd_config_t* end_of(const Model& m, int id);
+
+private:
+    std::unordered_map<int, const bahd_config_t*> end_;
+};
+
+enum class EntryKind : std::uint8_t { number, text, ints, addresses, rules, real_server };
+
+// A real-server line: the entry at `index` of the VS's list; of a master,
+// the sub-VS it names (null when there is none).
+struct RsLine {
+    int index;
+    const rs_info_t* rs;
+    const bahd_config_t* subvs;
+};
+
+struct DumpEntry {
+    const VsSetting* row;
+    EntryKind kind;
+    int number = 0;
+    std::string_view text = {};
+    const std::vector<int>* ints = nullptr;
+    const std::vector<lm_addr>* addresses = nullptr;
+    const Rule_list* rules = nullptr;
+    std::vector<RsLine>* rs_lines = nullptr;
+};
+
+// The entries of one VS. The texts and lists it works out live here, so an
+// object is reused VS after VS.
+class DumpRun;
+
+class DumpEntries {
+public:
+    const bahd_config_t* vs = nullptr;
+    std::vector<DumpEntry> entries;
+
+    // Fills the entries of VS cur (and records its custom cipher set, if
+    // the run records).
+    void build(const Model& m, const bahd_config_t& cur, DumpRun& run);
+
+private:
+    std::array<std::string, static_cast<std::size_t>(Derived::controller) + 1> texts_;
+    std::vector<RsLine> rs_lines_;
+};
+
+// What one dump command reads once and every VS of it reuses: the settings
+// store and the marker directories do not change during a run. The one
+// write of the dump, recording custom cipher sets, goes through `cipher_sets`;
+// without one nothing is recorded.
+class DumpRun {
+public:
+    explicit DumpRun(CipherSetRecorder* cipher_sets) : cipher_sets_(cipher_sets) {}
+
+    FollowEnds ends;
+    // The entries of the VS at hand, reused VS after VS.
+    DumpEntries entries;
+    CipherSetRecorder* cipher_sets() const { return cipher_sets_; }
+    // The setting L7_TRANSPARENT is "no" (read on first use).
+    int l7_transparent_off();
+    // False when VS `id` surely has no add-on controller marker.
+    bool may_have_controller(int id);
+
+private:
+    CipherSetRecorder* cipher_sets_;
+    std::optional<int> l7_off_;
+    bool listed_ = false;
+    std::optional<std::unordered_set<std::string>> ctrl_dirs_;
+};
+
+// The rules of the VS's list r that the entry's own list holds, in r's order.
+std::vector<const Rule_t*> entry_rules(const bahd_config_t& cur, const rs_info_t& e);
+
+}  // namespace lbsnap

@@ -1,0 +1,15 @@
+// A line of a VS section as its key's reader sees it. Internal to the
+// configuration reader.
+#pragma once
+
+#include "store/model.h"
+
+namespace lbsnap {
+
+struct VsLine {
+    const Model& m;
+    bahd_config_t& vs;
+    char* value;  // in the line the reader split out; values are kept in place
+};
+
+}  // namespace lbsnap

@@ -1,0 +1,250 @@
+// The lines of a VS section: its keys (vs_settings.cpp), and the
+// real-server part in the option syntax of the IPVS administration tool.
+#include <strings.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "lib/normal_address.h"
+#include "lib/config_int.h"
+#include "store/diagnostics.h"
+#include "store/reader.h"
+#include "store/rules.h"
+#include "store/vs_line.h"
+#include "store/vs_setting.h"
+
+namespace lbsnap {
+namespace {
+
+constexpr int max_rs_tokens = 100;
+constexpr int max_localbinds = 256;
+
+// The next blank-separated token at p, split off in place (its blank
+// becomes its NUL), or null at the end; p moves past it. A run of blanks
+// separates once; tabs are part of tokens.
+char* next_blank_token(char*& p) {
+    while (*p == ' ') ++p;
+    if (!*p) return nullptr;
+    char* start = p;
+    while (*p && *p != ' ') ++p;
+    if (*p) *p++ = '\0';
+    return start;
+}
+
+// The entry's address as validate_ip normalises it. The text mostly is in
+// that form already at the start of the token, before its port: then the
+// field points into the line, else into the reader's arena. An invalid
+// address is told on err, if given.
+bool set_rip(Model& m, rs_info_t& e, lm_addr& addr, char* v, std::FILE* err) {
+    AddrText buf;
+    int port = 0;
+    auto ip = normal_address(v, &port, buf, &addr);
+    if (!ip) {
+        if (err) std::fprintf(err, "Invalid IP spec: '%s'\n", v);
+        return false;
+    }
+    e.port = port;
+    if (ip->data() == v) {
+        e.rip.take(v);  // a sub-VS reference, as written
+        return true;
+    }
+    std::size_t n = ip->size();
+    if (std::strncmp(v, ip->data(), n) == 0 && (v[n] == ':' || v[n] == '+' || v[n] == '\0')) {
+        v[n] = '\0';
+        e.rip.set_view(v);
+    } else {
+        e.rip.set_view(m.arena.keep(*ip));
+    }
+    return true;
+}
+
+// Real-server options. Integers are read as atoi would (clamped like every
+// other configuration integer).
+enum class RsValue { none, needed };
+
+struct RsOption {
+    RsValue value;
+    void (*apply)(const Model&, bahd_config_t&, rs_info_t&, char*);
+};
+
+// The option letters, indexed by the letter itself.
+class RsOptionTable {
+public:
+    RsOptionTable(std::initializer_list<std::pair<char, RsOption>> rows) {
+        for (const auto& [letter, o] : rows) by_letter_[static_cast<unsigned char>(letter)] = o;
+    }
+    const RsOption* find(char letter) const {
+        const RsOption& o = by_letter_[static_cast<unsigned char>(letter)];
+        return o.apply ? &o : nullptr;
+    }
+
+private:
+    RsOption by_letter_[UCHAR_MAX + 1] = {};
+};
+
+template <auto F>
+void rs_int(const Model&, bahd_config_t&, rs_info_t& e, char* v) { e.*F = config_int(v); }
+
+template <char Letter>
+void rs_method(const Model&, bahd_config_t&, rs_info_t& e, char*) {
+    e.for_method = Letter;
+}
+
+// The options are recognised by their second character alone.
+const RsOption* rs_option(char letter) {
+    using R = rs_info_t;
+    using E = const Model&;
+    using VS = bahd_config_t&;
+    static const RsOptionTable options{
+        {'w', {RsValue::needed, rs_int<&R::weight>}},
+        {'l', {RsValue::needed, rs_int<&R::limit>}},
+        {'R', {RsValue::needed, rs_int<&R::ratelimit>}},
+        {'c', {RsValue::needed, rs_int<&R::critical>}},
+        {'f', {RsValue::needed, rs_int<&R::rsfollow>}},
+        {'S', {RsValue::needed, rs_int<&R::snat_port>}},
+        {'I', {RsValue::needed, rs_int<&R::id>}},
+        {'d', {RsValue::needed, [](E m, VS, R& e, char* v) {
+                   note_cut(m.diag, v, e.dns, "-d");
+                   e.dns.take(v);
+               }}},
+        {'y', {RsValue::needed, [](E m, VS, R& e, char* v) { expand_rules(m, v, e.r, 1); }}},
+        {'g', {RsValue::none, rs_method<'g'>}},
+        {'i', {RsValue::none, rs_method<'i'>}},
+        {'m', {RsValue::none, rs_method<'m'>}},
+        {'s', {RsValue::needed, [](E m, VS vs, R&, char* v) {
+                   note_cut(m.diag, v, vs.schedule, "-s");
+                   vs.schedule.take(v);
+               }}},
+        {'p', {RsValue::needed, [](E, VS vs, R&, char* v) { vs.timeout = config_int(v); }}},
+        {'M', {RsValue::needed, [](E, VS, R&, char*) {}}},
+    };
+    return options.find(letter);
+}
+
+}  // namespace
+
+bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, RsPending& pending,
+                 std::FILE* err) {
+    if (state != 0) {
+        if (find_key("<END>", line)) {
+            state = 0;
+        } else {
+            if (!add_ipvs_info(m, line, vs, pending, err)) return false;
+        }
+        return true;
+    }
+    if (find_key("<IPVSADM>", line)) {
+        state = 1;
+        return true;
+    }
+    char* value = nullptr;
+    if (const VsSetting* s = find_vs_key(line, &value)) s->read(VsLine{m, vs, value});
+    else if (m.diag) m.diag->unknown_key("a VS section");
+    return true;
+}
+
+namespace {
+
+// The options of one real-server line, all written into the one pending
+// entry; each "-r" counts one more used entry, so a second "-r" on a line
+// leaves an empty entry behind the line's own. The number of entries the
+// line adds, or nullopt when an invalid address stops the load.
+std::optional<int> apply_rs_options(Model& m, bahd_config_t& vs, RsPending& pending,
+                                    char* const* tok, std::size_t ntok, int enabled,
+                                    std::FILE* err) {
+    // The sink is looked at only where the line is not taken as written.
+    Diagnostics* const& diag = m.diag;
+    rs_info_t& e = pending.entry;
+    int added = 0;
+    for (std::size_t i = 0; i < ntok; ++i) {
+        const char* t = tok[i];
+        if (t[0] != '-' || t[1] == '\0') continue;
+        bool has_value = i + 1 < ntok;
+        const bool is_rip = t[1] == 'r';
+        const RsOption* o = is_rip ? nullptr : rs_option(t[1]);
+        if (!is_rip && !o) {
+            if (diag) [[unlikely]] diag->rs_option_unknown(t);
+            continue;
+        }
+        const bool needs_value = is_rip || o->value == RsValue::needed;
+        if (needs_value && !has_value) {
+            if (diag) [[unlikely]] diag->rs_option_without_value(t);
+            continue;
+        }
+        if (!is_rip) {
+            o->apply(m, vs, e, needs_value ? tok[++i] : nullptr);
+            continue;
+        }
+        // A check reports the address and reads on; the reports stop.
+        if (char* v = tok[++i]; !set_rip(m, e, pending.addr, v, diag ? nullptr : err)) {
+            if (!diag) [[likely]] return std::nullopt;
+            diag->rs_address_invalid(v);
+            continue;
+        }
+        e.enabled = enabled;
+        if (vs.n_rs() + added < MAX_rs_data) ++added;
+    }
+    return added;
+}
+
+// The pending entry joins the VS, with `added - 1` empty entries behind it.
+void commit_pending(bahd_config_t& vs, RsPending& pending, int added) {
+    vs.rsinfo.push_back(std::move(pending.entry));
+    vs.rsinfo.resize(vs.rsinfo.size() + added - 1);
+    pending.addrs.push_back(pending.addr);
+    pending.addrs.resize(vs.rsinfo.size());
+    pending.entry = rs_info_t{};
+    pending.addr = lm_addr{};
+}
+
+}  // namespace
+
+bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, RsPending& pending, std::FILE* err) {
+    // Excess tokens beyond the hundredth are ignored.
+    char* tok[max_rs_tokens];
+    std::size_t ntok = 0;
+    for (char* p = line; ntok < max_rs_tokens && (tok[ntok] = next_blank_token(p));) ++ntok;
+    if (ntok == 0) return true;
+    int enabled;
+    if (tok[0][0] == '!')
+        enabled = 0;
+    else if (tok[0][0] == '-')
+        enabled = 1;
+    else {
+        if (m.diag) [[unlikely]] m.diag->rs_line_ignored();
+        return true;
+    }
+    // With the table full, further lines are ignored whole.
+    if (vs.n_rs() >= MAX_rs_data) {
+        if (m.diag) [[unlikely]] m.diag->rs_table_full();
+        return true;
+    }
+    const std::optional<int> added = apply_rs_options(m, vs, pending, tok, ntok, enabled, err);
+    if (!added) return false;
+    if (*added > 0) commit_pending(vs, pending, *added);
+    return true;
+}
+
+void add_localbinds(bahd_config_t& vs, char* text) {
+    std::vector<lm_addr> binds;
+    char* p = text;
+    while (binds.size() < max_localbinds) {  // the excess is ignored
+        const char* t = next_blank_token(p);
+        if (!t) break;
+        lm_addr a{};
+        if (lm_cvtaddr(&a, t)) binds.push_back(a);
+    }
+    if (!binds.empty()) vs.localbinds = std::move(binds);
+}
+
+bool add_extraports(bahd_config_t& vs, const char* text) {
+    vs.extraports.clear();
+    return lm_extraports(text, 0, MAX_extraports, vs.extraports) != 0;
+}
+
+}  // namespace lbsnap

@@ -1,0 +1,187 @@
+// The VS settings: how each key of a VS section is read, and the table of
+// rows (vs_settings.def) that the reader and the dumps walk.
+#include <strings.h>
+
+#include <array>
+#include <cstdio>
+
+#include "lib/config_int.h"
+#include "store/diagnostics.h"
+#include "store/key_table.h"
+#include "store/model.h"
+#include "store/reader.h"
+#include "store/rules.h"
+#include "store/vs_line.h"
+#include "store/vs_setting.h"
+
+namespace lbsnap {
+namespace {
+
+using B = bahd_config_t;
+
+// ---- how a key's value becomes its field ----
+
+template <auto F>
+void vs_none(const VsLine&) {}
+template <auto F>
+void vs_int(const VsLine& l) { l.vs.*F = config_int(l.value); }
+template <auto F>
+void vs_text(const VsLine& l) {
+    note_cut(l.m.diag, l.value, l.vs.*F);
+    (l.vs.*F).take(l.value);
+}
+template <auto F>
+void vs_string(const VsLine& l) { (l.vs.*F).set_view(l.value); }
+template <auto F>
+void vs_content_rules(const VsLine& l) { expand_rules(l.m, l.value, l.vs.*F, 1); }
+template <auto F>
+void vs_header_rules(const VsLine& l) { expand_rules(l.m, l.value, l.vs.*F, 0); }
+
+template <auto F>
+void vs_persist(const VsLine& l) {
+    auto& p = l.vs.*F;
+    p.take(l.value);
+    if (strcasecmp(p.c_str(), "none") == 0)
+        p.set_view("");
+    else if (strcasecmp(p.c_str(), "srcaddr") == 0)
+        p.set_view("src");
+}
+
+template <auto F>
+void vs_name(const VsLine& l) {
+    if (strcasecmp(l.value, "null") != 0) (l.vs.*F).take(l.value);
+}
+
+// A VS to follow by number replaces one to follow by port.
+template <auto F>
+void vs_followvsid(const VsLine& l) {
+    l.vs.*F = config_int(l.value);
+    if (l.vs.*F != 0) l.vs.follow = 0;
+}
+
+// A master checks its sub-VSs' health, whatever EXTENDEDHEALTH: says.
+template <auto F>
+void vs_master(const VsLine& l) {
+    l.vs.*F = config_int(l.value);
+    if (l.vs.*F != 0) l.vs.extendedhealth = 1;
+}
+template <auto F>
+void vs_extendedhealth(const VsLine& l) {
+    if (l.vs.ismaster == 0) l.vs.*F = config_int(l.value);
+}
+
+template <auto F>
+void vs_checkcodes(const VsLine& l) {
+    (l.vs.*F).clear();
+    if (lm_check2codes(l.value, MAX_checkcodes, l.vs.*F) != 0 && l.m.diag)
+        l.m.diag->checkcodes_invalid(l.value);
+}
+
+template <auto F>
+void vs_extraports(const VsLine& l) {
+    if (!add_extraports(l.vs, l.value) && l.m.diag)
+        l.m.diag->extraports_invalid(l.value, l.vs.extraports.size());
+}
+
+template <auto F>
+void vs_localbinds(const VsLine& l) { add_localbinds(l.vs, l.value); }
+
+void vs_range(const VsLine& l) {
+    // Computed wide: a clamped port plus a clamped count must not overflow;
+    // such ranges are out of port range and rejected by the list parser.
+    long long first = l.vs.port + 1LL;
+    long long last = static_cast<long long>(l.vs.port) + config_int(l.value);
+    char text[48];
+    std::snprintf(text, sizeof text, "%lld-%lld", first, last);
+    if (!add_extraports(l.vs, text) && l.m.diag)
+        l.m.diag->extraports_invalid(text, l.vs.extraports.size());
+}
+
+// ---- how the dump reads a field ----
+
+FieldValue value_of(int v) { return {FieldKind::number, v}; }
+FieldValue value_of(const Text& t) { return {FieldKind::text, 0, t.c_str()}; }
+FieldValue value_of(const OptText& t) {
+    return {FieldKind::opt_text, 0, t.value_or(nullptr)};
+}
+FieldValue value_of(const std::vector<int>& v) {
+    FieldValue f{FieldKind::ints};
+    f.ints_value = &v;
+    return f;
+}
+FieldValue value_of(const std::vector<lm_addr>& v) {
+    FieldValue f{FieldKind::addresses};
+    f.addresses_value = &v;
+    return f;
+}
+FieldValue value_of(const Rule_list& v) {
+    FieldValue f{FieldKind::rules};
+    f.rules_value = &v;
+    return f;
+}
+
+template <auto F>
+FieldValue field_of(const B& v) { return value_of(v.*F); }
+
+template <auto F>
+constexpr VsSetting setting(const char* key, KeyRead read, DumpLine line, Gate gate) {
+    return {key ? std::string_view(key) : std::string_view(), read, line, gate, field_of<F>};
+}
+constexpr VsSetting key_only(const char* key, KeyRead read) { return {key, read, no_line}; }
+constexpr VsSetting line_only(DumpLine line) { return {{}, nullptr, line}; }
+
+#define VS_SETTING(field, type, init, key, read, line, gate) \
+    setting<&B::field>(key, read<&B::field>, line, Gate::gate),
+#define VS_KEY(key, read) key_only(key, read),
+#define VS_LINE(line) line_only(line),
+constexpr VsSetting kSettings[] = {
+#include "store/vs_settings.def"
+};
+#undef VS_SETTING
+#undef VS_KEY
+#undef VS_LINE
+
+const KeyTable<const VsSetting*>& key_table() {
+    static const KeyTable<const VsSetting*> t = [] {
+        std::vector<std::pair<std::string_view, const VsSetting*>> keyed;
+        for (const VsSetting& s : kSettings)
+            if (!s.key.empty()) keyed.emplace_back(s.key, &s);
+        return KeyTable<const VsSetting*>(std::span<const std::pair<std::string_view, const VsSetting*>>(keyed));
+    }();
+    return t;
+}
+
+}  // namespace
+
+std::span<const VsSetting> vs_settings() { return kSettings; }
+
+const VsSetting* find_vs_key(char* line, char** value) {
+    const VsSetting* const* row = key_table().find(line, value);
+    return row ? *row : nullptr;
+}
+
+std::string_view VsSetting::dump_key() const {
+    const char* text = line.kind == LineKind::counted || line.kind == LineKind::listed
+                           ? line.list_start
+                           : line.format;
+    if (!text) return {};
+    std::string_view s(text);
+    return s.substr(0, s.find_first_of(":%"));
+}
+
+bool gate_open(Gate g, const bahd_config_t& v) {
+    switch (g) {
+        case Gate::none: return true;
+        case Gate::intercept: return v.intercept != 0;
+        case Gate::errcode: return v.errcode != 0;
+        case Gate::ldap_checker: return v.checker_type == "ldap";
+        case Gate::copy_hdr_key: return !v.copy_hdr_key.empty();
+        case Gate::esp: return v.enable_esp != 0;
+        case Gate::esp_inauth: return v.enable_esp != 0 && v.inauth != 0;
+        case Gate::esp_kcd: return v.enable_esp != 0 && v.outauth == kOutauthKcd;
+        case Gate::not_master: return v.ismaster == 0;
+    }
+    return true;
+}
+
+}  // namespace lbsnap

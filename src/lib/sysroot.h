@@ -9,8 +9,8 @@
 
 namespace lbsnap {
 
-// The root compiled into the executable. Each executable defines it in its
-// own translation unit (cli/compiled_root.cpp), so the library is built once
+// The root compiled into the executable. Each executable compiles
+// lib/compiled_root.cpp with a root of its own, so the library is built once
 // for the tool, the end-to-end binary and the unit tests.
 const char* lbsnap_compiled_root();
 

@@ -1,4 +1,4 @@
-// The option globals of one run, set while the command line is parsed and
+// The options of one run, set while the command line is parsed and
 // read-only afterwards.
 #pragma once
 

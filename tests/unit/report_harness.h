@@ -1,4 +1,4 @@
-// A model built by hand for the report tests, with the option globals and
+// A model built by hand for the report tests, with the options and
 // captured output streams and system log.
 #pragma once
 

@@ -10,6 +10,7 @@
 
 #include "lib/addrs.h"
 #include "lib/ascii.h"
+#include "reports/dump_entries.h"
 #include "reports/json.h"
 
 namespace lbsnap {

@@ -5,6 +5,8 @@
 #include "query/classify.h"
 #include "reports/json.h"
 #include "reports/listings.h"
+#include "reports/realservers.h"
+#include "reports/resolve.h"
 #include "reports/rule_output.h"
 #include "reports/stats.h"
 

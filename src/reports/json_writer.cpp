@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "reports/json.h"
+#include "reports/json_writer.h"
 
 namespace lbsnap {
 

@@ -12,6 +12,7 @@
 #include "reports/listings.h"
 #include "reports/realservers.h"
 #include "reports/resolve.h"
+#include "reports/server_lists.h"
 #include "reports/rule_output.h"
 #include "reports/snat.h"
 #include "reports/stats.h"

@@ -6,7 +6,7 @@
 #include "reports/json.h"
 #include "reports/listings.h"
 #include "reports/realservers.h"
-#include "reports/resolve.h"
+#include "reports/server_lists.h"
 #include "reports/rule_output.h"
 #include "reports/stats.h"
 

@@ -1,5 +1,4 @@
 // The real-server name table and the -s / -S report.
-#include <netdb.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -10,21 +9,13 @@
 #include "lib/addrs.h"
 #include "lib/cfglib.h"
 #include "lib/lookup_pool.h"
+#include "lib/resolver.h"
 #include "reports/entry_order.h"
 #include "reports/realservers.h"
 
 namespace lbsnap {
 
 namespace {
-
-std::optional<std::string> resolver_reverse_lookup(const lm_sockaddr& sa) {
-    char host[1025];
-    // The IPv6 length serves both families: the platform only checks that
-    // the buffer is large enough.
-    if (getnameinfo(&sa.sa, sizeof(sockaddr_in6), host, sizeof host, nullptr, 0, NI_NAMEREQD) != 0)
-        return std::nullopt;
-    return std::string(host);
-}
 
 bool is_empty(const char* s) { return !s || !*s; }
 

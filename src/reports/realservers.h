@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "lib/resolver.h"
 #include "reports/report_context.h"
 #include "reports/text_index.h"
 
@@ -26,10 +27,6 @@ struct rsdups_t {
 // and a flat index keeps "first matching entry" lookups O(1).
 class RsNameTable {
 public:
-    // The host name of an address, or nullopt when it has none. Called from
-    // several threads at once.
-    using ReverseLookup = std::function<std::optional<std::string>(const lm_sockaddr&)>;
-
     RsNameTable();
 
     void add_oners(const char* rsname, const char* proto, const char* dnsname);

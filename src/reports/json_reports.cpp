@@ -145,7 +145,7 @@ void json_realserverlist(JsonWriter& w, rs_disp_tab& tab, const char* sortorder)
     sort_realserverlist(tab, sortorder);
     const HostMap hosts = HostMap::load();
     w.begin_array();
-    for (const rs_disp_entry& e : tab.data) {
+    for (const rs_disp_entry& e : tab.entries()) {
         w.begin_object();
         w.field("rip", std::string_view(e.rip));
         w.field("n_total", e.ntotal);

@@ -10,7 +10,6 @@
 #include "lib/cfglib.h"
 #include "lib/lookup_pool.h"
 #include "lib/resolver.h"
-#include "reports/entry_order.h"
 #include "reports/realservers.h"
 
 namespace lbsnap {
@@ -39,14 +38,8 @@ RsNameTable::RsNameTable() : reverse_(resolver_reverse_lookup) {}
 // The first entry with that name and, unless proto is null, that protocol;
 // npos if none.
 std::size_t RsNameTable::find(const char* name, const char* proto) const {
-    auto text_of = [this](std::size_t i) { return name_at(i); };
-    if (stale_) {
-        by_name_.clear();
-        for (std::size_t i = 0; i < rsnames_.size(); ++i) by_name_.add(i, text_of);
-        stale_ = false;
-    }
-    return by_name_.find(name, text_of, [&](std::size_t i) {
-        return !proto || std::strcmp(rsnames_[i].proto, proto) == 0;
+    return rsnames_.find(RsNameKeys::name, name, [proto](const rsdups_t& e) {
+        return !proto || std::strcmp(e.proto, proto) == 0;
     });
 }
 
@@ -54,21 +47,20 @@ void RsNameTable::add_oners(const char* rsname, const char* proto, const char* d
     if (is_empty(rsname)) return;
     // A null protocol matches an entry of any protocol: the first one with
     // that name.
-    if (std::size_t i = find(rsname, proto); i != TextIndex::npos) {
-        rsnames_[i].dupcnt++;
+    if (std::size_t i = find(rsname, proto); i != rsnames_.npos) {
+        rsnames_.update(i, [](rsdups_t& e) { e.dupcnt++; });
         return;
     }
     // Running out of memory here ends the process (std::bad_alloc), like
     // every other allocation of the tool.
-    rsnames_.push_back(rsdups_t{rsname, proto ? proto : "", dnsname, 0});
-    by_name_.add(rsnames_.size() - 1, [this](std::size_t i) { return name_at(i); });
+    rsnames_.append(rsdups_t{rsname, proto ? proto : "", dnsname, 0});
 }
 
 int RsNameTable::has_dup(const char* rsname, const char* proto) const {
     if (is_empty(rsname)) return 0;
     // No protocol is the empty one, as entries added without one hold.
     std::size_t i = find(rsname, proto ? proto : "");
-    return i == TextIndex::npos ? 0 : rsnames_[i].dupcnt;
+    return i == rsnames_.npos ? 0 : rsnames_[i].dupcnt;
 }
 
 void RsNameTable::add_rslist(const bahd_config_t& cur, int chkenable, const char* proto) {
@@ -80,22 +72,15 @@ void RsNameTable::add_rslist(const bahd_config_t& cur, int chkenable, const char
 }
 
 void RsNameTable::sort_rsnames() {
-    if (rsnames_.size() < 2) return;
-    // The index is rebuilt on its next use anyway: it goes before the sort
-    // needs room of its own.
-    by_name_.clear();
-    stale_ = true;
     enum Group : std::uint8_t { kV6, kV4, kText };
-    EntryOrder order(rsnames_.size());
-    for (const rsdups_t& e : rsnames_) {
-        lm_addr a;
-        if (lm_cvtaddr(&a, e.name) == 1)
-            order.add(a.af == AF_INET6 ? kV6 : kV4, a);
-        else
-            order.add(kText);
-    }
-    order.sort(
-        rsnames_,
+    rsnames_.sort(
+        [](const rsdups_t& e, EntryOrder& order) {
+            lm_addr a;
+            if (lm_cvtaddr(&a, e.name) == 1)
+                order.add(a.af == AF_INET6 ? kV6 : kV4, a);
+            else
+                order.add(kText);
+        },
         [this](std::uint8_t group, std::size_t a, std::size_t b) {
             const rsdups_t &x = rsnames_[a], &y = rsnames_[b];
             if (int d = group == kText ? std::strcmp(x.name, y.name) : 0) return d;

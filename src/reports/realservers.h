@@ -9,7 +9,7 @@
 
 #include "lib/resolver.h"
 #include "reports/report_context.h"
-#include "reports/text_index.h"
+#include "reports/server_table.h"
 
 namespace lbsnap {
 
@@ -22,9 +22,15 @@ struct rsdups_t {
     int dupcnt = 0;
 };
 
+// The name table finds an entry by its address text.
+struct RsNameKeys {
+    static constexpr std::size_t name = 0, count = 1;
+    static std::string_view text(const rsdups_t& e, std::size_t) { return e.name; }
+    static bool indexed(const rsdups_t&, std::size_t) { return true; }
+};
+
 // The distinct real-server address texts of one command, in insertion order
-// until sorted. The entries grow in blocks, never copied to a larger array,
-// and a flat index keeps "first matching entry" lookups O(1).
+// until sorted.
 class RsNameTable {
 public:
     RsNameTable();
@@ -38,18 +44,14 @@ public:
     void print_realservers(Ctx& c, int wantrealname);
 
     int size() const { return static_cast<int>(rsnames_.size()); }
-    const std::deque<rsdups_t>& entries() const { return rsnames_; }
+    const std::deque<rsdups_t>& entries() const { return rsnames_.entries(); }
     // Replaces the resolver's reverse lookup (tests run without a resolver).
     void set_reverse_lookup(ReverseLookup lookup) { reverse_ = std::move(lookup); }
 
 private:
     std::size_t find(const char* name, const char* proto) const;
-    std::string_view name_at(std::size_t i) const { return rsnames_[i].name; }
 
-    std::deque<rsdups_t> rsnames_;
-    // Entries by name, in table order; rebuilt after sorting, on first use.
-    mutable TextIndex by_name_;
-    mutable bool stale_ = false;
+    ServerTable<rsdups_t, RsNameKeys> rsnames_;
     ReverseLookup reverse_;
 };
 

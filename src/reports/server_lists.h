@@ -3,14 +3,13 @@
 // (-Y).
 #pragma once
 
-#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_set>
 
 #include "lib/addrs.h"
 #include "reports/report_context.h"
-#include "reports/text_index.h"
+#include "reports/server_table.h"
 
 namespace lbsnap {
 
@@ -22,30 +21,18 @@ struct rs_disp_entry {
     int nok = 0;
 };
 
-// A display table: the entries in insertion order, with indexes giving the
-// first entry of each DNS name and of each address text. The entries grow in
-// blocks, never copied to a larger array.
-class rs_disp_tab {
-public:
-    std::deque<rs_disp_entry> data;
-
-    // Index of the first entry that rs matches (same non-empty dns, or same
-    // rip), or -1.
-    long find(const rs_info_t& rs) const;
-    void append(const rs_info_t& rs);
-    // Call after reordering data directly (sorting): frees the indexes,
-    // which the next find rebuilds.
-    void reindex();
-
-private:
-    std::string_view dns_at(std::size_t i) const { return data[i].dns; }
-    std::string_view rip_at(std::size_t i) const { return data[i].rip; }
-
-    // The texts live as long as the model; the indexes hold positions.
-    mutable TextIndex by_dns_;
-    mutable TextIndex by_rip_;
-    mutable bool stale_ = false;
+// A display table finds an entry by its DNS name (entries with one) and by
+// its address text.
+struct RsDispKeys {
+    static constexpr std::size_t dns = 0, rip = 1, count = 2;
+    static std::string_view text(const rs_disp_entry& e, std::size_t k) {
+        return k == dns ? std::string_view(e.dns) : std::string_view(e.rip);
+    }
+    static bool indexed(const rs_disp_entry& e, std::size_t k) { return k == rip || !e.dns.empty(); }
 };
+
+// A class rather than an alias, so that other headers can name it.
+class rs_disp_tab : public ServerTable<rs_disp_entry, RsDispKeys> {};
 
 // The real servers of one VS, for the "already used by this VS" test.
 class VsServerKeys {

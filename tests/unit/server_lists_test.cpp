@@ -23,7 +23,7 @@ rs_info_t server(const char* rip, const char* dns = "", int enabled = 1) {
 
 std::vector<std::string> rips(const rs_disp_tab& tab) {
     std::vector<std::string> out;
-    for (const auto& e : tab.data) out.push_back(e.rip.str());
+    for (const auto& e : tab.entries()) out.push_back(e.rip.str());
     return out;
 }
 
@@ -38,9 +38,9 @@ TEST(SortRsTab, IndexesFollowTheNewOrder) {
     ASSERT_EQ(rips(tab), (std::vector<std::string>{"10.0.0.20", "10.0.0.9", "10.0.0.10"}));
     add_one_rs_list(server("10.0.0.9", "", 0), nullptr, tab, nullptr);
     add_one_rs_list(server("10.0.0.1", "web.example"), nullptr, tab, nullptr);
-    EXPECT_EQ(tab.data[1].ntotal, 2);
-    EXPECT_EQ(tab.data[1].nok, 1);
-    EXPECT_EQ(tab.data[0].ntotal, 2);
+    EXPECT_EQ(tab[1].ntotal, 2);
+    EXPECT_EQ(tab[1].nok, 1);
+    EXPECT_EQ(tab[0].ntotal, 2);
 }
 
 TEST(AddOneRsList, FoldsByAddressOrNameCountingEnabled) {
@@ -50,15 +50,15 @@ TEST(AddOneRsList, FoldsByAddressOrNameCountingEnabled) {
     add_one_rs_list(server("10.0.0.1"), nullptr, tab, nullptr);
     add_one_rs_list(server("10.0.0.5", "app.example"), nullptr, tab, nullptr);
     add_one_rs_list(server("10.0.0.6", "app.example", 0), nullptr, tab, nullptr);
-    ASSERT_EQ(tab.data.size(), 2u);
-    EXPECT_EQ(tab.data[0].ntotal, 3);
-    EXPECT_EQ(tab.data[0].nok, 2);
-    EXPECT_EQ(tab.data[1].rip.str(), "10.0.0.5");
-    EXPECT_EQ(tab.data[1].ntotal, 2);
-    EXPECT_EQ(tab.data[1].nok, 1);
+    ASSERT_EQ(tab.size(), 2u);
+    EXPECT_EQ(tab[0].ntotal, 3);
+    EXPECT_EQ(tab[0].nok, 2);
+    EXPECT_EQ(tab[1].rip.str(), "10.0.0.5");
+    EXPECT_EQ(tab[1].ntotal, 2);
+    EXPECT_EQ(tab[1].nok, 1);
     // An empty name never matches another empty name.
     add_one_rs_list(server("10.0.0.7"), nullptr, tab, nullptr);
-    EXPECT_EQ(tab.data.size(), 3u);
+    EXPECT_EQ(tab.size(), 3u);
 }
 
 TEST(AddOneRsList, FirstMatchingEntryInTableOrderWins) {
@@ -67,13 +67,13 @@ TEST(AddOneRsList, FirstMatchingEntryInTableOrderWins) {
     add_one_rs_list(server("10.0.0.2"), nullptr, tab, nullptr);
     // Matches entry 1 by address and entry 0 by name: entry 0 counts it.
     add_one_rs_list(server("10.0.0.2", "m.example"), nullptr, tab, nullptr);
-    EXPECT_EQ(tab.data[0].ntotal, 2);
-    EXPECT_EQ(tab.data[1].ntotal, 1);
+    EXPECT_EQ(tab[0].ntotal, 2);
+    EXPECT_EQ(tab[1].ntotal, 1);
     // The other way round: by address on entry 0 beats the name on entry 2.
     add_one_rs_list(server("10.0.0.3", "n.example"), nullptr, tab, nullptr);
     add_one_rs_list(server("10.0.0.1", "n.example"), nullptr, tab, nullptr);
-    EXPECT_EQ(tab.data[0].ntotal, 3);
-    EXPECT_EQ(tab.data[2].ntotal, 1);
+    EXPECT_EQ(tab[0].ntotal, 3);
+    EXPECT_EQ(tab[2].ntotal, 1);
 }
 
 TEST(AddOneRsList, SkipsServersOfCurAndOfTheExclusionTable) {

@@ -82,11 +82,13 @@ void record_custom_cipherset(CipherSetRecorder* sets, const bahd_config_t& cur) 
         sets->update(custom_cipherset_name(cur).c_str(), cur.ciphers->c_str());
 }
 
-// A master's entries are sub-VSs, whose health the master checks.
-bool entry_needs_health(const Model& m, const bahd_config_t& cur, const rs_info_t& e,
-                        FollowEnds& ends) {
-    if (cur.ismaster) return true;
-    return e.rsfollow == 0 || ends.end_of(m, e.rsfollow) == &cur;
+// A master's entries are sub-VSs, whose health the master checks. A real
+// server that follows another needs the VS's check only when its chain of
+// follows ends in this VS.
+bool entry_needs_health(const bahd_config_t& cur, const rs_info_t& e, RsFollowChains& follows) {
+    if (cur.ismaster || e.rsfollow == 0) return true;
+    const std::optional<RsFollowChains::Chain> chain = follows.from_id(e.rsfollow);
+    return chain && chain->end_vs == &cur;
 }
 
 // The add-on controller text of VS id without one leading "+"; nullopt
@@ -227,7 +229,7 @@ private:
         for (int i = 0; i < v_.n_rs(); ++i) {
             const rs_info_t& e = v_.rsinfo[i];
             if (e.rip.empty()) continue;
-            if (entry_needs_health(m_, v_, e, run_.ends)) needhealth_ = true;
+            if (entry_needs_health(v_, e, run_.follows(m_))) needhealth_ = true;
             rs_lines_.push_back({i, &e, v_.ismaster ? find_vip_id(m_, e.port) : nullptr});
         }
         DumpEntry e{&row, EntryKind::real_server};
@@ -261,37 +263,10 @@ std::vector<const Rule_t*> entry_rules(const bahd_config_t& cur, const rs_info_t
     return named;
 }
 
-// A chain that comes back to an id it has already visited ends at the VS of
-// the last real server found before the repeat. Every id of a walk gets its
-// own end: before a cycle the walk's end, on a cycle the VS of the id's
-// predecessor on it (where a walk from that id would stop).
-const bahd_config_t* FollowEnds::end_of(const Model& m, int id) {
-    std::vector<int> path;
-    std::vector<const bahd_config_t*> holders;
-    std::unordered_map<int, std::size_t> pos;
-    const bahd_config_t* known = nullptr;
-    std::size_t cycle = SIZE_MAX;
-    while (id != 0) {
-        if (auto it = end_.find(id); it != end_.end()) {
-            known = it->second;
-            break;
-        }
-        if (auto it = pos.find(id); it != pos.end()) {
-            cycle = it->second;
-            break;
-        }
-        bahd_config_t* holder = nullptr;
-        const rs_info_t* rs = find_rs_follow(m, id, &holder);
-        if (!rs) break;
-        pos.emplace(id, path.size());
-        path.push_back(id);
-        holders.push_back(holder);
-        id = rs->rsfollow;
-    }
-    const bahd_config_t* last = known ? known : holders.empty() ? nullptr : holders.back();
-    for (std::size_t i = 0; i < path.size(); ++i)
-        end_.emplace(path[i], i > cycle ? holders[i - 1] : last);
-    return last;
+RsFollowChains& DumpRun::follows(const Model& m) {
+    // Past a real server that follows nobody, the dump's chain ends.
+    if (!follows_) follows_.emplace(m, ZeroFollow::ends);
+    return *follows_;
 }
 
 int DumpRun::l7_transparent_off() {

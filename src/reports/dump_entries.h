@@ -8,28 +8,16 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "lib/cfglib.h"
 #include "query/classify.h"
+#include "query/follow_chain.h"
 #include "reports/report_context.h"
 #include "store/vs_setting.h"
 
 namespace lbsnap {
-
-// Where real-server follow chains end, kept over one dump command: chains
-// may be long and shared by many real servers, so each id is walked once.
-class FollowEnds {
-public:
-    // The VS of the last real server reached from real-server id `id`, or
-    // null when there is none with that id.
-    const bahd_config_t* end_of(const Model& m, int id);
-
-private:
-    std::unordered_map<int, const bahd_config_t*> end_;
-};
 
 enum class EntryKind : std::uint8_t { number, text, ints, addresses, rules, real_server };
 
@@ -78,7 +66,9 @@ class DumpRun {
 public:
     explicit DumpRun(CipherSetRecorder* cipher_sets) : cipher_sets_(cipher_sets) {}
 
-    FollowEnds ends;
+    // The real servers' follow chains: walked once for the whole run, as
+    // chains may be long and shared by many real servers.
+    RsFollowChains& follows(const Model& m);
     // The entries of the VS at hand, reused VS after VS.
     DumpEntries entries;
     CipherSetRecorder* cipher_sets() const { return cipher_sets_; }
@@ -89,6 +79,7 @@ public:
 
 private:
     CipherSetRecorder* cipher_sets_;
+    std::optional<RsFollowChains> follows_;
     std::optional<int> l7_off_;
     bool listed_ = false;
     std::optional<std::unordered_set<std::string>> ctrl_dirs_;

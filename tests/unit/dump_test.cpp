@@ -2,8 +2,7 @@
 
 #include <string>
 
-#include "query/lookup.h"
-#include "reports/dump.h"
+#include "query/follow_chain.h"
 #include "store/reader.h"
 #include "test_support.h"
 
@@ -40,14 +39,14 @@ TEST_F(DumpTest, FollowEndsDoNotDependOnQueryOrder) {
     const int expected_end[] = {0, 4, 4, 2, 3, 2};  // by id; id 6 does not exist
     const int orders[][5] = {{1, 2, 3, 4, 5}, {5, 1, 4, 3, 2}, {3, 5, 2, 1, 4}};
     for (const auto& order : orders) {
-        FollowEnds ends;
+        RsFollowChains chains(m, ZeroFollow::ends);
         for (int id : order) {
-            const bahd_config_t* end = ends.end_of(m, id);
-            ASSERT_NE(end, nullptr) << id;
-            EXPECT_EQ(end->id, expected_end[id]) << "id " << id << " first " << order[0];
+            const auto chain = chains.from_id(id);
+            ASSERT_TRUE(chain) << id;
+            EXPECT_EQ(chain->end_vs->id, expected_end[id]) << "id " << id << " first " << order[0];
         }
-        EXPECT_EQ(ends.end_of(m, 6), nullptr);
-        EXPECT_EQ(ends.end_of(m, 0), nullptr);
+        EXPECT_FALSE(chains.from_id(6));
+        EXPECT_FALSE(chains.from_id(0));
     }
 }
 

@@ -2,14 +2,10 @@
 // server can follow (-b) and the real servers that follow one (-B).
 #include <algorithm>
 #include <string>
-#include <cstdint>
-#include <unordered_set>
-#include <vector>
 
 #include "query/classify.h"
 #include "query/lookup.h"
 #include "reports/follow.h"
-#include "store/indexes.h"
 #include "store/l7user.h"
 
 namespace lbsnap {
@@ -96,88 +92,15 @@ void print_follows(Ctx& c, int followid) {
     }
 }
 
-int detect_loop(const Model& m, const rs_info_t& me, const rs_info_t& candidate) {
-    if (candidate.rsfollow == 0) return 0;
-    // `me` is taken to follow the candidate while the chain is walked; the
-    // entry itself is never written, so the model stays as it was.
-    auto follows = [&](const rs_info_t& e) { return &e == &me ? candidate.id : e.rsfollow; };
-    // A chain can run into a cycle that passes neither entry; it ends (with
-    // 0) at the first entry it has already visited.
-    std::unordered_set<const rs_info_t*> visited{&candidate};
-    const rs_info_t* cur = &candidate;
-    for (;;) {
-        // Only the candidate's own 0 means "follows nobody"; further down the
-        // chain 0 is looked up like any number and finds the first entry
-        // written without one.
-        const rs_info_t* next = find_rs_follow(m, follows(*cur), nullptr);
-        if (!next) return 0;
-        if (next == &candidate) return 1;
-        if (!visited.insert(next).second) return 0;
-        cur = next;
-    }
-}
-
-namespace {
-
-enum KnownBits : std::uint8_t { kOnWalk = 1, kKnown = 2, kReachesMe = 4, kOnCycle = 8 };
-constexpr std::size_t kNoPlace = SIZE_MAX;
-
-}  // namespace
-
-std::size_t LoopTest::first_place(int id) const {
-    const VsIndexes::RsEntry* e = first_rs_entry(m_.idx, id);
-    return e ? static_cast<std::size_t>(e - m_.idx.rs_by_id.data()) : kNoPlace;
-}
-
-LoopTest::Fate LoopTest::fate(const rs_info_t& start) {
-    if (&start == &me_) return Fate{true, false};
-    const std::size_t place = first_place(start.id);
-    if (place != kNoPlace && m_.idx.rs_by_id[place].rs == &start) return fate_at(place);
-    // A chain never comes to an entry behind another of its id: such an
-    // entry lies on no cycle, and its fate is that of its next entry.
-    const std::size_t next = first_place(start.rsfollow);
-    return Fate{next != kNoPlace && fate_at(next).reaches_me, false};
-}
-
-LoopTest::Fate LoopTest::fate_at(std::size_t place) {
-    const auto& all = m_.idx.rs_by_id;
-    if (known_.empty()) known_.resize(all.size());
-    // Walk until `me`, a known entry, the end of the chain or a repeat; then
-    // every entry of the walk shares the outcome.
-    std::vector<std::size_t> path;
-    bool reaches_me = false;
-    std::size_t cycle_from = SIZE_MAX;
-    for (std::size_t p = place; p != kNoPlace; p = first_place(all[p].rs->rsfollow)) {
-        if (all[p].rs == &me_) {
-            reaches_me = true;
-            break;
-        }
-        if (known_[p] & kKnown) {
-            reaches_me = known_[p] & kReachesMe;
-            break;
-        }
-        if (known_[p] == kOnWalk) {
-            cycle_from = static_cast<std::size_t>(std::find(path.begin(), path.end(), p) - path.begin());
-            break;
-        }
-        known_[p] = kOnWalk;
-        path.push_back(p);
-    }
-    for (std::size_t i = 0; i < path.size(); ++i)
-        known_[path[i]] = kKnown | (reaches_me ? kReachesMe : 0) | (i >= cycle_from ? kOnCycle : 0);
-    if (all[place].rs == &me_) return Fate{true, false};
-    return Fate{(known_[place] & kReachesMe) != 0, (known_[place] & kOnCycle) != 0};
-}
-
 bool LoopTest::refused(const rs_info_t& candidate) {
+    // Only the candidate's own 0 means "follows nobody".
     if (candidate.rsfollow == 0) return false;
-    const Fate f = fate(candidate);
-    if (!f.reaches_me) return f.on_cycle;
-    // Reaching `me`, the chain goes on at the first entry numbered like the
-    // candidate: the candidate itself, unless an earlier entry shares its
-    // number, which is rare enough to walk the long way.
-    if (find_rs_follow(m_, candidate.id, nullptr) == &candidate) return true;
-    return detect_loop(m_, me_, candidate) != 0;
+    // With `me` following it, the chain from the candidate goes on past `me`
+    // at the first real server of the candidate's id: it comes back to the
+    // candidate when that is the candidate itself and its chain meets `me`,
+    // or comes back to it anyway. No chain comes to a later one of an id.
+    const std::optional<RsFollowChains::Chain> chain = chains_.from(candidate);
+    return chain && (chain->meets || chain->on_loop);
 }
 
 void print_rsfollows(Ctx& c, int rsid) {

@@ -10,8 +10,14 @@
 
 namespace lbsnap {
 
-// The id FOLLOWVSID: shows: the other VS on the address that serves the
+// The VS a VS follows, by id: the other VS on the address that serves the
 // port FOLLOW: names, else the id of FOLLOWVSID:.
+struct FollowedVs {
+    int id;
+    bool port_unserved;  // FOLLOW: names a port no other VS on the address serves
+};
+FollowedVs followed_vs(const Model& m, const bahd_config_t& vs);
+// The id FOLLOWVSID: shows: followed_vs(m, vs).id.
 int shown_followvsid(const Model& m, const bahd_config_t& vs);
 
 // The certificate name an SSL VS offers: CERTFILE:, or without one the name

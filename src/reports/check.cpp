@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "lib/exit_status.h"
 #include "lib/sysroot.h"
+#include "query/derived.h"
+#include "query/follow_chain.h"
 #include "query/lookup.h"
 #include "reports/certs.h"
 #include "reports/check.h"
@@ -55,82 +58,73 @@ void check_numbers(const std::vector<const T*>& records, Report report) {
     }
 }
 
-// The VS a VS follows, as the dump resolves it: the other VS on its address
-// serving the port of FOLLOW:, else the VS numbered by FOLLOWVSID:.
+// The VS a VS follows, as the dump shows it.
 const bahd_config_t* vs_follow(Ctx& c, Diagnostics& d, const bahd_config_t& vs) {
-    int target = vs.followvsid;
-    if (vs.follow) {
-        if (const bahd_config_t* f =
-                find_vip_cur(c.m, &vs, vs.vip.c_str(), vs.proto.c_str(), vs.follow).vs)
-            target = f->id;
-        else if (target)
-            d.add(vs.line, Severity::warning,
-                  "VS %d follows port %d, which no other VS on '%s' serves; FOLLOWVSID: %d applies",
-                  vs.id, vs.follow, vs.vip.c_str(), target);
-        else
-            d.add(vs.line, Severity::warning,
-                  "VS %d follows port %d, which no other VS on '%s' serves; the follow is ignored",
-                  vs.id, vs.follow, vs.vip.c_str());
-    }
-    if (!target) return nullptr;
-    const bahd_config_t* t = find_vip_id(c.m, target);
+    const FollowedVs f = followed_vs(c.m, vs);
+    if (f.port_unserved && f.id)
+        d.add(vs.line, Severity::warning,
+              "VS %d follows port %d, which no other VS on '%s' serves; FOLLOWVSID: %d applies",
+              vs.id, vs.follow, vs.vip.c_str(), f.id);
+    else if (f.port_unserved)
+        d.add(vs.line, Severity::warning,
+              "VS %d follows port %d, which no other VS on '%s' serves; the follow is ignored",
+              vs.id, vs.follow, vs.vip.c_str());
+    if (!f.id) return nullptr;
+    const bahd_config_t* t = find_vip_id(c.m, f.id);
     if (!t)
-        d.add(vs.line, Severity::warning, "VS %d follows VS %d, which does not exist", vs.id, target);
+        d.add(vs.line, Severity::warning, "VS %d follows VS %d, which does not exist", vs.id, f.id);
     return t;
 }
 
-const rs_info_t* rs_follow(const Model& m, Diagnostics& d, const rs_info_t& rs) {
-    if (!rs.rsfollow) return nullptr;
-    const rs_info_t* t = find_rs_follow(m, rs.rsfollow, nullptr);
-    if (!t)
+void check_rs_follow(const Model& m, Diagnostics& d, const rs_info_t& rs) {
+    if (rs.rsfollow && !find_rs_follow(m, rs.rsfollow, nullptr))
         d.add(rs.line, Severity::warning,
               "real server %s/%d follows real-server id %d, which no real server has",
               rs.rip.c_str(), rs.port, rs.rsfollow);
-    return t;
 }
 
-// Each record follows at most one other, so every loop is a cycle of the
-// follow graph; each is reported once, at its member written first.
+// A loop of follows, given from its member written first.
 template <class T>
-void check_loops(Diagnostics& d, const std::vector<const T*>& records,
-                 const std::unordered_map<const T*, const T*>& next, const char* kind) {
-    enum State { on_path = 1, done = 2 };
-    std::unordered_map<const T*, int> state;
-    for (const T* start : records) {
-        std::vector<const T*> path;
-        for (const T* r = start; r;) {
-            auto st = state.find(r);
-            if (st != state.end() && st->second == on_path) {
-                std::vector<const T*> loop(std::find(path.begin(), path.end(), r), path.end());
-                std::rotate(loop.begin(), std::min_element(loop.begin(), loop.end(), [](auto a, auto b) {
-                                return a->line < b->line;
-                            }), loop.end());
-                std::string ids;
-                for (std::size_t i = 0; i < loop.size() && i < loop_shown; ++i)
-                    ids += std::to_string(loop[i]->id) + " -> ";
-                ids += loop.size() > loop_shown ? "..." : std::to_string(loop[0]->id);
-                d.add(loop[0]->line, Severity::warning, "follow loop of %s %s", kind, ids.c_str());
-            }
-            if (st != state.end()) break;
-            state[r] = on_path;
-            path.push_back(r);
-            auto it = next.find(r);
-            r = it == next.end() ? nullptr : it->second;
+void report_loop(Diagnostics& d, const std::vector<const T*>& loop, const char* kind) {
+    std::string ids;
+    for (std::size_t i = 0; i < loop.size() && i < loop_shown; ++i)
+        ids += std::to_string(loop[i]->id) + " -> ";
+    ids += loop.size() > loop_shown ? "..." : std::to_string(loop[0]->id);
+    d.add(loop[0]->line, Severity::warning, "follow loop of %s %s", kind, ids.c_str());
+}
+
+// Each record follows at most one other, so a loop is met first, in file
+// order, at its member written first; it is reported there, once.
+void check_vs_loops(Ctx& c, Diagnostics& d, const std::vector<const bahd_config_t*>& vss) {
+    std::unordered_map<const bahd_config_t*, std::size_t> place;
+    for (std::size_t i = 0; i < vss.size(); ++i) place.emplace(vss[i], i);
+    std::vector<std::size_t> next(vss.size(), FollowChains::kNone);
+    for (std::size_t i = 0; i < vss.size(); ++i)
+        if (const bahd_config_t* t = vs_follow(c, d, *vss[i])) next[i] = place.at(t);
+    FollowChains chains(vss.size(), [&next](std::size_t i) { return next[i]; });
+    std::vector<bool> reported(vss.size());
+    for (std::size_t i = 0; i < vss.size(); ++i) {
+        if (reported[i]) continue;
+        std::vector<const bahd_config_t*> loop;
+        for (std::size_t member : chains.loop_from(i)) {
+            reported[member] = true;
+            loop.push_back(vss[member]);
         }
-        for (const T* r : path) state[r] = done;
+        if (!loop.empty()) report_loop(d, loop, "VSs");
     }
 }
 
-void check_follows(Ctx& c, Diagnostics& d, const std::vector<const bahd_config_t*>& vss,
-                   const std::vector<const rs_info_t*>& rss) {
-    std::unordered_map<const bahd_config_t*, const bahd_config_t*> vs_next;
-    for (const bahd_config_t* vs : vss)
-        if (const bahd_config_t* t = vs_follow(c, d, *vs)) vs_next.emplace(vs, t);
-    check_loops(d, vss, vs_next, "VSs");
-    std::unordered_map<const rs_info_t*, const rs_info_t*> rs_next;
-    for (const rs_info_t* rs : rss)
-        if (const rs_info_t* t = rs_follow(c.m, d, *rs)) rs_next.emplace(rs, t);
-    check_loops(d, rss, rs_next, "real-server ids");
+// Past a real server that follows nobody the chain ends, as in the dump.
+void check_rs_loops(const Model& m, Diagnostics& d, const std::vector<const rs_info_t*>& rss) {
+    for (const rs_info_t* rs : rss) check_rs_follow(m, d, *rs);
+    RsFollowChains chains(m, ZeroFollow::ends);
+    std::unordered_set<const rs_info_t*> reported;
+    for (const rs_info_t* rs : rss) {
+        if (reported.count(rs)) continue;
+        const std::vector<const rs_info_t*> loop = chains.loop_from(*rs);
+        reported.insert(loop.begin(), loop.end());
+        if (!loop.empty()) report_loop(d, loop, "real-server ids");
+    }
 }
 
 // A master's entries name its sub-VSs by number ("#" and the number).
@@ -186,7 +180,8 @@ int print_check(Ctx& c, Diagnostics& d, const std::string& file) {
               "real-server id %d is used by the real server on line %d too; follows reach only one of them",
               rs.id, first);
     });
-    check_follows(c, d, vss, rss);
+    check_vs_loops(c, d, vss);
+    check_rs_loops(m, d, rss);
     for (const bahd_config_t* vs : vss) {
         if (vs->ismaster) check_master(m, d, *vs);
         check_certificates(d, *vs);

@@ -16,11 +16,10 @@ void print_follows(Ctx& c, int followid);
 // for every candidate of one edited real server.
 class LoopTest {
 public:
-    LoopTest(const Model& m, const rs_info_t& me) : m_(m), chains_(m, ZeroFollow::looked_up, &me) {}
+    LoopTest(const Model& m, const rs_info_t& me) : chains_(m, ZeroFollow::looked_up, &me) {}
     bool refused(const rs_info_t& candidate);
 
 private:
-    const Model& m_;
     RsFollowChains chains_;
 };
 void print_rsfollows(Ctx& c, int rsid);

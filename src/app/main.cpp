@@ -78,7 +78,9 @@ int main(int ac, char** av) {
     const std::string path = cl.opt.bahd_file ? *cl.opt.bahd_file : sys_path("/corvane/bahd.conf");
     prepare_heap(path);
     Diagnostics findings;
-    switch (load_data(model, path, stderr, cl.check ? &findings : nullptr)) {
+    const LoadResult loaded = load_data(model, path, cl.check ? &findings : nullptr);
+    std::fputs(loaded.message.c_str(), stderr);
+    switch (loaded.status) {
         case LoadStatus::ok: break;
         case LoadStatus::cannot_open: finish(kExitCannotOpen);
         case LoadStatus::invalid_rs_address: finish(kExitInvalidRsAddress);

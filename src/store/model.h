@@ -16,8 +16,6 @@
 
 namespace lbsnap {
 
-class Diagnostics;
-
 inline constexpr int MAX_rs_data = 1024;
 inline constexpr int MAX_rules = 1024;
 inline constexpr int MAX_extraports = 511;
@@ -209,10 +207,6 @@ struct Model {
     int got_adapt_args = 0;
 
     VsIndexes idx;
-
-    // Where the reader reports what it ignores, cuts or drops, while it
-    // loads for a configuration check; null otherwise.
-    Diagnostics* diag = nullptr;
 };
 
 }  // namespace lbsnap

@@ -16,9 +16,9 @@ namespace lbsnap::testing {
 // Loads `text`, expecting success and no message.
 inline std::unique_ptr<Model> load_ok(std::string_view text) {
     auto m = std::make_unique<Model>();
-    Capture err;
-    EXPECT_EQ(load_text(*m, text, err.file()), LoadStatus::ok);
-    EXPECT_EQ(err.str(), "");
+    const LoadResult loaded = load_text(*m, text);
+    EXPECT_EQ(loaded.status, LoadStatus::ok);
+    EXPECT_EQ(loaded.message, "");
     return m;
 }
 

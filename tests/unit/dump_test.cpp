@@ -2,23 +2,11 @@
 
 #include <string>
 
-#include "query/lookup.h"
+#include "config_text.h"
 #include "reports/dump.h"
-#include "store/reader.h"
-#include "test_support.h"
 
 namespace lbsnap {
 namespace {
-
-class DumpTest : public ::testing::Test {
-protected:
-    void load(const std::string& conf) {
-        ASSERT_EQ(load_text(m, conf, err.file()), LoadStatus::ok);
-    }
-
-    testing::Capture err;
-    Model m;
-};
 
 // Real servers 1 -> 2 -> 3 -> 4 -> 2 (a cycle through 2, 3, 4) and 5 -> 3,
 // each in a VS of its own id. A walk stops at the first repeat, so each id
@@ -35,19 +23,19 @@ const char* const follow_graph =
     "<SECTION VS>\nVID: 5\nVIP: 10.0.0.5\nPORT: 80\nPROTO: tcp\n<IPVSADM>\n"
     "-a -r 192.168.1.5:80 -I 5 -f 3\n<END>\n<END VS>\n";
 
-TEST_F(DumpTest, FollowEndsDoNotDependOnQueryOrder) {
-    load(follow_graph);
+TEST(FollowEnds, DoNotDependOnQueryOrder) {
+    const auto m = testing::load_ok(follow_graph);
     const int expected_end[] = {0, 4, 4, 2, 3, 2};  // by id; id 6 does not exist
     const int orders[][5] = {{1, 2, 3, 4, 5}, {5, 1, 4, 3, 2}, {3, 5, 2, 1, 4}};
     for (const auto& order : orders) {
         FollowEnds ends;
         for (int id : order) {
-            const bahd_config_t* end = ends.end_of(m, id);
+            const bahd_config_t* end = ends.end_of(*m, id);
             ASSERT_NE(end, nullptr) << id;
             EXPECT_EQ(end->id, expected_end[id]) << "id " << id << " first " << order[0];
         }
-        EXPECT_EQ(ends.end_of(m, 6), nullptr);
-        EXPECT_EQ(ends.end_of(m, 0), nullptr);
+        EXPECT_EQ(ends.end_of(*m, 6), nullptr);
+        EXPECT_EQ(ends.end_of(*m, 0), nullptr);
     }
 }
 

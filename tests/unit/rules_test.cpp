@@ -15,14 +15,12 @@ using testing::vs_section;
 using V = std::vector<int>;
 
 TEST(RuleLine, KeysConvertAsTheirFieldsNeed) {
-    Rule_t r;
-    TextArena lines;  // the rule's values point into its lines
-    auto add_rule_line = [&](std::string_view l) {
-        lbsnap::add_rule_line(lines.keep_mutable(l), r);
-    };
-    for (const char* l : {"name: login", "NEGATION: 5", "SETFLAG: 3", "TYPE: 256", "ONLYONFLAG: 511",
-                          "OPTIONS: Prefix+Host", "MUSTFAIL: 0", "ID:  12"})
-        add_rule_line(l);
+    auto m = load_ok("<RULE>\nname: login\nNEGATION: 5\nSETFLAG: 3\nTYPE: 256\nONLYONFLAG: 511\n"
+                     "OPTIONS: Prefix+Host\nMUSTFAIL: 0\nID:  12\nVALUE: " + std::string(300, 'p') +
+                     "\n<END RULE>\n<RULE>\nID: 13\nNAME: n\nVALUE: v\nOPTIONS: postfix+host\n"
+                     "OPTIONS: exact\n<END RULE>\n");
+    ASSERT_EQ(m->Rules.size(), 3u);
+    const Rule_t& r = *m->Rules[1];
     EXPECT_EQ(r.rule_name.str(), "login");
     EXPECT_EQ(r.negation, 1);
     EXPECT_EQ(r.set_flag_onmatch, 3);
@@ -30,12 +28,8 @@ TEST(RuleLine, KeysConvertAsTheirFieldsNeed) {
     EXPECT_EQ(r.only_on_flag, -1);    // low 8 bits of 511, signed
     EXPECT_EQ(r.match_type, 4);
     EXPECT_EQ(r.id, 12);
-    add_rule_line("OPTIONS: postfix+host");
-    EXPECT_EQ(r.match_type, 5);
-    add_rule_line("OPTIONS: exact");
-    EXPECT_EQ(r.match_type, 5);
-    add_rule_line("VALUE: " + std::string(300, 'p'));
     EXPECT_EQ(r.pattern.str(), std::string(255, 'p'));
+    EXPECT_EQ(m->Rules[2]->match_type, 5);  // a word that is no match type changes nothing
 }
 
 TEST(RuleList, ContentListsKeepTheDefaultRuleLast) {

@@ -98,16 +98,8 @@ void add_ruleid(const Model& m, Rule_list& rl, Rule_t* rule) {
 }
 
 Rule_t* id_to_rule(const Model& m, int id) {
-    // Accepted rules have unique numbers, so the map holds one entry per
-    // rule once the reader has filled it. A model put together by hand may
-    // not have: then walk the list.
-    if (m.rule_by_id.size() == m.Rules.size()) {
-        auto it = m.rule_by_id.find(id);
-        return it == m.rule_by_id.end() ? nullptr : it->second;
-    }
-    for (const auto& r : m.Rules)
-        if (r->id == id) return r.get();
-    return nullptr;
+    auto it = m.rule_by_id.find(id);
+    return it == m.rule_by_id.end() ? nullptr : it->second;
 }
 
 void expand_rules(ReadContext& ctx, const char* src, Rule_list& rl, int content) {

@@ -26,6 +26,12 @@ inline std::string vs_section(const std::string& body) {
     return "<SECTION VS>\n" + body + "<END VS>\n";
 }
 
+// A TCP VS on 10.0.0.1 port 80, unless `settings` say otherwise (a key
+// given again replaces what it set).
+inline std::string tcp_vs(const std::string& settings = "") {
+    return vs_section("VIP: 10.0.0.1\nPORT: 80\nPROTO: tcp\n" + settings);
+}
+
 // A rule that passes the consistency test for its type.
 inline std::string rule_section(int id, int type = 0) {
     return "<RULE>\nID: " + std::to_string(id) + "\nNAME: r" + std::to_string(id) +

@@ -3,9 +3,11 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "config_text.h"
 #include "reports/follow.h"
-#include "store/indexes.h"
 
 namespace lbsnap {
 namespace {
@@ -17,39 +19,39 @@ TEST(HasSrcAddr, OnlyTheModesWithTheClientAddress) {
     EXPECT_EQ(with, "1 3 5 7 15 ");
 }
 
-// Two ordinary VSs with real servers 1-3 and 4-6; entry ids equal their
-// position + 1 within the model.
-struct Chains {
-    Model m;
-    rs_info_t* rs[7] = {};
+using Pairs = std::vector<std::pair<int, int>>;
 
-    Chains() {
-        int id = 1;
-        for (int v = 0; v < 2; ++v) {
-            auto vs = std::make_unique<bahd_config_t>();
-            vs->id = v + 1;
-            vs->vip.assign(m.arena, v == 0 ? "10.0.0.1" : "10.0.0.2");
-            vs->port = 80;
-            vs->proto.assign(m.arena, "tcp");
-            vs->extendedhealth = 1;
-            for (int i = 0; i < 3; ++i) {
-                rs_info_t e;
-                e.rip.assign(m.arena, "192.168.0." + std::to_string(id));
-                e.port = 80;
-                e.id = id++;
-                vs->rsinfo.push_back(e);
-            }
-            m.bahd.push_back(std::move(vs));
+// Two ordinary VSs with real servers 1-3 and 4-6 (by their place), each
+// numbered by its place unless `renumber` gives it another number, and
+// following the number `follows` gives it.
+struct Chains {
+    std::unique_ptr<Model> m;
+    const rs_info_t* rs[7] = {};
+
+    Chains(const Pairs& follows, const Pairs& renumber) {
+        auto of = [](const Pairs& pairs, int place, int dflt) {
+            for (auto [who, n] : pairs)
+                if (who == place) dflt = n;
+            return std::to_string(dflt);
+        };
+        std::string text;
+        for (int first : {1, 4}) {
+            std::string servers;
+            for (int place = first; place < first + 3; ++place)
+                servers += "-a -r 192.168.0." + std::to_string(place) + ":80 -I " +
+                           of(renumber, place, place) + " -f " + of(follows, place, 0) + "\n";
+            text += testing::vs_section("VIP: 10.0.0." + std::to_string(first) +
+                                        "\nEXTENDEDHEALTH: 1\n<IPVSADM>\n" + servers);
         }
-        id = 1;
-        for (auto& vs : m.bahd)
-            for (auto& e : vs->rsinfo) rs[id++] = &e;
+        m = testing::load_ok(text);
+        int place = 1;
+        for (const auto& vs : m->bahd)
+            for (const rs_info_t& e : vs->rsinfo) rs[place++] = &e;
     }
 };
 
 // Real server 1 ("me") would follow the candidate.
 TEST(DetectLoop, Chains) {
-    using Pairs = std::vector<std::pair<int, int>>;
     struct Case {
         const char* what;
         Pairs follows;   // who -> whom (a number)
@@ -75,18 +77,8 @@ TEST(DetectLoop, Chains) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Chains t;
-        for (auto [who, id] : c.renumber) t.rs[who]->id = id;
-        for (auto [who, whom] : c.follows) t.rs[who]->rsfollow = whom;
-        build_indexes(t.m);
-        EXPECT_EQ(detect_loop(t.m, *t.rs[1], *t.rs[c.candidate]), c.want);
-        // The test leaves every follow as it was.
-        for (int who = 1; who <= 6; ++who) {
-            int want_follow = 0;
-            for (auto [w, whom] : c.follows)
-                if (w == who) want_follow = whom;
-            EXPECT_EQ(t.rs[who]->rsfollow, want_follow) << who;
-        }
+        const Chains t(c.follows, c.renumber);
+        EXPECT_EQ(detect_loop(*t.m, *t.rs[1], *t.rs[c.candidate]), c.want);
     }
 }
 
@@ -101,22 +93,21 @@ namespace {
 TEST(LoopTest, AgreesWithTheWalkOnRandomFollowGraphs) {
     std::mt19937 rng(7);
     for (int round = 0; round < 200; ++round) {
-        Model m;
         const int ids = 2 + static_cast<int>(rng() % 8);
+        std::string text;
         for (int v = 0; v < 3; ++v) {
-            auto vs = std::make_unique<bahd_config_t>();
-            vs->id = v + 1;
-            vs->ismaster = (v == 2 && round % 5 == 0);  // masters are never looked up
+            // Masters are never looked up.
+            text += "<SECTION VS>\nVID: " + std::to_string(v + 1) + "\nMASTER: " +
+                    (v == 2 && round % 5 == 0 ? "1" : "0") + "\n<IPVSADM>\n";
             for (int n = static_cast<int>(rng() % 5); n > 0; --n) {
-                rs_info_t e;
-                e.rip.assign(m.arena, "10.0.0.1");
-                e.id = static_cast<int>(rng() % ids);
-                e.rsfollow = static_cast<int>(rng() % ids);
-                vs->rsinfo.push_back(e);
+                const auto id = rng() % ids;
+                text += "-a -r 10.0.0.1 -I " + std::to_string(id) + " -f " +
+                        std::to_string(rng() % ids) + "\n";
             }
-            m.bahd.push_back(std::move(vs));
+            text += "<END>\n<END VS>\n";
         }
-        build_indexes(m);
+        const auto loaded = testing::load_ok(text);
+        const Model& m = *loaded;
         for (const auto& home : m.bahd)
             for (const rs_info_t& me : home->rsinfo) {
                 LoopTest loops(m, me);

@@ -11,19 +11,7 @@
 namespace lbsnap {
 namespace {
 
-using testing::Capture;
 using testing::TempRoot;
-
-// The texts of the records built outside a model.
-TextArena texts;
-
-rs_info_t rs(const char* rip, int enabled = 1, const char* dns = "") {
-    rs_info_t r;
-    r.rip.assign(texts, rip);
-    r.enabled = enabled;
-    r.dns.assign(texts, dns);
-    return r;
-}
 
 std::vector<std::string> names_of(const RsNameTable& t) {
     std::vector<std::string> v;
@@ -101,8 +89,10 @@ TEST(RsNameTable, FirstDnsNameStaysAndGrowthKeepsEntries) {
 }
 
 TEST(RsNameTable, AddRslistTakesServersByEnableFlag) {
-    bahd_config_t vs;
-    vs.rsinfo = {rs("10.0.0.1"), rs("10.0.0.2", 0), rs(""), rs("10.0.0.1")};
+    // The third line leaves an empty entry behind its own.
+    const auto m = testing::load_ok(testing::tcp_vs(
+        "<IPVSADM>\n-a -r 10.0.0.1:80\n!-a -r 10.0.0.2:80\n-a -r 10.0.0.3:80 -r 10.0.0.1:80\n"));
+    const bahd_config_t& vs = testing::only_vs(*m);
     RsNameTable all;
     all.add_rslist(vs, 1, nullptr);
     EXPECT_EQ(names_of(all), (std::vector<std::string>{"10.0.0.1/", "10.0.0.2/"}));
@@ -148,15 +138,13 @@ protected:
         });
     }
     std::string print(int wantrealname) {
-        Capture out, err;
-        Ctx c{m, opt, out.file(), err.file()};
+        testing::ReportHarness r;
+        Ctx c = r.ctx();
         t.print_realservers(c, wantrealname);
-        EXPECT_EQ(err.str(), "");
-        return out.str();
+        EXPECT_EQ(r.err.str(), "");
+        return r.out.str();
     }
     TempRoot root;
-    Model m;
-    Options opt;
     RsNameTable t;
     // The first in table order answers last.
     testing::SlowAnswers resolver{{{"2001:db8::9", {"v6.reverse", 60}},

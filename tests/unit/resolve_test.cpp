@@ -12,26 +12,12 @@
 namespace lbsnap {
 namespace {
 
-// The texts of the records built outside a model.
-TextArena texts;
-
-rs_info_t server(const char* rip, const char* dns = "", int enabled = 1, int id = 0) {
-    rs_info_t rs;
-    rs.rip.assign(texts, rip);
-    rs.dns.assign(texts, dns);
-    rs.enabled = enabled;
-    rs.id = id;
-    return rs;
-}
-
-bahd_config_t& add_vs(Model& m, int id, std::vector<rs_info_t> servers) {
-    auto vs = std::make_unique<bahd_config_t>();
-    vs->id = id;
-    vs->vip.assign(m.arena, "10.9.9." + std::to_string(id));
-    vs->port = 80;
-    vs->rsinfo = std::move(servers);
-    m.bahd.push_back(std::move(vs));
-    return *m.bahd.back();
+// A real server as the reader leaves it, from one real-server line ("!"
+// first disables it). Its model lives as long as the test program.
+const rs_info_t& server(const std::string& line) {
+    static std::vector<std::unique_ptr<Model>> models;
+    models.push_back(testing::load_ok(testing::tcp_vs("<IPVSADM>\n" + line + "\n")));
+    return models.back()->bahd.at(0)->rsinfo.at(0);
 }
 
 std::vector<std::string> rips(const rs_disp_tab& tab) {
@@ -47,13 +33,13 @@ using testing::LogLine;
 // indexes follow the table to its new order.
 TEST(SortRsTab, IndexesFollowTheNewOrder) {
     rs_disp_tab tab;
-    add_one_rs_list(server("10.0.0.10", "", 0), nullptr, tab, nullptr);
-    add_one_rs_list(server("10.0.0.9"), nullptr, tab, nullptr);
-    add_one_rs_list(server("10.0.0.20", "web.example"), nullptr, tab, nullptr);
+    add_one_rs_list(server("!-a -r 10.0.0.10"), nullptr, tab, nullptr);
+    add_one_rs_list(server("-a -r 10.0.0.9"), nullptr, tab, nullptr);
+    add_one_rs_list(server("-a -r 10.0.0.20 -d web.example"), nullptr, tab, nullptr);
     sort_rs_tab(tab, 0);
     ASSERT_EQ(rips(tab), (std::vector<std::string>{"10.0.0.20", "10.0.0.9", "10.0.0.10"}));
-    add_one_rs_list(server("10.0.0.9", "", 0), nullptr, tab, nullptr);
-    add_one_rs_list(server("10.0.0.1", "web.example"), nullptr, tab, nullptr);
+    add_one_rs_list(server("!-a -r 10.0.0.9"), nullptr, tab, nullptr);
+    add_one_rs_list(server("-a -r 10.0.0.1 -d web.example"), nullptr, tab, nullptr);
     EXPECT_EQ(tab.data[1].ntotal, 2);
     EXPECT_EQ(tab.data[1].nok, 1);
     EXPECT_EQ(tab.data[0].ntotal, 2);
@@ -61,11 +47,11 @@ TEST(SortRsTab, IndexesFollowTheNewOrder) {
 
 TEST(AddOneRsList, FoldsByAddressOrNameCountingEnabled) {
     rs_disp_tab tab;
-    add_one_rs_list(server("10.0.0.1"), nullptr, tab, nullptr);
-    add_one_rs_list(server("10.0.0.1", "", 0), nullptr, tab, nullptr);
-    add_one_rs_list(server("10.0.0.1"), nullptr, tab, nullptr);
-    add_one_rs_list(server("10.0.0.5", "app.example"), nullptr, tab, nullptr);
-    add_one_rs_list(server("10.0.0.6", "app.example", 0), nullptr, tab, nullptr);
+    add_one_rs_list(server("-a -r 10.0.0.1"), nullptr, tab, nullptr);
+    add_one_rs_list(server("!-a -r 10.0.0.1"), nullptr, tab, nullptr);
+    add_one_rs_list(server("-a -r 10.0.0.1"), nullptr, tab, nullptr);
+    add_one_rs_list(server("-a -r 10.0.0.5 -d app.example"), nullptr, tab, nullptr);
+    add_one_rs_list(server("!-a -r 10.0.0.6 -d app.example"), nullptr, tab, nullptr);
     ASSERT_EQ(tab.data.size(), 2u);
     EXPECT_EQ(tab.data[0].ntotal, 3);
     EXPECT_EQ(tab.data[0].nok, 2);
@@ -73,42 +59,42 @@ TEST(AddOneRsList, FoldsByAddressOrNameCountingEnabled) {
     EXPECT_EQ(tab.data[1].ntotal, 2);
     EXPECT_EQ(tab.data[1].nok, 1);
     // An empty name never matches another empty name.
-    add_one_rs_list(server("10.0.0.7"), nullptr, tab, nullptr);
+    add_one_rs_list(server("-a -r 10.0.0.7"), nullptr, tab, nullptr);
     EXPECT_EQ(tab.data.size(), 3u);
 }
 
 TEST(AddOneRsList, FirstMatchingEntryInTableOrderWins) {
     rs_disp_tab tab;
-    add_one_rs_list(server("10.0.0.1", "m.example"), nullptr, tab, nullptr);
-    add_one_rs_list(server("10.0.0.2"), nullptr, tab, nullptr);
+    add_one_rs_list(server("-a -r 10.0.0.1 -d m.example"), nullptr, tab, nullptr);
+    add_one_rs_list(server("-a -r 10.0.0.2"), nullptr, tab, nullptr);
     // Matches entry 1 by address and entry 0 by name: entry 0 counts it.
-    add_one_rs_list(server("10.0.0.2", "m.example"), nullptr, tab, nullptr);
+    add_one_rs_list(server("-a -r 10.0.0.2 -d m.example"), nullptr, tab, nullptr);
     EXPECT_EQ(tab.data[0].ntotal, 2);
     EXPECT_EQ(tab.data[1].ntotal, 1);
     // The other way round: by address on entry 0 beats the name on entry 2.
-    add_one_rs_list(server("10.0.0.3", "n.example"), nullptr, tab, nullptr);
-    add_one_rs_list(server("10.0.0.1", "n.example"), nullptr, tab, nullptr);
+    add_one_rs_list(server("-a -r 10.0.0.3 -d n.example"), nullptr, tab, nullptr);
+    add_one_rs_list(server("-a -r 10.0.0.1 -d n.example"), nullptr, tab, nullptr);
     EXPECT_EQ(tab.data[0].ntotal, 3);
     EXPECT_EQ(tab.data[2].ntotal, 1);
 }
 
 TEST(AddOneRsList, SkipsServersOfCurAndOfTheExclusionTable) {
-    bahd_config_t cur;
-    cur.rsinfo = {server("10.0.0.1"), server("10.0.0.2", "shop.example"), server("", "gap.example")};
+    // The second line leaves an empty entry behind its own.
+    const auto m = testing::load_ok(testing::tcp_vs(
+        "<IPVSADM>\n-a -r 10.0.0.1\n-a -d shop.example -r 10.0.0.4 -r 10.0.0.2\n"));
+    const bahd_config_t& cur = testing::only_vs(*m);
     const VsServerKeys keys(cur);
     rs_disp_tab excl;
-    add_one_rs_list(server("10.0.0.3", "sib.example"), nullptr, excl, nullptr);
+    add_one_rs_list(server("-a -r 10.0.0.3 -d sib.example"), nullptr, excl, nullptr);
 
     rs_disp_tab tab;
-    add_one_rs_list(server("10.0.0.1"), &keys, tab, &excl);
-    add_one_rs_list(server("10.0.0.8", "shop.example"), &keys, tab, &excl);
-    add_one_rs_list(server("10.0.0.9", "sib.example"), &keys, tab, &excl);
-    add_one_rs_list(server("10.0.0.3"), &keys, tab, &excl);
-    // cur's entry with an empty rip still counts, by its name and by its
-    // empty address.
-    add_one_rs_list(server("10.0.0.4", "gap.example"), &keys, tab, &excl);
-    add_one_rs_list(server(""), &keys, tab, &excl);
-    add_one_rs_list(server("10.0.0.11"), &keys, tab, &excl);
+    add_one_rs_list(server("-a -r 10.0.0.1"), &keys, tab, &excl);
+    add_one_rs_list(server("-a -r 10.0.0.8 -d shop.example"), &keys, tab, &excl);
+    add_one_rs_list(server("-a -r 10.0.0.9 -d sib.example"), &keys, tab, &excl);
+    add_one_rs_list(server("-a -r 10.0.0.3"), &keys, tab, &excl);
+    // cur's empty entry counts by its empty address.
+    add_one_rs_list(cur.rsinfo.at(2), &keys, tab, &excl);
+    add_one_rs_list(server("-a -r 10.0.0.11"), &keys, tab, &excl);
     EXPECT_EQ(rips(tab), (std::vector<std::string>{"10.0.0.11"}));
 }
 
@@ -123,18 +109,20 @@ TEST(ResolvRealnames, PrintsTheFirstResolvedAddress) {
 }
 
 // Names asked once each, however many servers carry them; the answers that
-// arrive last (the first names in list order) still come first.
+// arrive last (the first names in list order) still come first. A real
+// server whose address is no address (a sub-VS reference outside a master)
+// is passed over, as are a master's entries.
 TEST(ResolvRealnames, ChangeScriptAndLogLinesForEveryNamedServer) {
-    Harness r;
-    add_vs(r.m, 3, {server("127.0.0.1", "same.example", 1, 1),
-                    server("10.0.0.5", "moved.example", 1, 2), server("10.0.0.6", "", 1, 3),
-                    server("10.0.0.8:80", "port.example", 1, 4)});
-    bahd_config_t& master = add_vs(r.m, 4, {server("#5", "master.example", 1, 5)});
-    master.ismaster = 1;
-    add_vs(r.m, 5, {server("10.0.0.7", "gone.example", 0, 6)});
-    add_vs(r.m, 6, {server("::2", "v6.example", 1, 7), server("10.0.0.9", "moved.example", 1, 8)});
-    testing::SlowAnswers resolver{{{"same.example", {"127.0.0.1", 80}},
-                                   {"moved.example", {"10.0.0.50", 60}},
+    using testing::vs_section;
+    Harness r(vs_section("VID: 3\nVIP: 10.9.9.3\n<IPVSADM>\n-a -r 127.0.0.1 -d same.example -I 1\n"
+                         "-a -r 10.0.0.5 -d moved.example -I 2\n-a -r 10.0.0.6 -I 3\n"
+                         "-a -r #9 -d sub.example -I 4\n") +
+              vs_section("VID: 4\nVIP: 10.9.9.4\nMASTER: 1\n<IPVSADM>\n-a -r #5 -d master.example\n") +
+              vs_section("VID: 5\nVIP: 10.9.9.5\n<IPVSADM>\n!-a -r 10.0.0.7 -d gone.example -I 6\n") +
+              vs_section("VID: 6\nVIP: 10.9.9.6\n<IPVSADM>\n-a -r [::2]:80 -d v6.example -I 7\n"
+                         "-a -r 10.0.0.9 -d moved.example -I 8\n"));
+    testing::SlowAnswers resolver{{{"moved.example", {"10.0.0.50", 80}},
+                                   {"same.example", {"127.0.0.1", 60}},
                                    {"gone.example", {std::nullopt, 40}},
                                    {"v6.example", {"::1", 20}}}};
     Ctx c = r.ctx();
@@ -148,8 +136,8 @@ TEST(ResolvRealnames, ChangeScriptAndLogLinesForEveryNamedServer) {
               "vip 3\nserver #2\naddr 10.0.0.50\nexit\nexit\n"
               "vip 6\nserver #7\naddr ::1\nexit\nserver #8\naddr 10.0.0.50\nexit\nexit\n");
     const std::vector<LogLine> want = {
-        {LOG_DEBUG, "Resolved to the same address 127.0.0.1 same.example\n"},
         {LOG_INFO, "changing RS#2 (moved.example) from 10.0.0.5 to 10.0.0.50\n"},
+        {LOG_DEBUG, "Resolved to the same address 127.0.0.1 same.example\n"},
         {LOG_INFO, "Resolve of gone.example failed\n"},
         {LOG_INFO, "changing RS#7 (v6.example) from ::2 to ::1\n"},
         {LOG_INFO, "changing RS#8 (moved.example) from 10.0.0.9 to 10.0.0.50\n"},

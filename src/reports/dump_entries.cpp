@@ -280,7 +280,7 @@ const bahd_config_t* FollowEnds::end_of(const Model& m, int id) {
             cycle = it->second;
             break;
         }
-        bahd_config_t* holder = nullptr;
+        const bahd_config_t* holder = nullptr;
         const rs_info_t* rs = find_rs_follow(m, id, &holder);
         if (!rs) break;
         pos.emplace(id, path.size());

@@ -88,7 +88,7 @@ void add_rule_line(ReadContext& ctx, char* line, Rule_t& rule) {
 }
 
 
-void add_ruleid(const Model& m, Rule_list& rl, Rule_t* rule) {
+void add_ruleid(const Model& m, Rule_list& rl, const Rule_t* rule) {
     auto& v = rl.rule_list;
     if (v.size() >= static_cast<std::size_t>(MAX_rules) || rule_is_in(rl, rule)) return;
     if (!v.empty() && v.back() == m.default_rule)
@@ -97,7 +97,7 @@ void add_ruleid(const Model& m, Rule_list& rl, Rule_t* rule) {
         v.push_back(rule);
 }
 
-Rule_t* id_to_rule(const Model& m, int id) {
+const Rule_t* id_to_rule(const Model& m, int id) {
     auto it = m.rule_by_id.find(id);
     return it == m.rule_by_id.end() ? nullptr : it->second;
 }
@@ -120,7 +120,7 @@ void expand_rules(ReadContext& ctx, const char* src, Rule_list& rl, int content)
         // The token runs to the next comma whatever follows its number.
         const char* next = std::strchr(end, ',');
         p = next ? next : end + std::strlen(end);
-        Rule_t* r = id_to_rule(m, n);
+        const Rule_t* r = id_to_rule(m, n);
         if (!r) {
             ctx.rule_unknown(n);
             continue;

@@ -15,8 +15,8 @@ void add_rule_line(ReadContext& ctx, char* line, Rule_t& rule);
 // Replaces rl by the rules numbered in src; content 1 admits type-0 rules
 // (default rule kept last), 0 admits the other types.
 void expand_rules(ReadContext& ctx, const char* src, Rule_list& rl, int content);
-void add_ruleid(const Model& m, Rule_list& rl, Rule_t* rule);
-Rule_t* id_to_rule(const Model& m, int id);
+void add_ruleid(const Model& m, Rule_list& rl, const Rule_t* rule);
+const Rule_t* id_to_rule(const Model& m, int id);
 
 void add_chk_line(ReadContext& ctx, char* line);
 void add_adapt_line(ReadContext& ctx, char* line);

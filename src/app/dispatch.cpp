@@ -43,6 +43,7 @@ void dump_of(Ctx& c, const char* arg) {
     CipherSetRecorder cipher_sets;
     DumpRun run(&cipher_sets);
     one_or_all(c, arg, [&](bahd_config_t& vs) { print_vs(c, vs, run); });
+    flush_dump(c, run);
 }
 
 void vs_end_points(Ctx& c, const char* arg, int wantsslonly) {

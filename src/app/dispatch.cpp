@@ -41,7 +41,7 @@ void every_vs(Ctx& c, Action action) {
 
 void dump_of(Ctx& c, const char* arg) {
     FollowEnds ends;
-    DumpRun run(ends);
+    DumpRun run(ends, c.log);
     one_or_all(c, arg, [&](bahd_config_t& vs) { print_vs(c, vs, run); });
 }
 
@@ -187,7 +187,7 @@ void json_one_or_all(Ctx& c, const char* arg, Item item) {
 
 void json_dump(Ctx& c, const char* arg) {
     FollowEnds ends;
-    DumpRun run(ends);
+    DumpRun run(ends, c.log);
     json_one_or_all(c, arg, [&](JsonWriter& w, bahd_config_t& vs) { json_vs(w, c, vs, run); });
 }
 

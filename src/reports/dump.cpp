@@ -417,7 +417,7 @@ std::optional<std::string> shown_cipherset(const bahd_config_t& cur) {
 }
 
 // Made on every run, each VS's just before its CIPHERSET: line; a failure
-// to record the set does not change what is printed.
+// to record the set does not change what is printed (the recorder logs it).
 void record_custom_cipherset(CipherSetRecorder& sets, const bahd_config_t& cur) {
     if (has_custom_cipherset(cur))
         sets.update(custom_cipherset_name(cur).c_str(), cur.ciphers->c_str());
@@ -494,10 +494,5 @@ bool DumpRun::may_have_controller(int id) {
 }
 
 void print_vs(Ctx& c, const bahd_config_t& cur, DumpRun& run) { Dump(c, cur, run).run(); }
-
-void print_vs(Ctx& c, const bahd_config_t& cur, FollowEnds& ends) {
-    DumpRun run(ends);
-    print_vs(c, cur, run);
-}
 
 }  // namespace lbsnap

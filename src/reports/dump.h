@@ -7,7 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "lib/cfglib.h"
+#include "lib/cipher_sets.h"
 #include "query/classify.h"
 #include "reports/report_context.h"
 
@@ -26,10 +26,11 @@ private:
 };
 
 // What one dump command reads once and every VS of it reuses: the settings
-// store and the marker directories do not change during a run.
+// store and the marker directories do not change during a run. Cipher sets
+// not recorded go to `log`.
 class DumpRun {
 public:
-    explicit DumpRun(FollowEnds& ends) : ends(ends) {}
+    DumpRun(FollowEnds& ends, const LogSink& log) : ends(ends), cipher_sets(log) {}
 
     FollowEnds& ends;
     CipherSetRecorder cipher_sets;
@@ -44,9 +45,9 @@ private:
     std::optional<std::unordered_set<std::string>> ctrl_dirs_;
 };
 
+// The dump of one VS; every VS of one command shares `run`, and with it one
+// wait at most for the cipher-set lock.
 void print_vs(Ctx& c, const bahd_config_t& cur, DumpRun& run);
-// One VS on its own.
-void print_vs(Ctx& c, const bahd_config_t& cur, FollowEnds& ends);
 
 // What the dump derives from a VS besides its character, shared by the text
 // and JSON forms of the dump.

@@ -102,9 +102,5 @@ void print_vs(Ctx& c, const bahd_config_t& cur, DumpRun& run) {
     TextDump(c.out, c.opt.aflag).write(run.entries);
 }
 
-void print_vs(Ctx& c, const bahd_config_t& cur, CipherSetRecorder* cipher_sets) {
-    DumpRun run(cipher_sets);
-    print_vs(c, cur, run);
-}
 
 }  // namespace lbsnap

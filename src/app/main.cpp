@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -60,9 +61,7 @@ void prepare_heap(const std::string& path) {
 // when it grows instead of staying in the heap beside the new one.
 void map_report_tables_apart() { mallopt(M_MMAP_THRESHOLD, kReportTableMmapThreshold); }
 
-}  // namespace
-
-int main(int ac, char** av) {
+[[noreturn]] void run(int ac, char** av) {
     using namespace lbsnap;
     // Reports are many small writes; one large buffer keeps them cheap.
     static char outbuf[1 << 16];
@@ -88,4 +87,19 @@ int main(int ac, char** av) {
     Ctx ctx{model, cl.opt, stdout, stderr};
     if (cl.check) finish(print_check(ctx, findings, path));
     finish(perform_command(ctx, cl.cmd, cl.arg));
+}
+
+}  // namespace
+
+int main(int ac, char** av) {
+    // A configuration too large for the memory at hand ends the run with a
+    // message and a status of its own, not an abort. The custom cipher-set
+    // file is only ever replaced by a complete copy, so leaving early leaves
+    // it whole.
+    try {
+        run(ac, av);
+    } catch (const std::bad_alloc&) {
+        std::fputs("lbsnap: out of memory\n", stderr);
+        finish(lbsnap::kExitOutOfMemory);
+    }
 }

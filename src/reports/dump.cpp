@@ -105,10 +105,8 @@ void flush_dump(Ctx& c, DumpRun& run) {
     run.text.clear();
 }
 
-void print_vs(Ctx& c, const bahd_config_t& cur, CipherSetRecorder* cipher_sets) {
-    DumpRun run(cipher_sets);
-    print_vs(c, cur, run);
-    flush_dump(c, run);
-}
+<<<<<<< HEAD
+=======
+>>>>>>> main
 
 }  // namespace lbsnap

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "lib/cfglib.h"
+#include "lib/cipher_sets.h"
 #include "reports/dump_entries.h"
 #include "reports/report_context.h"
 
@@ -12,8 +12,6 @@ namespace lbsnap {
 // Dumps one VS of a run; the text gathers in the run until flush_dump.
 void print_vs(Ctx& c, const bahd_config_t& cur, DumpRun& run);
 void flush_dump(Ctx& c, DumpRun& run);
-// One VS on its own; cipher_sets records its custom cipher set, if any.
-void print_vs(Ctx& c, const bahd_config_t& cur, CipherSetRecorder* cipher_sets);
 
 // The lines of one entry of VS d.vs, as the dump writes them (raw: -a).
 void dump_entry_text(std::string& out, const DumpEntries& d, const DumpEntry& e, bool raw);

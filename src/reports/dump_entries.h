@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "lib/cfglib.h"
+#include "lib/cipher_sets.h"
 #include "query/classify.h"
 #include "reports/report_context.h"
 #include "store/vs_setting.h"

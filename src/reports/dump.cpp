@@ -105,8 +105,5 @@ void flush_dump(Ctx& c, DumpRun& run) {
     run.text.clear();
 }
 
-<<<<<<< HEAD
-=======
->>>>>>> main
 
 }  // namespace lbsnap

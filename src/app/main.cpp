@@ -14,6 +14,7 @@
 
 #include "app/command_line.h"
 #include "app/context.h"
+#include "app/diff_command.h"
 #include "app/dispatch.h"
 #include "lib/exit_status.h"
 #include "lib/sysroot.h"
@@ -70,6 +71,7 @@ void map_report_tables_apart() { mallopt(M_MMAP_THRESHOLD, kReportTableMmapThres
     CommandLine cl;
     if (int status = parse_command_line(ac, av, cl, stderr)) finish(status);
     if (cl.about != About::nothing) finish(write_about(cl.about, stdout));
+    if (cl.diff_old) finish(run_diff(cl, stdout, stderr));
 
     // The model lives until the process exits: reports point into it, and
     // tearing down hundreds of thousands of records at exit buys nothing.

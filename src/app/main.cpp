@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -37,11 +38,15 @@ constexpr int kReportTableMmapThreshold = 256 << 10;
 // and advising huge pages for it turns tens of thousands of page faults
 // into a few dozen. Only the huge pages the records touch are ever made;
 // the advice changes nothing else.
-void prepare_heap(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || st.st_size <= 0) return;
+// --diff loads two files.
+void prepare_heap(std::initializer_list<const char*> paths) {
+    std::size_t bytes = 0;
+    for (const char* path : paths) {
+        struct stat st {};
+        if (stat(path, &st) == 0 && st.st_size > 0) bytes += static_cast<std::size_t>(st.st_size);
+    }
     constexpr std::size_t huge_page = 2u << 20;
-    std::size_t want = 2 * static_cast<std::size_t>(st.st_size);
+    std::size_t want = 2 * bytes;
     if (want < 8 * huge_page) return;  // small files: nothing to gain
     // Blocks below the mmap threshold come from the heap; freed, they stay
     // there for the records, having touched no more than their headers.
@@ -71,13 +76,16 @@ void map_report_tables_apart() { mallopt(M_MMAP_THRESHOLD, kReportTableMmapThres
     CommandLine cl;
     if (int status = parse_command_line(ac, av, cl, stderr)) finish(status);
     if (cl.about != About::nothing) finish(write_about(cl.about, stdout));
-    if (cl.diff_old) finish(run_diff(cl, stdout, stderr));
+    if (cl.diff_old) {
+        prepare_heap({cl.diff_old, cl.diff_new});
+        finish(run_diff(cl, stdout, stderr));
+    }
 
     // The model lives until the process exits: reports point into it, and
     // tearing down hundreds of thousands of records at exit buys nothing.
     Model& model = *new Model;
     const std::string path = cl.opt.bahd_file ? *cl.opt.bahd_file : sys_path("/corvane/bahd.conf");
-    prepare_heap(path);
+    prepare_heap({path.c_str()});
     Diagnostics findings;
     switch (load_data(model, path, stderr, cl.check ? &findings : nullptr)) {
         case LoadStatus::ok: break;

@@ -146,6 +146,11 @@ std::string server_key(const RsLine& rs) {
     return rs.rs->rip.str() + " " + std::to_string(rs.rs->port);
 }
 
+bool same_server(const RsLine& a, const RsLine& b) {
+    if (a.rs->id != 0 || b.rs->id != 0) return a.rs->id == b.rs->id;
+    return a.rs->port == b.rs->port && std::string_view(a.rs->rip) == std::string_view(b.rs->rip);
+}
+
 // Compares two VSs' entries, written in the dump's order.
 class VsComparison {
 public:
@@ -197,32 +202,43 @@ private:
 
     // The lines of a server with the index left out: a server keeps being
     // the same one when those before it come and go.
-    std::string server_text(const Vs& vs, const DumpLine& l, RsLine rs) {
-        std::string text;
+    const std::string& server_text(std::string& text, const Vs& vs, const DumpLine& l, RsLine rs) {
+        text.clear();
         rs.index = 0;
         dump_rs_text(text, vs, l, rs, raw_);
         return text;
     }
 
+    void server_pair(const DumpEntry& a, const DumpEntry& b, const RsLine& old, const RsLine& now) {
+        if (server_text(old_text_, *old_run_.entries.vs, a.row->line, old) !=
+            server_text(new_text_, *new_run_.entries.vs, b.row->line, now))
+            changes_.push_back({&a, &b, &old, &now});
+    }
+
     void servers(const DumpEntry& a, const DumpEntry& b) {
-        std::unordered_map<std::string, std::deque<const RsLine*>> old_by_key;
-        for (const RsLine& rs : *a.rs_lines) old_by_key[server_key(rs)].push_back(&rs);
-        std::unordered_set<const RsLine*> paired;
-        for (const RsLine& rs : *b.rs_lines) {
-            const RsLine* old = nullptr;
-            if (auto it = old_by_key.find(server_key(rs)); it != old_by_key.end() && !it->second.empty()) {
-                old = it->second.front();
-                it->second.pop_front();
-                paired.insert(old);
-            }
-            if (!old) {
-                changes_.push_back({nullptr, &b, nullptr, &rs});
-            } else if (server_text(*old_run_.entries.vs, a.row->line, *old) !=
-                       server_text(*new_run_.entries.vs, b.row->line, rs)) {
-                changes_.push_back({&a, &b, old, &rs});
-            }
+        const std::vector<RsLine>& olds = *a.rs_lines;
+        const std::vector<RsLine>& nows = *b.rs_lines;
+        // Mostly the servers are the same ones in the same order.
+        if (olds.size() == nows.size() &&
+            std::equal(olds.begin(), olds.end(), nows.begin(), same_server)) {
+            for (std::size_t i = 0; i < olds.size(); ++i) server_pair(a, b, olds[i], nows[i]);
+            return;
         }
-        for (const RsLine& rs : *a.rs_lines)
+        std::unordered_map<std::string, std::deque<const RsLine*>> old_by_key;
+        for (const RsLine& rs : olds) old_by_key[server_key(rs)].push_back(&rs);
+        std::unordered_set<const RsLine*> paired;
+        for (const RsLine& rs : nows) {
+            auto it = old_by_key.find(server_key(rs));
+            if (it == old_by_key.end() || it->second.empty()) {
+                changes_.push_back({nullptr, &b, nullptr, &rs});
+                continue;
+            }
+            const RsLine* old = it->second.front();
+            it->second.pop_front();
+            paired.insert(old);
+            server_pair(a, b, *old, rs);
+        }
+        for (const RsLine& rs : olds)
             if (!paired.count(&rs)) changes_.push_back({&a, nullptr, &rs, nullptr});
     }
 
@@ -232,6 +248,7 @@ private:
     DumpRun old_run_;
     DumpRun new_run_;
     std::vector<Change> changes_;
+    std::string old_text_, new_text_;
 };
 
 std::string captured(void (*write)(std::FILE*, const void*), const void* what) {

@@ -40,9 +40,10 @@ void every_vs(Ctx& c, Action action) {
 // ---- VS dump and listings ----
 
 void dump_of(Ctx& c, const char* arg) {
-    CipherSetRecorder cipher_sets;
+    CipherSetRecorder cipher_sets(c.log);
     DumpRun run(&cipher_sets);
     one_or_all(c, arg, [&](const bahd_config_t& vs) { print_vs(c, vs, run); });
+    flush_dump(c, run);
 }
 
 void vs_end_points(Ctx& c, const char* arg, int wantsslonly) {
@@ -186,7 +187,7 @@ void json_one_or_all(Ctx& c, const char* arg, Item item) {
 }
 
 void json_dump(Ctx& c, const char* arg) {
-    CipherSetRecorder cipher_sets;
+    CipherSetRecorder cipher_sets(c.log);
     DumpRun run(&cipher_sets);
     json_one_or_all(c, arg, [&](JsonWriter& w, const bahd_config_t& vs) { json_vs(w, c, vs, run); });
 }

@@ -12,6 +12,8 @@
 #include "reports/report_context.h"
 #include "reports/text_index.h"
 
+struct addrinfo;
+
 namespace lbsnap {
 
 // The first address the resolver gives for a name, or nullopt. Called from
@@ -19,6 +21,9 @@ namespace lbsnap {
 using ForwardLookup = std::function<std::optional<lm_addr>(const char* name)>;
 // The system resolver's.
 std::optional<lm_addr> resolver_forward_lookup(const char* name);
+// The address of one resolver answer; none for a family or an address length
+// the tool does not handle, which then counts as no answer.
+std::optional<lm_addr> answer_address(const addrinfo& ai);
 
 // Command 26 with a name (print its address), command 27 with null (change
 // script for real servers whose DNS name now resolves elsewhere).

@@ -170,5 +170,29 @@ TEST_F(PrintRealservers, ReverseLookupOnlyWhereNoConfiguredName) {
     EXPECT_EQ(resolver.take_asked(), Asked{});
 }
 
+// A reverse answer goes into the line only when it is a host name; anything
+// else prints the line as for an address without a name.
+TEST(PrintRealserversNames, OnlyHostNamesAreShown) {
+    const std::pair<std::string, bool> answers[] = {
+        {"web-1.Example.COM", true},          {"8.example", true},
+        {std::string(63, 'a') + ".x", true},  {"bad\nname.example", false},
+        {"<b>x</b>", false},                  {"under_score.example", false},
+        {"-lead.example", false},             {"trail-.example", false},
+        {"a..b", false},                      {"dot.example.", false},
+        {"", false},                          {std::string(64, 'a') + ".x", false},
+        {std::string(250, 'a') + ".x.y", false},
+    };
+    for (const auto& [answer, shown] : answers) {
+        TempRoot root;
+        RsNameTable t;
+        t.add_oners("192.0.2.1", nullptr, nullptr);
+        t.set_reverse_lookup([&answer = answer](const lm_sockaddr&) { return std::optional<std::string>(answer); });
+        testing::ReportHarness r;
+        Ctx c = r.ctx();
+        t.print_realservers(c, 1);
+        EXPECT_EQ(r.out.str(), shown ? "192.0.2.1 (" + answer + ")\n" : "192.0.2.1\n") << answer;
+    }
+}
+
 }  // namespace
 }  // namespace lbsnap

@@ -1,4 +1,7 @@
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netdb.h>
+#include <sys/un.h>
 #include <syslog.h>
 
 #include <string>
@@ -106,6 +109,32 @@ TEST(ResolvRealnames, PrintsTheFirstResolvedAddress) {
     resolv_realnames(c, "nonexistent.invalid");
     EXPECT_EQ(r.out.str(), "127.0.0.1\n::1\n");
     EXPECT_TRUE(r.log.empty());
+}
+
+// An answer of a family or length the tool does not handle counts as no
+// answer: -d prints nothing for it, -D logs the name as not resolved.
+TEST(AnswerAddress, TakesWholeIPv4AndIPv6AnswersOnly) {
+    sockaddr_in v4{};
+    v4.sin_family = AF_INET;
+    inet_pton(AF_INET, "192.0.2.7", &v4.sin_addr);
+    sockaddr_in6 v6{};
+    v6.sin6_family = AF_INET6;
+    inet_pton(AF_INET6, "2001:db8::7", &v6.sin6_addr);
+    sockaddr_un local{};
+    local.sun_family = AF_UNIX;
+    auto text = [](const void* sa, std::size_t len) {
+        addrinfo ai{};
+        ai.ai_addr = static_cast<sockaddr*>(const_cast<void*>(sa));
+        ai.ai_family = ai.ai_addr->sa_family;
+        ai.ai_addrlen = static_cast<socklen_t>(len);
+        const std::optional<lm_addr> a = answer_address(ai);
+        return a ? lm_print_addr2(*a) : "none";
+    };
+    EXPECT_EQ(text(&v4, sizeof v4), "192.0.2.7");
+    EXPECT_EQ(text(&v6, sizeof v6), "2001:db8::7");
+    EXPECT_EQ(text(&v4, sizeof v4 - 1), "none");
+    EXPECT_EQ(text(&v6, sizeof v4), "none");
+    EXPECT_EQ(text(&local, sizeof local), "none");
 }
 
 // Names asked once each, however many servers carry them; the answers that

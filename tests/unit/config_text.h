@@ -1,4 +1,4 @@
-// Loading small configuration texts in the configuration-store tests.
+// Models for the unit tests, loaded from configuration text as the tool loads its file.
 #pragma once
 
 #include <gtest/gtest.h>

@@ -50,6 +50,7 @@ target_floor() {  # command
 }
 target_growth=11
 target_startup=2.5
+target_diff=2.5
 
 # Median wall time in milliseconds of `runs` runs of a command (output thrown away).
 median_ms() {  # runs command...
@@ -188,6 +189,25 @@ smoke_test() {
   ((fails == 0))
 }
 
+# --diff of the large varied file and a copy with one VS in a hundred
+# changed, against loading both (-c of each); its peak RSS against the two
+# loads' peaks together.
+diff_figures() {
+  local old=$work/varied_large.conf new=$work/varied_changed.conf t both x rss loads
+  awk '/^<SECTION VS>/ { n++ } /^<END VS>/ && n % 100 == 1 { print "CONNLIMIT: 4242" } { print }' \
+    "$old" > "$new"
+  t=$(median_ms "$runs" "$bin" --diff "$old" "$new")
+  both=$(median_ms "$runs" sh -c '"$0" -c -f "$1"; "$0" -c -f "$2"' "$bin" "$old" "$new")
+  x=$(ratio "$t" "$both")
+  judge "$x" "$target_diff"
+  printf '\n--diff of the large varied file and a copy with 1%% of its VSs changed: %s ms, %sx -c of both (%s ms; target <= %sx: %s)\n' \
+    "$t" "$x" "$both" "$target_diff" "$judged"
+  rss=$(peak_mb "$bin" --diff "$old" "$new")
+  loads=$(awk -v a="$(peak_mb "$bin" -c -f "$old")" -v b="$(peak_mb "$bin" -c -f "$new")" 'BEGIN { printf "%.1f", a + b }')
+  judge "$rss" "$(awk -v l="$loads" 'BEGIN { printf "%.1f", 1.1 * l }')"
+  printf '  peak RSS %s MiB, the two loads %s MiB (target <= 1.1x: %s)\n' "$rss" "$loads" "$judged"
+}
+
 if ((smoke)); then
   smoke_test
   exit
@@ -230,5 +250,7 @@ printf 'rule5 is rule 5, "%s"; x is the certificate "%s"\n' "$rule_name" "$cert_
 table "$work/varied_small.conf" "$work/varied_large.conf"
 printf '\n'
 startup "100-VS configuration ($(kb "$work/varied100.conf") KB)" "$work/varied100.conf" judged
+
+diff_figures
 
 printf '\nverdicts: %d met, %d NOT met\n' "$met" "$missed"

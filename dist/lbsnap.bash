@@ -10,7 +10,7 @@ _lbsnap_modifiers=ftaVH6on
 # The commands that take a VS, a rule or a sort order as their argument
 # (the first argument that is not an option); the others take none.
 _lbsnap_operands="v:VS r:rule s:VS l:VS L:VS S:VS N:VS X:VS C:VS z:VS Y:order"
-_lbsnap_long_options="--json --check --help --version"
+_lbsnap_long_options="--json --check --diff --help --version"
 # ---- end of the options ----
 
 _lbsnap_cert_dirs="/corvane/certs /tmp/certs"
@@ -98,10 +98,19 @@ _lbsnap()
     # configuration file in use, the last command option, whether the
     # command argument is already given, and which option the current word
     # is the argument of.
-    local conf=/corvane/bahd.conf command=v has_arg="" pending=""
-    local i j word letter value
+    local conf=/corvane/bahd.conf command=v has_arg="" pending="" diff=""
+    local i j word letter value diff_files=()
     for ((i = 1; i < cword; i++)); do
         word=${words[i]}
+        # --diff OLD NEW [VS]: its operands are two files and a VS of them.
+        if [[ $word == --diff ]]; then
+            diff=1
+            continue
+        fi
+        if [[ $diff && $word != -* ]]; then
+            diff_files+=("$word")
+            continue
+        fi
         if [[ $word == -- ]]; then
             ((i + 1 < cword)) && has_arg=1
             break
@@ -147,6 +156,13 @@ _lbsnap()
         return
     fi
 
+    if [[ $diff ]]; then
+        case ${#diff_files[@]} in
+            0 | 1) _filedir ;;
+            2) _lbsnap_reply < <(_lbsnap_config_names "${diff_files[1]/#\~/$HOME}" vs) ;;
+        esac
+        return
+    fi
     [[ $has_arg ]] && return
     case " $_lbsnap_operands " in
         *" $command:VS "*) _lbsnap_reply < <(_lbsnap_config_names "$conf" vs) ;;

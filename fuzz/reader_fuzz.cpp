@@ -30,12 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         Model checked;
         Diagnostics d;
-        (void)load_text(checked, text, devnull, &d);
+        (void)load_text(checked, text, &d);
         Ctx c{checked, opt, devnull, devnull, [](int, const std::string&) {}};
         (void)print_check(c, d, "fuzz");
     }
     Model m;
-    if (load_text(m, text, devnull) != LoadStatus::ok) return 0;
+    if (load_text(m, text).status != LoadStatus::ok) return 0;
     Ctx c{m, opt, devnull, devnull, [](int, const std::string&) {}};
     using enum Command;
     for (Command cmd : {dump, rules, real_servers, snat, server_certs, cert_users, self_signed,

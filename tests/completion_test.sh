@@ -83,7 +83,11 @@ expect "-f $other" "" "12 edge"
 expect "-f $other -r" "" "later"
 expect "-f $example -f $other -A" "" "12 edge"
 expect "-f $example" "-Z" "-Z"
-expect "-l" "--" "--check --help --json --version"
+expect "-l" "--" "--check --diff --help --json --version"
+# --diff: two files, then the VSs of the second.
+expect "--diff" "$other" "$other"
+expect "-a --diff $other" "$example" "$example"
+expect "--diff $other $example" "sh" "shop shop-redirect"
 # Commands that take no argument get no names.
 expect "-f $example -c" "" ""
 expect "-f $example -R api" "" ""

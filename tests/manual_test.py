@@ -43,7 +43,8 @@ def main(binary, manpage):
     man = open(manpage, encoding="utf-8").read().splitlines()
     help_lines = subprocess.run([binary, "--help"], capture_output=True, text=True,
                                 check=True).stdout.splitlines()
-    usage = [line.removeprefix("Usage:").strip() for line in help_lines[:3]]
+    usage = [line.removeprefix("Usage:").strip()
+             for line in help_lines[:help_lines.index("")]]
     options = {line.strip().split("  ")[0] for line in help_lines if line.startswith("  -")}
     failures = []
     if usage != synopsis(section(man, "SYNOPSIS")):

@@ -57,6 +57,9 @@ struct CommandLine {
     Command cmd = Command::dump;
     const char* arg = nullptr;
     bool check = false;  // --check: test the configuration instead of a command
+    // --diff OLD NEW [VS]: compare two configurations instead of a command.
+    const char* diff_old = nullptr;
+    const char* diff_new = nullptr;
     About about = About::nothing;  // --help, --version
 };
 

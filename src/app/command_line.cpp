@@ -100,6 +100,7 @@ struct LongOption {
     void (*apply)(CommandLine& cl, const char* arg);
     const char* help;
     bool names_json_commands = false;  // the help begins with the commands it serves
+    const char* operands = "";         // what follows it, as --help shows it
 };
 
 constexpr LongOption kLongOptions[] = {
@@ -107,6 +108,8 @@ constexpr LongOption kLongOptions[] = {
      "the report as JSON", true},
     {"check", no_argument, [](CommandLine& cl, const char*) { cl.check = true; },
      "test the configuration file instead of running a command"},
+    {"diff", required_argument, [](CommandLine& cl, const char* arg) { cl.diff_old = arg; },
+     "what changed from configuration file OLD to NEW (in VS only)", false, "OLD NEW [VS]"},
     {"help", no_argument, [](CommandLine& cl, const char*) { cl.about = About::help; },
      "display this help and exit"},
     {"version", no_argument, [](CommandLine& cl, const char*) { cl.about = About::version; },
@@ -165,6 +168,7 @@ std::string json_commands() {
 // The synopsis is the manual's.
 void write_help(std::FILE* out) {
     std::fputs("Usage: lbsnap [-f file] [options] [VS | rule]\n"
+               "       lbsnap --diff OLD NEW [VS]\n"
                "       lbsnap --help\n"
                "       lbsnap --version\n\n",
                out);
@@ -179,8 +183,26 @@ void write_help(std::FILE* out) {
     std::fputs("Long options:\n", out);
     for (const LongOption& o : kLongOptions) {
         const std::string help = o.names_json_commands ? json_commands() + o.help : o.help;
-        line(std::string("--") + o.name, help.c_str());
+        line(shown(std::string("--") + o.name, o.operands), help.c_str());
     }
+}
+
+// --diff OLD NEW [VS]: the files are its own, so it stands alone.
+int diff_operands(int ac, char** av, CommandLine& cl, std::FILE* err) {
+    const char* refusal = nullptr;
+    if (cl.check)
+        refusal = "--check and --diff do not go together";
+    else if (cl.opt.bahd_file)
+        refusal = "--diff reads the two files it names; -f is not used with it";
+    else if (optind >= ac || ac - optind > 2)
+        refusal = "--diff takes the old and the new configuration file and at most a VS";
+    if (refusal) {
+        std::fprintf(err, "lbsnap: %s\n", refusal);
+        return kExitUsage;
+    }
+    cl.diff_new = av[optind];
+    if (optind + 1 < ac) cl.arg = av[optind + 1];
+    return 0;
 }
 
 }  // namespace
@@ -212,6 +234,7 @@ int parse_command_line(int ac, char** av, CommandLine& cl, std::FILE* err) {
             return kExitUsage;
         }
     }
+    if (cl.diff_old) return diff_operands(ac, av, cl, err);
     if (optind < ac) cl.arg = av[optind];
     // --check tests the file instead of running a command, so the command
     // options, --json among them, do not matter then.

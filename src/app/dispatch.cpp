@@ -27,7 +27,7 @@ namespace {
 template <typename Action>
 void one_or_all(Ctx& c, const char* arg, Action action) {
     if (arg) {
-        if (bahd_config_t* vs = named_vs(c, arg)) action(*vs);
+        if (const bahd_config_t* vs = named_vs(c, arg)) action(*vs);
         return;
     }
     for (auto& vs : c.m.bahd) action(*vs);
@@ -41,13 +41,14 @@ void every_vs(Ctx& c, Action action) {
 // ---- VS dump and listings ----
 
 void dump_of(Ctx& c, const char* arg) {
-    CipherSetRecorder cipher_sets;
+    CipherSetRecorder cipher_sets(c.log);
     DumpRun run(&cipher_sets);
-    one_or_all(c, arg, [&](bahd_config_t& vs) { print_vs(c, vs, run); });
+    one_or_all(c, arg, [&](const bahd_config_t& vs) { print_vs(c, vs, run); });
+    flush_dump(c, run);
 }
 
 void vs_end_points(Ctx& c, const char* arg, int wantsslonly) {
-    one_or_all(c, arg, [&](bahd_config_t& vs) { list_vs(c, vs, wantsslonly); });
+    one_or_all(c, arg, [&](const bahd_config_t& vs) { list_vs(c, vs, wantsslonly); });
 }
 
 // ---- rule output and template ----
@@ -87,7 +88,7 @@ int template_of(Ctx& c, const char* arg) {
 
 void real_servers_of(Ctx& c, const char* arg, int wantrealname) {
     RsNameTable names;
-    one_or_all(c, arg, [&](bahd_config_t& vs) {
+    one_or_all(c, arg, [&](const bahd_config_t& vs) {
         names.add_rslist(vs, 1, nullptr);
         if (wantrealname) {
             names.add_oners(vs.vip.c_str(), nullptr, nullptr);
@@ -100,15 +101,15 @@ void real_servers_of(Ctx& c, const char* arg, int wantrealname) {
 void snat_rules(Ctx& c, const char* arg) {
     RsNameTable names;
     if (arg) {
-        if (bahd_config_t* vs = named_vs(c, arg)) {
+        if (const bahd_config_t* vs = named_vs(c, arg)) {
             names.add_rslist(*vs, 0, vs->proto.c_str());
             gen_snat(c, names, *vs);
         }
     } else {
         // The whole configuration goes into the table before the first rule
         // asks it for duplicates.
-        every_vs(c, [&](bahd_config_t& vs) { names.add_rslist(vs, 0, vs.proto.c_str()); });
-        every_vs(c, [&](bahd_config_t& vs) { gen_snat(c, names, vs); });
+        every_vs(c, [&](const bahd_config_t& vs) { names.add_rslist(vs, 0, vs.proto.c_str()); });
+        every_vs(c, [&](const bahd_config_t& vs) { gen_snat(c, names, vs); });
     }
     if (c.opt.dflt_iface) std::fprintf(c.out, "-o %s ", c.opt.dflt_iface);
     if (c.opt.local_snat) std::fprintf(c.out, "-s ! %s ", c.opt.local_snat);
@@ -116,28 +117,28 @@ void snat_rules(Ctx& c, const char* arg) {
 }
 
 void gateways_of(Ctx& c, const char* arg, int wantv6) {
-    one_or_all(c, arg, [&](bahd_config_t& vs) { list_dflts(c, vs, wantv6); });
+    one_or_all(c, arg, [&](const bahd_config_t& vs) { list_dflts(c, vs, wantv6); });
 }
 
 // ---- certificate reports ----
 
 void old_cert_names(Ctx& c, const char* arg, int isfips) {
-    one_or_all(c, arg, [&](bahd_config_t& vs) { oldcertname(c, vs, isfips); });
+    one_or_all(c, arg, [&](const bahd_config_t& vs) { oldcertname(c, vs, isfips); });
 }
 
 void certificate_names(Ctx& c, const char* arg, int clientcert) {
-    one_or_all(c, arg, [&](bahd_config_t& vs) { print_certs(c, vs, clientcert); });
+    one_or_all(c, arg, [&](const bahd_config_t& vs) { print_certs(c, vs, clientcert); });
 }
 
 void certificate_users(Ctx& c, int clientcert) {
     CertList certs;
-    every_vs(c, [&](bahd_config_t& vs) { certs.certname(vs, clientcert); });
+    every_vs(c, [&](const bahd_config_t& vs) { certs.certname(vs, clientcert); });
     certs.print_certname(c, c.opt.certfile);
 }
 
 void certificate_lists(Ctx& c, int reenc) {
     CertCounts counts;
-    every_vs(c, [&](bahd_config_t& vs) { get_certlists(c, counts, vs, c.opt.certfile, reenc); });
+    every_vs(c, [&](const bahd_config_t& vs) { get_certlists(c, counts, vs, c.opt.certfile, reenc); });
     std::fprintf(c.out, "NADDRS=\"%d\"\n", counts.NADDRS);
     std::fprintf(c.out, "DELLIST=\"%s\"\n", counts.dellist ? counts.dellist->c_str() : "");
     std::fprintf(c.out, "SERVLIST=\"%s\"\n", counts.servlist ? counts.servlist->c_str() : "");
@@ -145,7 +146,7 @@ void certificate_lists(Ctx& c, int reenc) {
 
 void verification_count(Ctx& c) {
     CertCounts counts;
-    every_vs(c, [&](bahd_config_t& vs) { get_3rdcertlists(counts, vs, c.opt.certfile); });
+    every_vs(c, [&](const bahd_config_t& vs) { get_3rdcertlists(counts, vs, c.opt.certfile); });
     std::fprintf(c.out, "%d\n", counts.NADDRS);
 }
 
@@ -182,14 +183,14 @@ template <typename Item>
 void json_one_or_all(Ctx& c, const char* arg, Item item) {
     JsonWriter w(c.out);
     w.begin_array();
-    one_or_all(c, arg, [&](bahd_config_t& vs) { item(w, vs); });
+    one_or_all(c, arg, [&](const bahd_config_t& vs) { item(w, vs); });
     w.end_array();
 }
 
 void json_dump(Ctx& c, const char* arg) {
-    CipherSetRecorder cipher_sets;
+    CipherSetRecorder cipher_sets(c.log);
     DumpRun run(&cipher_sets);
-    json_one_or_all(c, arg, [&](JsonWriter& w, bahd_config_t& vs) { json_vs(w, c, vs, run); });
+    json_one_or_all(c, arg, [&](JsonWriter& w, const bahd_config_t& vs) { json_vs(w, c, vs, run); });
 }
 
 void json_rule_listing(Ctx& c, const char* arg) {
@@ -208,7 +209,7 @@ void json_rule_listing(Ctx& c, const char* arg) {
 
 void json_real_servers(Ctx& c, const char* arg) {
     RsNameTable names;
-    one_or_all(c, arg, [&](bahd_config_t& vs) { names.add_rslist(vs, 1, nullptr); });
+    one_or_all(c, arg, [&](const bahd_config_t& vs) { names.add_rslist(vs, 1, nullptr); });
     JsonWriter w(c.out);
     json_realservers(w, names);
 }
@@ -246,12 +247,12 @@ constexpr CommandRow kCommandRows[] = {
     {vs_list, 'l', any, no_arg, vs_or_all, "the VS end points, as proto/address+port",
      [](Ctx& c, const char* arg) { vs_end_points(c, arg, 0); return 0; },
      [](Ctx& c, const char* arg) {
-         json_one_or_all(c, arg, [](JsonWriter& w, bahd_config_t& vs) { json_list_vs(w, vs, 0); });
+         json_one_or_all(c, arg, [](JsonWriter& w, const bahd_config_t& vs) { json_list_vs(w, vs, 0); });
      }},
     {ssl_vs_list, 'L', any, no_arg, vs_or_all, "the SSL VS end points, as address,port",
      [](Ctx& c, const char* arg) { vs_end_points(c, arg, 1); return 0; },
      [](Ctx& c, const char* arg) {
-         json_one_or_all(c, arg, [](JsonWriter& w, bahd_config_t& vs) { json_list_vs(w, vs, 1); });
+         json_one_or_all(c, arg, [](JsonWriter& w, const bahd_config_t& vs) { json_list_vs(w, vs, 1); });
      }},
     {named_real_servers, 'S', any, no_arg, vs_or_all,
      "the distinct real-server and VS addresses, with names",
@@ -279,7 +280,7 @@ constexpr CommandRow kCommandRows[] = {
     {reenc_without_cert, 'Z', client_certs, text(&Options::certfile, "name"), no_operand,
      "re-encrypting VSs that do not use client certificate name",
      [](Ctx& c, const char*) {
-         every_vs(c, [&](bahd_config_t& vs) { print_reenc(c, vs, c.opt.certfile); });
+         every_vs(c, [&](const bahd_config_t& vs) { print_reenc(c, vs, c.opt.certfile); });
          return 0;
      }},
     {cert_users, 'Z', any, text(&Options::certfile, "name"), no_operand,
@@ -291,13 +292,13 @@ constexpr CommandRow kCommandRows[] = {
     {cert_addable, 'M', any, text(&Options::certfile, "name"), no_operand,
      "the SSL VSs that certificate name could be added to",
      [](Ctx& c, const char*) {
-         every_vs(c, [&](bahd_config_t& vs) { get_addlist(c, vs, c.opt.certfile); });
+         every_vs(c, [&](const bahd_config_t& vs) { get_addlist(c, vs, c.opt.certfile); });
          return 0;
      }},
     {self_signed, 'm', any, no_arg, no_operand,
      "the SSL VSs whose certificate counts as self-signed",
      [](Ctx& c, const char*) {
-         every_vs(c, [&](bahd_config_t& vs) { get_selfsigned(c, vs); });
+         every_vs(c, [&](const bahd_config_t& vs) { get_selfsigned(c, vs); });
          return 0;
      }},
     {cert_lists, 'Q', any, text(&Options::certfile, "name"), no_operand,

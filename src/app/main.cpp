@@ -5,14 +5,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/context.h"
+#include "app/diff_command.h"
 #include "app/dispatch.h"
 #include "lib/exit_status.h"
 #include "lib/sysroot.h"
@@ -35,11 +38,15 @@ constexpr int kReportTableMmapThreshold = 256 << 10;
 // and advising huge pages for it turns tens of thousands of page faults
 // into a few dozen. Only the huge pages the records touch are ever made;
 // the advice changes nothing else.
-void prepare_heap(const std::string& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || st.st_size <= 0) return;
+// --diff loads two files.
+void prepare_heap(std::initializer_list<const char*> paths) {
+    std::size_t bytes = 0;
+    for (const char* path : paths) {
+        struct stat st {};
+        if (stat(path, &st) == 0 && st.st_size > 0) bytes += static_cast<std::size_t>(st.st_size);
+    }
     constexpr std::size_t huge_page = 2u << 20;
-    std::size_t want = 2 * static_cast<std::size_t>(st.st_size);
+    std::size_t want = 2 * bytes;
     if (want < 8 * huge_page) return;  // small files: nothing to gain
     // Blocks below the mmap threshold come from the heap; freed, they stay
     // there for the records, having touched no more than their headers.
@@ -60,9 +67,7 @@ void prepare_heap(const std::string& path) {
 // when it grows instead of staying in the heap beside the new one.
 void map_report_tables_apart() { mallopt(M_MMAP_THRESHOLD, kReportTableMmapThreshold); }
 
-}  // namespace
-
-int main(int ac, char** av) {
+[[noreturn]] void run(int ac, char** av) {
     using namespace lbsnap;
     // Reports are many small writes; one large buffer keeps them cheap.
     static char outbuf[1 << 16];
@@ -71,14 +76,20 @@ int main(int ac, char** av) {
     CommandLine cl;
     if (int status = parse_command_line(ac, av, cl, stderr)) finish(status);
     if (cl.about != About::nothing) finish(write_about(cl.about, stdout));
+    if (cl.diff_old) {
+        prepare_heap({cl.diff_old, cl.diff_new});
+        finish(run_diff(cl, stdout, stderr));
+    }
 
     // The model lives until the process exits: reports point into it, and
     // tearing down hundreds of thousands of records at exit buys nothing.
     Model& model = *new Model;
     const std::string path = cl.opt.bahd_file ? *cl.opt.bahd_file : sys_path("/corvane/bahd.conf");
-    prepare_heap(path);
+    prepare_heap({path.c_str()});
     Diagnostics findings;
-    switch (load_data(model, path, stderr, cl.check ? &findings : nullptr)) {
+    const LoadResult loaded = load_data(model, path, cl.check ? &findings : nullptr);
+    std::fputs(loaded.message.c_str(), stderr);
+    switch (loaded.status) {
         case LoadStatus::ok: break;
         case LoadStatus::cannot_open: finish(kExitCannotOpen);
         case LoadStatus::invalid_rs_address: finish(kExitInvalidRsAddress);
@@ -88,4 +99,19 @@ int main(int ac, char** av) {
     Ctx ctx{model, cl.opt, stdout, stderr};
     if (cl.check) finish(print_check(ctx, findings, path));
     finish(perform_command(ctx, cl.cmd, cl.arg));
+}
+
+}  // namespace
+
+int main(int ac, char** av) {
+    // A configuration too large for the memory at hand ends the run with a
+    // message and a status of its own, not an abort. The custom cipher-set
+    // file is only ever replaced by a complete copy, so leaving early leaves
+    // it whole.
+    try {
+        run(ac, av);
+    } catch (const std::bad_alloc&) {
+        std::fputs("lbsnap: out of memory\n", stderr);
+        finish(lbsnap::kExitOutOfMemory);
+    }
 }

@@ -18,7 +18,7 @@ void print_lookup_failure(std::FILE* err, const char* name, const LookupError& e
     std::fprintf(err, "Unknown VIP <%s>\n", name);
 }
 
-bahd_config_t* named_vs(Ctx& c, const char* name) {
+const bahd_config_t* named_vs(Ctx& c, const char* name) {
     VsLookup found = locate_vip(c.m, name);
     if (!found.vs) print_lookup_failure(c.err, name, found.error);
     return found.vs;

@@ -12,6 +12,6 @@ namespace lbsnap {
 void print_lookup_failure(std::FILE* err, const char* name, const LookupError& error);
 
 // The VS that `name` names, or null after the messages saying why.
-bahd_config_t* named_vs(Ctx& c, const char* name);
+const bahd_config_t* named_vs(Ctx& c, const char* name);
 
 }  // namespace lbsnap

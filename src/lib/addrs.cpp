@@ -318,7 +318,7 @@ int lm_extraports(const char* src, int check, int max, std::vector<int>& extra) 
     return 1;
 }
 
-void lm_extraptofile(const std::vector<int>& extra, std::FILE* fp) {
+std::string lm_extraports_text(const std::vector<int>& extra) {
     // Values outside the port range cannot come from the parser; they are
     // left out.
     std::vector<int> ports;
@@ -328,17 +328,24 @@ void lm_extraptofile(const std::vector<int>& extra, std::FILE* fp) {
     std::sort(ports.begin(), ports.end());
     ports.erase(std::unique(ports.begin(), ports.end()), ports.end());
 
+    std::string text;
     for (std::size_t i = 0; i < ports.size();) {
         std::size_t j = i;
         while (j + 1 < ports.size() && ports[j + 1] == ports[j] + 1) ++j;
-        std::fprintf(fp, i == 0 ? "%d" : ",%d", ports[i]);
+        if (i != 0) text += ',';
+        text += std::to_string(ports[i]);
         if (j == i + 1)
-            std::fprintf(fp, ",%d", ports[j]);
+            text += ',' + std::to_string(ports[j]);
         else if (j > i + 1)
-            std::fprintf(fp, "-%d", ports[j]);
+            text += '-' + std::to_string(ports[j]);
         i = j + 1;
     }
-    std::fprintf(fp, "\n");
+    text += '\n';
+    return text;
+}
+
+void lm_extraptofile(const std::vector<int>& extra, std::FILE* fp) {
+    std::fputs(lm_extraports_text(extra).c_str(), fp);
 }
 
 int lm_check2codes(const char* src, std::size_t max, std::vector<int>& list) {

@@ -66,6 +66,8 @@ int lm_addr_hash(const char* vip, std::uint16_t port, char ret[33]);
 int lm_extraports(const char* src, int check, int max, std::vector<int>& extra);
 // Writes the list in its compressed form ("80,443,444,8000-8002") and "\n".
 void lm_extraptofile(const std::vector<int>& extra, std::FILE* fp);
+// What lm_extraptofile writes.
+std::string lm_extraports_text(const std::vector<int>& extra);
 // Blank-separated status codes 300..599, at most max of them (further
 // tokens are not looked at); 0 if all valid, else -1.
 int lm_check2codes(const char* src, std::size_t max, std::vector<int>& list);

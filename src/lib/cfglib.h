@@ -1,9 +1,8 @@
-// The appliance's settings store (one file per setting under /corvane/cfg),
-// the cipher-set files and the add-on controller markers.
+// The appliance's settings store (one file per setting under /corvane/cfg)
+// and the add-on controller markers. Cipher sets: lib/cipher_sets.h.
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -31,25 +30,6 @@ std::string read_val(const char* name, const char* dflt, std::size_t max_len = k
 // base 0 does; the default when it is absent or empty.
 int read_ival(const char* name, int dflt, Scope scope = Scope::normal);
 
-// Records custom cipher sets in the custom set file. What it has read of the
-// set files is kept between records and trusted only while a file's
-// identity is unchanged, so a run that records a set for each of many VSs
-// reads each file once instead of once per VS.
-class CipherSetRecorder {
-public:
-    CipherSetRecorder();
-    ~CipherSetRecorder();
-    CipherSetRecorder(const CipherSetRecorder&) = delete;
-    CipherSetRecorder& operator=(const CipherSetRecorder&) = delete;
-
-    // Records set `name`; 0, or -1 for a system set or when it cannot be
-    // recorded.
-    int update(const char* name, const char* ciphers);
-
-private:
-    struct Indexes;
-    std::unique_ptr<Indexes> indexes_;
-};
 // "+NAME" for each installed add-on that controls VS `id`, at most size-1
 // characters in all.
 void chk_ext_ctrl(int id, std::string& out, int size);

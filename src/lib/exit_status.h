@@ -13,6 +13,7 @@ enum ExitStatus : int {
     kExitCannotOpen = 3,        // the configuration file cannot be opened
     kExitWrongVsKind = 3,       // -T on a sub-VS, -A on a master
     kExitInvalidRsAddress = 27, // a real-server address in the configuration is invalid
+    kExitOutOfMemory = 71,      // an allocation failed (sysexits' EX_OSERR)
 };
 
 }  // namespace lbsnap

@@ -1,6 +1,8 @@
 #include "lib/out_printf.h"
 
+#include <charconv>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 
 namespace lbsnap {
@@ -32,16 +34,6 @@ public:
         std::memcpy(buf_ + n_, s, len);
         n_ += len;
     }
-    void put_int(int v) {
-        char digits[12];
-        char* end = digits + sizeof digits;
-        char* p = end;
-        // Unsigned, so the lowest int has a magnitude too.
-        unsigned u = v < 0 ? 0u - static_cast<unsigned>(v) : static_cast<unsigned>(v);
-        do *--p = static_cast<char>('0' + u % 10); while (u /= 10);
-        if (v < 0) *--p = '-';
-        put(p, static_cast<std::size_t>(end - p));
-    }
     int finish() {
         flush();
         return static_cast<int>(written_);
@@ -59,6 +51,49 @@ private:
     std::size_t written_ = 0;
 };
 
+class StringSink {
+public:
+    explicit StringSink(std::string& s) : s_(s) {}
+    void put(const char* s, std::size_t len) { s_.append(s, len); }
+
+private:
+    std::string& s_;
+};
+
+template <class Sink>
+void put_int(Sink& sink, int v) {
+    char digits[12];
+    auto r = std::to_chars(digits, digits + sizeof digits, v);
+    sink.put(digits, static_cast<std::size_t>(r.ptr - digits));
+}
+
+// A simple format's conversions, one after the other.
+template <class Sink>
+void format_simple(Sink& sink, const char* fmt, va_list ap) {
+    const char* p = fmt;
+    while (true) {
+        const char* pct = p;
+        while (*pct && *pct != '%') ++pct;
+        sink.put(p, static_cast<std::size_t>(pct - p));
+        if (!*pct) break;
+        switch (pct[1]) {
+            case 'd': put_int(sink, va_arg(ap, int)); break;
+            case 's': {
+                const char* s = va_arg(ap, const char*);
+                sink.put(s, std::strlen(s));
+                break;
+            }
+            case 'c': {
+                char ch = static_cast<char>(va_arg(ap, int));
+                sink.put(&ch, 1);
+                break;
+            }
+            default: sink.put("%", 1); break;
+        }
+        p = pct + 2;
+    }
+}
+
 }  // namespace
 
 int out_printf(std::FILE* out, const char* fmt, ...) {
@@ -70,30 +105,30 @@ int out_printf(std::FILE* out, const char* fmt, ...) {
         return r;
     }
     LineBuffer line(out);
-    const char* p = fmt;
-    while (true) {
-        const char* pct = p;
-        while (*pct && *pct != '%') ++pct;
-        line.put(p, static_cast<std::size_t>(pct - p));
-        if (!*pct) break;
-        switch (pct[1]) {
-            case 'd': line.put_int(va_arg(ap, int)); break;
-            case 's': {
-                const char* s = va_arg(ap, const char*);
-                line.put(s, std::strlen(s));
-                break;
-            }
-            case 'c': {
-                char ch = static_cast<char>(va_arg(ap, int));
-                line.put(&ch, 1);
-                break;
-            }
-            default: line.put("%", 1); break;
-        }
-        p = pct + 2;
-    }
+    format_simple(line, fmt, ap);
     va_end(ap);
     return line.finish();
+}
+
+void append_printf(std::string& out, const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    if (simple_format(fmt)) {
+        StringSink sink(out);
+        format_simple(sink, fmt, ap);
+    } else {
+        va_list again;
+        va_copy(again, ap);
+        const int n = std::vsnprintf(nullptr, 0, fmt, again);
+        va_end(again);
+        if (n > 0) {
+            const std::size_t at = out.size();
+            out.resize(at + static_cast<std::size_t>(n) + 1);
+            std::vsnprintf(out.data() + at, static_cast<std::size_t>(n) + 1, fmt, ap);
+            out.resize(at + static_cast<std::size_t>(n));
+        }
+    }
+    va_end(ap);
 }
 
 }  // namespace lbsnap

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 namespace lbsnap {
 
@@ -10,5 +11,7 @@ namespace lbsnap {
 // fraction of vfprintf's general machinery. Any other format is handed to
 // std::vfprintf, so the output is the same either way.
 int out_printf(std::FILE* out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+// The same, appended to a text instead of written.
+void append_printf(std::string& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 
 }  // namespace lbsnap

@@ -3,10 +3,23 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
-#include <algorithm>
 #include <cstring>
 
 namespace lbsnap {
+
+std::optional<lm_addr> answer_address(const addrinfo& ai) {
+    if (!ai.ai_addr) return std::nullopt;
+    const sa_family_t family = ai.ai_addr->sa_family;
+    lm_sockaddr sa{};
+    const std::size_t need = family == AF_INET    ? sizeof sa.sin
+                             : family == AF_INET6 ? sizeof sa.sin6
+                                                  : 0;
+    if (need == 0 || ai.ai_addrlen < need) return std::nullopt;
+    std::memcpy(&sa, ai.ai_addr, need);
+    lm_addr a;
+    lm_unmapaddr(&a, sa);
+    return a;
+}
 
 std::optional<lm_addr> resolver_forward_lookup(const char* name) {
     addrinfo hints{};
@@ -14,11 +27,8 @@ std::optional<lm_addr> resolver_forward_lookup(const char* name) {
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* res = nullptr;
     if (getaddrinfo(name, nullptr, &hints, &res) != 0 || res == nullptr) return std::nullopt;
-    lm_sockaddr sa{};
-    std::memcpy(&sa, res->ai_addr, std::min<std::size_t>(res->ai_addrlen, sizeof sa));
+    const std::optional<lm_addr> a = answer_address(*res);
     freeaddrinfo(res);
-    lm_addr a;
-    lm_unmapaddr(&a, sa);
     return a;
 }
 

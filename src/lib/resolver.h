@@ -8,6 +8,8 @@
 
 #include "lib/addrs.h"
 
+struct addrinfo;
+
 namespace lbsnap {
 
 // The first address the resolver gives for a name, or nullopt. Called from
@@ -19,6 +21,9 @@ using ReverseLookup = std::function<std::optional<std::string>(const lm_sockaddr
 
 // The system resolver's.
 std::optional<lm_addr> resolver_forward_lookup(const char* name);
+// The address of one resolver answer; none for a family or an address length
+// the tool does not handle, which then counts as no answer.
+std::optional<lm_addr> answer_address(const addrinfo& ai);
 std::optional<std::string> resolver_reverse_lookup(const lm_sockaddr& sa);
 
 }  // namespace lbsnap

@@ -44,12 +44,12 @@ int id_to_vip(const char* name) {
     return id >= 1 ? id : -1;
 }
 
-bahd_config_t* find_vip_id(const Model& m, int id) {
+const bahd_config_t* find_vip_id(const Model& m, int id) {
     auto it = m.idx.by_id.find(id);
     return it == m.idx.by_id.end() ? nullptr : it->second;
 }
 
-bahd_config_t* find_vip_name(const Model& m, const char* name) {
+const bahd_config_t* find_vip_name(const Model& m, const char* name) {
     auto it = m.idx.by_name.find(std::string_view(name));
     return it == m.idx.by_name.end() ? nullptr : it->second;
 }
@@ -85,11 +85,11 @@ std::optional<std::string_view> validate_ip(const char* param, const char** rpro
 
 VsLookup find_vip_cur(const Model& m, const bahd_config_t* current, std::string_view vip,
                       const char* proto, int port) {
-    bahd_config_t* match = nullptr;
+    const bahd_config_t* match = nullptr;
     auto it = m.idx.by_addr.find(vip);
     if (it != m.idx.by_addr.end()) {
         // The candidates are the non-sub VSs that hold vip, in list order.
-        for (bahd_config_t* vs : port_candidates(it->second, port)) {
+        for (const bahd_config_t* vs : port_candidates(it->second, port)) {
             if (vs == current) continue;
             if (port != 0 && !port_matches(*vs, port)) continue;
             if (proto && strcasecmp(proto, vs->proto.c_str()) != 0) continue;
@@ -111,10 +111,10 @@ VsLookup find_vip(const Model& m, std::string_view vip, const char* proto, int p
 
 VsLookup locate_vip(const Model& m, const char* name) {
     if (int id = id_to_vip(name); id >= 1) {
-        if (bahd_config_t* vs = find_vip_id(m, id)) return {vs};
+        if (const bahd_config_t* vs = find_vip_id(m, id)) return {vs};
         return {nullptr, {LookupFailure::unknown_vip}};
     }
-    if (bahd_config_t* vs = find_vip_name(m, name)) return {vs};
+    if (const bahd_config_t* vs = find_vip_name(m, name)) return {vs};
     if (!maybe_ip(name)) return {nullptr, {LookupFailure::unknown_vip}};
     const char* prot = nullptr;
     int port = 0;
@@ -125,7 +125,7 @@ VsLookup locate_vip(const Model& m, const char* name) {
     return find_vip(m, *addr, prot, port);
 }
 
-rs_info_t* find_rs_follow(const Model& m, int id, bahd_config_t** curp) {
+const rs_info_t* find_rs_follow(const Model& m, int id, const bahd_config_t** curp) {
     const VsIndexes::RsEntry* e = first_rs_entry(m.idx, id);
     if (!e) return nullptr;
     if (curp) *curp = m.bahd[e->vs_index].get();

@@ -30,14 +30,14 @@ struct LookupError {
 
 // The VS found, or null and why.
 struct VsLookup {
-    bahd_config_t* vs = nullptr;
+    const bahd_config_t* vs = nullptr;
     LookupError error = {};
 };
 
 VsLookup locate_vip(const Model& m, const char* name);
 int id_to_vip(const char* name);
-bahd_config_t* find_vip_id(const Model& m, int id);
-bahd_config_t* find_vip_name(const Model& m, const char* name);
+const bahd_config_t* find_vip_id(const Model& m, int id);
+const bahd_config_t* find_vip_name(const Model& m, const char* name);
 int maybe_ip(const char* name);
 // The normalised address text of an address argument: a view into
 // param (a sub-VS reference, kept as written) or into buf (the printed
@@ -51,6 +51,6 @@ VsLookup find_vip(const Model& m, std::string_view vip, const char* proto, int p
 // there are, and no match is no failure.
 VsLookup find_vip_cur(const Model& m, const bahd_config_t* current, std::string_view vip,
                       const char* proto, int port);
-rs_info_t* find_rs_follow(const Model& m, int id, bahd_config_t** curp);
+const rs_info_t* find_rs_follow(const Model& m, int id, const bahd_config_t** curp);
 
 }  // namespace lbsnap

@@ -165,7 +165,6 @@ int print_check(Ctx& c, Diagnostics& d, const std::string& file) {
     const Model& m = c.m;
     const auto vss = vss_in_file_order(m);
     const auto rss = real_servers_in_file_order(vss);
-    d.resolve_rule_refs(m);
     check_numbers(vss, [&](const bahd_config_t& vs, int first) {
         d.add(vs.line, Severity::error,
               "VS number %d is used by the VS on line %d too; lookups by number reach only one of them",

@@ -1,110 +1,109 @@
 // The VS dump as text: every entry as its row's key-and-value line. Other
 // programs read it line by line, so each line's key, format and condition
 // are fixed; the formats stand in the rows (store/vs_settings.def).
+#include "reports/dump.h"
+
 #include <cstdio>
 #include <string>
 
 #include "lib/addrs.h"
 #include "lib/mangle.h"
 #include "lib/out_printf.h"
-#include "reports/dump.h"
 
 namespace lbsnap {
 
 namespace {
 
-class TextDump {
-public:
-    TextDump(std::FILE* out, bool raw) : out_(out), raw_(raw) {}
+// A dump of every VS is millions of short lines: they gather here and go to
+// the stream in blocks of about this size.
+constexpr std::size_t kFlushAt = 1 << 16;
 
-    void write(const DumpEntries& d) {
-        for (const DumpEntry& e : d.entries) entry(d, e);
+// Free text that may end up in a web page: raw with -a, else escaped.
+void text(std::string& out, const DumpLine& l, const char* value, bool raw) {
+    if (l.kind == LineKind::escaped && !raw)
+        append_printf(out, l.format, mangle_str(value).c_str());
+    else
+        append_printf(out, l.format, value);
+}
+
+void ints(std::string& out, const DumpLine& l, const std::vector<int>& values) {
+    if (l.format) append_printf(out, l.format, static_cast<int>(values.size()));
+    if (values.empty()) return;
+    out += l.list_start;
+    if (!l.item) {
+        out += lm_extraports_text(values);  // it ends the line
+        return;
     }
+    for (int v : values) append_printf(out, l.item, v);
+    out += '\n';
+}
 
-private:
-    void entry(const DumpEntries& d, const DumpEntry& e) {
-        const DumpLine& l = e.row->line;
-        switch (e.kind) {
-            case EntryKind::number: out_printf(out_, l.format, e.number); break;
-            case EntryKind::text: text(l, e.text.data()); break;
-            case EntryKind::ints: ints(l, *e.ints); break;
-            case EntryKind::addresses: addresses(l, *e.addresses); break;
-            case EntryKind::rules: rules(l, *e.rules); break;
-            case EntryKind::real_server:
-                for (const RsLine& rs : *e.rs_lines) real_server(l, *d.vs, rs);
-                break;
-        }
+void addresses(std::string& out, const DumpLine& l, const std::vector<lm_addr>& values) {
+    if (values.empty()) return;
+    out += l.list_start;
+    for (const lm_addr& a : values) append_printf(out, l.item, lm_print_addr2(a).c_str());
+    out += '\n';
+}
+
+void rules(std::string& out, const DumpLine& l, const Rule_list& rl) {
+    append_printf(out, l.format, rl.rules());
+    if (rl.empty()) return;
+    out += l.list_start;
+    for (const Rule_t* r : rl.rule_list) append_printf(out, l.item, r->rule_name.c_str());
+    out += '\n';
+}
+
+// A master's entries show the sub-VS's name, escaped like other free text;
+// others the address, after the DNS name if there is one.
+std::string display_name(const bahd_config_t& vs, const RsLine& rs, bool raw) {
+    const rs_info_t& e = *rs.rs;
+    if (vs.ismaster) {
+        if (!rs.subvs || rs.subvs->name.empty()) return "-";
+        return raw ? rs.subvs->name.str() : mangle_str(rs.subvs->name.c_str());
     }
-
-    // Free text that may end up in a web page: raw with -a, else escaped.
-    void text(const DumpLine& l, const char* value) {
-        if (l.kind == LineKind::escaped && !raw_)
-            out_printf(out_, l.format, mangle_str(value).c_str());
-        else
-            out_printf(out_, l.format, value);
-    }
-
-    void ints(const DumpLine& l, const std::vector<int>& values) {
-        if (l.format) out_printf(out_, l.format, static_cast<int>(values.size()));
-        if (values.empty()) return;
-        std::fputs(l.list_start, out_);
-        if (!l.item) return lm_extraptofile(values, out_);  // it ends the line
-        for (int v : values) out_printf(out_, l.item, v);
-        std::fputs("\n", out_);
-    }
-
-    void addresses(const DumpLine& l, const std::vector<lm_addr>& values) {
-        if (values.empty()) return;
-        std::fputs(l.list_start, out_);
-        for (const lm_addr& a : values) out_printf(out_, l.item, lm_print_addr2(a).c_str());
-        std::fputs("\n", out_);
-    }
-
-    void rules(const DumpLine& l, const Rule_list& rl) {
-        out_printf(out_, l.format, rl.rules());
-        if (rl.empty()) return;
-        std::fputs(l.list_start, out_);
-        for (const Rule_t* r : rl.rule_list) out_printf(out_, l.item, r->rule_name.c_str());
-        std::fputs("\n", out_);
-    }
-
-    // A master's entries show the sub-VS's name, escaped like other free
-    // text; others the address, after the DNS name if there is one.
-    std::string display_name(const bahd_config_t& vs, const RsLine& rs) const {
-        const rs_info_t& e = *rs.rs;
-        if (vs.ismaster) {
-            if (!rs.subvs || rs.subvs->name.empty()) return "-";
-            return raw_ ? rs.subvs->name.str() : mangle_str(rs.subvs->name.c_str());
-        }
-        if (e.dns.empty()) return e.rip.str();
-        return e.dns.str() + "&nbsp;(" + e.rip.str() + ")";
-    }
-
-    void real_server(const DumpLine& l, const bahd_config_t& vs, const RsLine& rs) {
-        const rs_info_t& e = *rs.rs;
-        out_printf(out_, l.format, rs.index, display_name(vs, rs).c_str(), e.port,
-                   e.for_method_str(), e.weight, e.enabled, e.snat_port, e.id, e.limit,
-                   e.ratelimit, e.critical, e.rsfollow, e.dns.c_str());
-        if (e.r.rules() == 0) return;
-        out_printf(out_, l.list_start, rs.index, e.rip.c_str(), e.port, e.r.rules());
-        for (const Rule_t* rule : entry_rules(vs, e)) out_printf(out_, l.item, rule->rule_name.c_str());
-        std::fputs("\n", out_);
-    }
-
-    std::FILE* out_;
-    bool raw_;
-};
+    if (e.dns.empty()) return e.rip.str();
+    return e.dns.str() + "&nbsp;(" + e.rip.str() + ")";
+}
 
 }  // namespace
 
-void print_vs(Ctx& c, const bahd_config_t& cur, DumpRun& run) {
-    run.entries.build(c.m, cur, run);
-    TextDump(c.out, c.opt.aflag).write(run.entries);
+void dump_rs_text(std::string& out, const bahd_config_t& vs, const DumpLine& l, const RsLine& rs,
+                  bool raw) {
+    const rs_info_t& e = *rs.rs;
+    append_printf(out, l.format, rs.index, display_name(vs, rs, raw).c_str(), e.port,
+                  e.for_method_str(), e.weight, e.enabled, e.snat_port, e.id, e.limit,
+                  e.ratelimit, e.critical, e.rsfollow, e.dns.c_str());
+    if (e.r.rules() == 0) return;
+    append_printf(out, l.list_start, rs.index, e.rip.c_str(), e.port, e.r.rules());
+    for (const Rule_t* rule : entry_rules(vs, e)) append_printf(out, l.item, rule->rule_name.c_str());
+    out += '\n';
 }
 
-void print_vs(Ctx& c, const bahd_config_t& cur, CipherSetRecorder* cipher_sets) {
-    DumpRun run(cipher_sets);
-    print_vs(c, cur, run);
+void dump_entry_text(std::string& out, const DumpEntries& d, const DumpEntry& e, bool raw) {
+    const DumpLine& l = e.row->line;
+    switch (e.kind) {
+        case EntryKind::number: return append_printf(out, l.format, e.number);
+        case EntryKind::text: return text(out, l, e.text.data(), raw);
+        case EntryKind::ints: return ints(out, l, *e.ints);
+        case EntryKind::addresses: return addresses(out, l, *e.addresses);
+        case EntryKind::rules: return rules(out, l, *e.rules);
+        case EntryKind::real_server:
+            for (const RsLine& rs : *e.rs_lines) dump_rs_text(out, *d.vs, l, rs, raw);
+            return;
+    }
 }
+
+void print_vs(Ctx& c, const bahd_config_t& cur, DumpRun& run) {
+    run.entries.build(c.m, cur, run);
+    std::string& out = run.text;
+    for (const DumpEntry& e : run.entries.entries) dump_entry_text(out, run.entries, e, c.opt.aflag);
+    if (out.size() >= kFlushAt) flush_dump(c, run);
+}
+
+void flush_dump(Ctx& c, DumpRun& run) {
+    std::fwrite(run.text.data(), 1, run.text.size(), c.out);
+    run.text.clear();
+}
+
 
 }  // namespace lbsnap

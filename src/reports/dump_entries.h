@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "lib/cfglib.h"
+#include "lib/cipher_sets.h"
 #include "query/classify.h"
 #include "query/follow_chain.h"
 #include "reports/report_context.h"
@@ -71,6 +72,8 @@ public:
     RsFollowChains& follows(const Model& m);
     // The entries of the VS at hand, reused VS after VS.
     DumpEntries entries;
+    // The text dump's output not yet written.
+    std::string text;
     CipherSetRecorder* cipher_sets() const { return cipher_sets_; }
     // The setting L7_TRANSPARENT is "no" (read on first use).
     int l7_transparent_off();

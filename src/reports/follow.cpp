@@ -104,7 +104,7 @@ bool LoopTest::refused(const rs_info_t& candidate) {
 }
 
 void print_rsfollows(Ctx& c, int rsid) {
-    bahd_config_t* home = nullptr;
+    const bahd_config_t* home = nullptr;
     const rs_info_t* me = find_rs_follow(c.m, rsid, &home);
     if (!me || !home->extendedhealth) return;
     std::fprintf(c.out, "<option value=\"%d/0\" %s>Self</option>\n", rsid,
@@ -147,7 +147,7 @@ void print_rsfollows(Ctx& c, int rsid) {
 }
 
 void print_hasfollows(Ctx& c, int rsid) {
-    bahd_config_t* home = nullptr;
+    const bahd_config_t* home = nullptr;
     const rs_info_t* me = find_rs_follow(c.m, rsid, &home);
     if (!me || !home->extendedhealth) return;
     for (const rs_info_t& e : home->rsinfo)

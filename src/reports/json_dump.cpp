@@ -15,10 +15,8 @@
 
 namespace lbsnap {
 
-namespace {
-
 // The member names, by row.
-const std::string& member_name(const VsSetting& row) {
+const std::string& dump_member_name(const VsSetting& row) {
     static const std::vector<std::string> names = [] {
         std::vector<std::string> v;
         for (const VsSetting& s : vs_settings()) v.push_back(ascii_lower(s.dump_key()));
@@ -27,6 +25,8 @@ const std::string& member_name(const VsSetting& row) {
     return names[static_cast<std::size_t>(&row - vs_settings().data())];
 }
 
+namespace {
+
 void rule_ref(JsonWriter& w, const Rule_t& r) {
     w.begin_object();
     w.field("name", std::string_view(r.rule_name));
@@ -34,9 +34,11 @@ void rule_ref(JsonWriter& w, const Rule_t& r) {
     w.end_object();
 }
 
+}  // namespace
+
 // A real server by the names of its record's fields; of a master, the
 // sub-VS the entry names has its name there too (null when there is none).
-void real_server(JsonWriter& w, const bahd_config_t& vs, const RsLine& line) {
+void json_real_server(JsonWriter& w, const bahd_config_t& vs, const RsLine& line) {
     const rs_info_t& e = *line.rs;
     w.begin_object();
     w.field("index", line.index);
@@ -66,8 +68,7 @@ void real_server(JsonWriter& w, const bahd_config_t& vs, const RsLine& line) {
     w.end_object();
 }
 
-void entry(JsonWriter& w, const DumpEntries& d, const DumpEntry& e) {
-    w.key(member_name(*e.row).c_str());
+void json_dump_value(JsonWriter& w, const DumpEntries& d, const DumpEntry& e) {
     switch (e.kind) {
         case EntryKind::number: return w.number(e.number);
         case EntryKind::text: return w.text(e.text);
@@ -85,17 +86,18 @@ void entry(JsonWriter& w, const DumpEntries& d, const DumpEntry& e) {
             return w.end_array();
         case EntryKind::real_server:
             w.begin_array();
-            for (const RsLine& line : *e.rs_lines) real_server(w, *d.vs, line);
+            for (const RsLine& line : *e.rs_lines) json_real_server(w, *d.vs, line);
             return w.end_array();
     }
 }
 
-}  // namespace
-
 void json_vs(JsonWriter& w, Ctx& c, const bahd_config_t& cur, DumpRun& run) {
     run.entries.build(c.m, cur, run);
     w.begin_object();
-    for (const DumpEntry& e : run.entries.entries) entry(w, run.entries, e);
+    for (const DumpEntry& e : run.entries.entries) {
+        w.key(dump_member_name(*e.row).c_str());
+        json_dump_value(w, run.entries, e);
+    }
     w.end_object();
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <string_view>
 #include <utility>
 
 #include "lib/addrs.h"
@@ -17,6 +18,33 @@ namespace lbsnap {
 namespace {
 
 bool is_empty(const char* s) { return !s || !*s; }
+
+constexpr std::size_t kMaxHostName = 253;
+constexpr std::size_t kMaxLabel = 63;
+
+bool is_letter_or_digit(char ch) {
+    return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9');
+}
+
+bool is_label(std::string_view label) {
+    if (label.empty() || label.size() > kMaxLabel || label.front() == '-' || label.back() == '-')
+        return false;
+    return std::all_of(label.begin(), label.end(),
+                       [](char ch) { return is_letter_or_digit(ch) || ch == '-'; });
+}
+
+// The reverse answer goes into a line that scripts and web pages read: only
+// a host name as RFC 1123 has it (letters, digits and inner hyphens, in
+// dot-separated labels) is taken; anything else counts as no name.
+bool is_host_name(std::string_view name) {
+    if (name.size() > kMaxHostName) return false;
+    for (std::size_t start = 0;;) {
+        const std::size_t dot = name.find('.', start);
+        if (!is_label(name.substr(start, dot == std::string_view::npos ? dot : dot - start))) return false;
+        if (dot == std::string_view::npos) return true;
+        start = dot + 1;
+    }
+}
 
 // Family and address bytes, without the port: the texts of one address (bare
 // or bracketed IPv6, the 32-digit form, with a port or without) share one
@@ -115,7 +143,8 @@ void RsNameTable::print_realservers(Ctx& c, int wantrealname) {
     for (std::size_t i = 0; i < rsnames_.size(); ++i) {
         const Shown s = wantrealname ? shown[i] : Shown{};
         const char* host = s.known;
-        if (s.lookup != no_lookup && hosts[s.lookup]) host = hosts[s.lookup]->c_str();
+        if (s.lookup != no_lookup && hosts[s.lookup] && is_host_name(*hosts[s.lookup]))
+            host = hosts[s.lookup]->c_str();
         if (host)
             std::fprintf(c.out, "%s (%s)\n", rsnames_[i].name, host);
         else

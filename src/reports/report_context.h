@@ -3,16 +3,13 @@
 #pragma once
 
 #include <cstdio>
-#include <functional>
 #include <string>
 
+#include "lib/log_sink.h"
 #include "reports/options.h"
 #include "store/model.h"
 
 namespace lbsnap {
-
-// Writes one message to the system log at a syslog priority.
-using LogSink = std::function<void(int priority, const std::string& message)>;
 
 // The platform's system log with its default identity and facility.
 void system_log(int priority, const std::string& message);

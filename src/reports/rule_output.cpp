@@ -72,7 +72,7 @@ RuleUsers rule_users_all(const Model& m) {
     return users;
 }
 
-Rule_t* find_rule(const Model& m, const char* name) {
+const Rule_t* find_rule(const Model& m, const char* name) {
     for (const auto& rule : m.Rules)
         if (rule->rule_name == name) return rule.get();
     return nullptr;

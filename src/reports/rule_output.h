@@ -10,7 +10,7 @@
 namespace lbsnap {
 
 // The first rule named exactly `name` (the default rule included), or null.
-Rule_t* find_rule(const Model& m, const char* name);
+const Rule_t* find_rule(const Model& m, const char* name);
 // The match word and host flag of a rule's match type.
 struct MatchWord {
     const char* word;

@@ -16,9 +16,9 @@ constexpr std::size_t kPortIndexFrom = 32;
 
 void index_ports(VsIndexes::AddrGroup& g) {
     if (g.vss.size() < kPortIndexFrom) return;
-    g.by_port = std::make_unique<std::unordered_map<int, std::vector<bahd_config_t*>>>();
+    g.by_port = std::make_unique<std::unordered_map<int, std::vector<const bahd_config_t*>>>();
     auto& by_port = *g.by_port;
-    for (bahd_config_t* vs : g.vss) {
+    for (const bahd_config_t* vs : g.vss) {
         by_port[vs->port].push_back(vs);
         for (int p : vs->extraports)
             if (p != vs->port) by_port[p].push_back(vs);
@@ -37,7 +37,7 @@ void build_indexes(Model& m) {
     idx.by_name.reserve(m.bahd.size());
     idx.by_addr.reserve(m.bahd.size());
     for (std::uint32_t i = 0; i < m.bahd.size(); ++i) {
-        bahd_config_t* vs = m.bahd[i].get();
+        const bahd_config_t* vs = m.bahd[i].get();
         idx.by_id.emplace(vs->id, vs);
         idx.by_name.emplace(std::string_view(vs->name), vs);
         if (!vs->isslave) {
@@ -47,7 +47,7 @@ void build_indexes(Model& m) {
                 idx.by_addr[std::string_view(vs->vip2)].vss.push_back(vs);
         }
         if (!vs->ismaster)
-            for (rs_info_t& rs : vs->rsinfo) idx.rs_by_id.push_back({rs.id, i, &rs});
+            for (const rs_info_t& rs : vs->rsinfo) idx.rs_by_id.push_back({rs.id, i, &rs});
     }
     // Sorted in place (a stable sort would want a second copy of the
     // table); a VS's entries lie in one array, in order.
@@ -61,8 +61,8 @@ void build_indexes(Model& m) {
     for (auto& [addr, group] : idx.by_addr) index_ports(group);
 }
 
-const std::vector<bahd_config_t*>& port_candidates(const VsIndexes::AddrGroup& g, int port) {
-    static const std::vector<bahd_config_t*> none;
+const std::vector<const bahd_config_t*>& port_candidates(const VsIndexes::AddrGroup& g, int port) {
+    static const std::vector<const bahd_config_t*> none;
     if (port == 0 || !g.by_port) return g.vss;
     auto it = g.by_port->find(port);
     return it == g.by_port->end() ? none : it->second;

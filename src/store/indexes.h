@@ -15,6 +15,6 @@ void build_indexes(Model& m);
 const VsIndexes::RsEntry* first_rs_entry(const VsIndexes& idx, int id);
 
 // The VSs of an address group that may serve `port` (0: any), in list order.
-const std::vector<bahd_config_t*>& port_candidates(const VsIndexes::AddrGroup& g, int port);
+const std::vector<const bahd_config_t*>& port_candidates(const VsIndexes::AddrGroup& g, int port);
 
 }  // namespace lbsnap

@@ -16,8 +16,6 @@
 
 namespace lbsnap {
 
-class Diagnostics;
-
 inline constexpr int MAX_rs_data = 1024;
 inline constexpr int MAX_rules = 1024;
 inline constexpr int MAX_extraports = 511;
@@ -70,7 +68,7 @@ struct Rule_t {
 // A bounded list of rule references: no repeats, at most MAX_rules entries,
 // the default rule (if present) last.
 struct Rule_list {
-    std::vector<Rule_t*> rule_list;
+    std::vector<const Rule_t*> rule_list;
     int rules() const { return static_cast<int>(rule_list.size()); }
     bool empty() const { return rule_list.empty(); }
 };
@@ -166,15 +164,15 @@ struct bahd_config_t {
 // in indexes.cpp). Each keeps the first match in list order, so a lookup
 // answers as a walk from the head of the list would.
 struct VsIndexes {
-    std::unordered_map<int, bahd_config_t*> by_id;
-    std::unordered_map<std::string_view, bahd_config_t*> by_name;
+    std::unordered_map<int, const bahd_config_t*> by_id;
+    std::unordered_map<std::string_view, const bahd_config_t*> by_name;
     // The non-sub VSs that hold one address text (as vip or vip2), in list
     // order; a large group also by every port it serves (port and extra
     // ports), so a lookup with a port does not walk the whole group.
     struct AddrGroup {
-        std::vector<bahd_config_t*> vss;
+        std::vector<const bahd_config_t*> vss;
         // Only large groups have one: most addresses hold one VS or two.
-        std::unique_ptr<std::unordered_map<int, std::vector<bahd_config_t*>>> by_port;
+        std::unique_ptr<std::unordered_map<int, std::vector<const bahd_config_t*>>> by_port;
     };
     std::unordered_map<std::string_view, AddrGroup> by_addr;
     // The real-server entries of VSs that are not masters, by id; among
@@ -182,7 +180,7 @@ struct VsIndexes {
     struct RsEntry {
         int id;
         std::uint32_t vs_index;  // in the VS list; with rs, the walk's order
-        rs_info_t* rs;
+        const rs_info_t* rs;
     };
     std::vector<RsEntry> rs_by_id;
 };
@@ -195,13 +193,16 @@ struct Model {
     TextArena arena;
 
     // The VS list in list order: ordinary VSs by address and port, then
-    // sub-VSs by id and port. Records are owned here and never move.
-    std::vector<std::unique_ptr<bahd_config_t>> bahd;
+    // sub-VSs by id and port. Records are owned here and never move; a
+    // record joins complete (the reader builds it apart until its section
+    // ends) and never changes after, so whoever holds the model, the reader
+    // included, reads const records only.
+    std::vector<std::unique_ptr<const bahd_config_t>> bahd;
     // The rule list: the default rule first, then the accepted rules in the
-    // order their sections ended.
-    std::vector<std::unique_ptr<Rule_t>> Rules;
-    Rule_t* default_rule = nullptr;
-    std::unordered_map<int, Rule_t*> rule_by_id;
+    // order their sections ended. Rules too join complete.
+    std::vector<std::unique_ptr<const Rule_t>> Rules;
+    const Rule_t* default_rule = nullptr;
+    std::unordered_map<int, const Rule_t*> rule_by_id;
 
     chk_args_t chk_args = def_chk_args;
     adapt_args_t adapt_args = def_adapt_args;
@@ -209,10 +210,6 @@ struct Model {
     int got_adapt_args = 0;
 
     VsIndexes idx;
-
-    // Where the reader reports what it ignores, cuts or drops, while it
-    // loads for a configuration check; null otherwise.
-    Diagnostics* diag = nullptr;
 };
 
 }  // namespace lbsnap

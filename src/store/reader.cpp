@@ -12,9 +12,9 @@
 #include <cstring>
 #include <numeric>
 
-#include "store/diagnostics.h"
 #include "store/indexes.h"
 #include "store/key_table.h"
+#include "store/read_context.h"
 #include "store/rules.h"
 
 namespace lbsnap {
@@ -82,90 +82,93 @@ private:
     bool ended_ = true;
 };
 
-// The reader's state while one file is read.
+// The reader's state while one file is read: the section and the record
+// under construction, and the context the line handlers share.
 class Loader {
 public:
-    Loader(Model& m, std::FILE* err) : m_(m), err_(err) {}
+    Loader(Model& m, Diagnostics* findings) : ctx_(m, findings) {}
 
     // One line, its newline already dropped (which changes no marker test:
-    // markers match the start of a line).
-    LoadStatus line(char* text, int line_no) {
+    // markers match the start of a line). False when the line ends the load.
+    bool line(char* text, int line_no, bool goes_on) {
+        ctx_.read_line(line_no, text, goes_on);
         if (section_ == Section::none) {
             for (const Marker& mk : markers)
                 if (find_key(mk.start, text)) {
                     section_ = mk.section;
                     end_ = mk.end;
                     section_line_ = line_no;
-                    return LoadStatus::ok;
+                    return true;
                 }
-            if (m_.diag) m_.diag->outside_section();
-            return LoadStatus::ok;
+            ctx_.outside_section();
+            return true;
         }
         if (find_key(end_, text)) {
             complete();
-            return LoadStatus::ok;
+            return true;
         }
-        return inside(text, line_no);
+        return inside(text);
     }
 
-    // A section still open at the end of the file is dropped.
-    void report_open_section() const {
+    // A section still open here is dropped: its record dies with the Loader.
+    void end_of_file() {
         if (section_ != Section::none)
-            m_.diag->section_open(section_line_, end_, vs_ ? "VS" : rule_ ? "rule" : nullptr);
+            ctx_.section_open(section_line_, end_, vs_ ? "VS" : rule_ ? "rule" : nullptr);
+        ctx_.end_of_file();
     }
+
+    const LoadResult& result() const { return ctx_.result(); }
 
 private:
-    LoadStatus inside(char* text, int line_no) {
+    bool inside(char* text) {
         switch (section_) {
-            case Section::checker: add_chk_line(m_, text); break;
-            case Section::adapt_http: add_adapt_line(m_, text); break;
-            case Section::adapt_sdn: add_sdn_adapt_line(m_, text); break;
+            case Section::checker: add_chk_line(ctx_, text); break;
+            case Section::adapt_http: add_adapt_line(ctx_, text); break;
+            case Section::adapt_sdn: add_sdn_adapt_line(ctx_, text); break;
             case Section::vs:
                 if (!vs_) {
                     vs_ = std::make_unique<bahd_config_t>();
                     vs_->line = section_line_;
                 }
-                rs_pending_.entry.line = line_no;
-                if (!add_vs_line(m_, text, *vs_, has_ipvsadm_, rs_pending_, err_))
-                    return LoadStatus::invalid_rs_address;
-                break;
+                rs_pending_.entry.line = ctx_.line_no();
+                return add_vs_line(ctx_, text, *vs_, has_ipvsadm_, rs_pending_);
             case Section::rule:
                 if (!rule_) {
                     rule_ = std::make_unique<Rule_t>();
                     rule_->line = section_line_;
                 }
-                add_rule_line(text, *rule_, m_.diag);
+                add_rule_line(ctx_, text, *rule_);
                 break;
             case Section::none: break;
         }
-        return LoadStatus::ok;
+        return true;
     }
 
     void complete() {
+        Model& m = ctx_.m;
         if (vs_) {
-            for (const rs_info_t& rs : vs_->rsinfo) merge_rules(m_, vs_->r, rs.r);
+            for (const rs_info_t& rs : vs_->rsinfo) merge_rules(m, vs_->r, rs.r);
             sort_rs(*vs_, rs_pending_.addrs);
             // The list is put in order once the whole file is read.
-            m_.bahd.push_back(std::move(vs_));
+            m.bahd.push_back(std::move(vs_));
             rs_pending_.entry = rs_info_t{};
             rs_pending_.addr = lm_addr{};
             rs_pending_.addrs.clear();
         }
         has_ipvsadm_ = 0;
         if (rule_) {
-            if (RuleFault f = rule_fault(m_, *rule_); f == RuleFault::none) {
-                m_.rule_by_id.emplace(rule_->id, rule_.get());
-                m_.Rules.push_back(std::move(rule_));
-            } else if (m_.diag) {
-                m_.diag->rule_dropped(m_, *rule_, f);
+            if (RuleFault f = rule_fault(m, *rule_); f == RuleFault::none) {
+                m.rule_by_id.emplace(rule_->id, rule_.get());
+                m.Rules.push_back(std::move(rule_));
+            } else {
+                ctx_.rule_dropped(*rule_, f);
             }
             rule_.reset();
         }
         section_ = Section::none;
     }
 
-    Model& m_;
-    std::FILE* err_;
+    ReadContext ctx_;
     Section section_ = Section::none;
     const char* end_ = nullptr;
     int section_line_ = 0;
@@ -311,22 +314,17 @@ void sort_rs(bahd_config_t& vs, const std::vector<lm_addr>& addrs) {
 namespace {
 
 // Loads the first `size` bytes of m.file_text (followed by a NUL).
-LoadStatus load_buffer(Model& m, std::size_t size, std::FILE* err, Diagnostics* diag) {
+LoadResult load_buffer(Model& m, std::size_t size, Diagnostics* findings) {
     clean_up(m);
-    m.diag = diag;
-    Loader loader(m, err);
+    Loader loader(m, findings);
     LineSplitter lines(m.file_text.data(), size, m.arena);
-    while (char* line = lines.next()) {
-        if (diag) [[unlikely]] diag->read_line(lines.line_no(), line, lines.line_goes_on());
-        if (LoadStatus s = loader.line(line, lines.line_no()); s != LoadStatus::ok) return s;
-    }
-    // A section still open here is dropped: the Loader's record dies with it.
-    if (diag) loader.report_open_section();
-    m.diag = nullptr;
+    while (char* line = lines.next())
+        if (!loader.line(line, lines.line_no(), lines.line_goes_on())) return loader.result();
+    loader.end_of_file();
     if (m.got_adapt_args && m.adapt_args.http_port == 0) m.adapt_args.http_port = 80;
     sort_vs_list(m);
     build_indexes(m);
-    return LoadStatus::ok;
+    return {};
 }
 
 // Reads the whole file into one buffer with a NUL after it, at the size
@@ -359,23 +357,20 @@ FileBuffer read_whole(int fd, std::size_t* size) {
 
 }  // namespace
 
-LoadStatus load_text(Model& m, std::string_view text, std::FILE* err, Diagnostics* diag) {
+LoadResult load_text(Model& m, std::string_view text, Diagnostics* findings) {
     m.file_text = FileBuffer(text.size() + 1);
     std::memcpy(m.file_text.data(), text.data(), text.size());
     m.file_text.data()[text.size()] = '\0';
-    return load_buffer(m, text.size(), err, diag);
+    return load_buffer(m, text.size(), findings);
 }
 
-LoadStatus load_data(Model& m, const std::string& path, std::FILE* err, Diagnostics* diag) {
+LoadResult load_data(Model& m, const std::string& path, Diagnostics* findings) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        std::fputs("Cannot open config file\n", err);
-        return LoadStatus::cannot_open;
-    }
+    if (fd < 0) return {LoadStatus::cannot_open, "Cannot open config file\n"};
     std::size_t size = 0;
     m.file_text = read_whole(fd, &size);
     close(fd);
-    return load_buffer(m, size, err, diag);
+    return load_buffer(m, size, findings);
 }
 
 }  // namespace lbsnap

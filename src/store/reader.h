@@ -1,7 +1,6 @@
 // Reading the daemon configuration file into the model.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +10,9 @@
 
 namespace lbsnap {
 
+class Diagnostics;
+class ReadContext;
+
 // One read of the configuration file takes at most this many characters; a
 // longer line arrives as several lines.
 inline constexpr std::size_t max_read = kLineReadMax;
@@ -18,20 +20,25 @@ inline constexpr std::size_t max_read = kLineReadMax;
 enum class LoadStatus {
     ok,
     cannot_open,          // "Cannot open config file", status 3
-    invalid_rs_address,   // "Invalid IP spec" already written, status 27
+    invalid_rs_address,   // "Invalid IP spec", status 27
 };
 
-// Reads the file at `path` whole and loads it. On cannot_open, writes
-// "Cannot open config file\n" to err. With a Diagnostics sink (a
-// configuration check) every finding goes there, and an invalid real-server
-// address is one of them rather than the end of the load.
-LoadStatus load_data(Model& m, const std::string& path, std::FILE* err,
-                     Diagnostics* diag = nullptr);
+// How a load ended: its status and the message that goes to standard error
+// as it stands (empty when the load went well).
+struct LoadResult {
+    LoadStatus status = LoadStatus::ok;
+    std::string message;
+};
+
+// Reads the file at `path` whole and loads it. With a findings sink (a
+// configuration check) the reader notes there what it ignores, cuts or
+// drops, and an invalid real-server address is one of those findings
+// rather than the end of the load.
+LoadResult load_data(Model& m, const std::string& path, Diagnostics* findings = nullptr);
 // Loads configuration text already in memory (what load_data does after
 // reading the file): resets the model, reads the sections, orders the VS
 // list and builds the lookup indexes.
-LoadStatus load_text(Model& m, std::string_view text, std::FILE* err,
-                     Diagnostics* diag = nullptr);
+LoadResult load_text(Model& m, std::string_view text, Diagnostics* findings = nullptr);
 
 // The value after key `val` at the start of `line` (case ignored, blanks and
 // tabs after the key skipped), or null.
@@ -46,10 +53,6 @@ enum class RuleFault { none, no_number, number_taken, no_name, no_pattern, no_he
                        no_replacement, bad_type };
 RuleFault rule_fault(const Model& m, const Rule_t& r);
 
-// The VS-section line handler; false when a real-server address is invalid
-// (its message is written to err). The line is the text the
-// reader split out of the configuration: the values kept point into it,
-// and it is cut into tokens in place.
 // The reader's side of the real-server part of the VS under construction.
 struct RsPending {
     // The first free entry, which lines without "-r" fill ahead of the line
@@ -60,9 +63,12 @@ struct RsPending {
     // rsinfo: the entries sort by them, each converted once.
     std::vector<lm_addr> addrs;
 };
-bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, RsPending& pending,
-                 std::FILE* err);
-bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, RsPending& pending, std::FILE* err);
+// The VS-section line handler; false when an invalid real-server address
+// ends the load (ctx's result says so). The line is the text the reader
+// split out of the configuration: the values kept point into it, and it is
+// cut into tokens in place.
+bool add_vs_line(ReadContext& ctx, char* line, bahd_config_t& vs, int& state, RsPending& pending);
+bool add_ipvs_info(ReadContext& ctx, char* line, bahd_config_t& vs, RsPending& pending);
 void add_localbinds(bahd_config_t& vs, char* text);
 // False when the list is invalid (the VS then keeps the ports read before
 // the fault, none for a bad token).

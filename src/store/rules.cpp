@@ -9,9 +9,9 @@
 #include <cstring>
 
 #include "lib/config_int.h"
-#include "store/diagnostics.h"
 #include "store/key_table.h"
 #include "store/l7user.h"
+#include "store/read_context.h"
 #include "store/rule_list.h"
 
 namespace lbsnap {
@@ -21,22 +21,22 @@ namespace {
 std::int8_t low_byte(int v) { return static_cast<std::int8_t>(static_cast<std::uint8_t>(v)); }
 std::int8_t flag_of(int v) { return v != 0 ? 1 : 0; }
 
-// The sink (null but for a check) hears of values cut to their field.
-using RuleHandler = void (*)(Rule_t&, char*, Diagnostics*);
+// A check hears of values cut to their field.
+using RuleHandler = void (*)(Rule_t&, char*, ReadContext&);
 
 template <auto F>
-void rule_text(Rule_t& r, char* v, Diagnostics* d) {
-    note_cut(d, v, r.*F);
+void rule_text(Rule_t& r, char* v, ReadContext& ctx) {
+    note_cut(ctx, v, r.*F);
     (r.*F).take(v);
 }
 template <auto F>
-void rule_int(Rule_t& r, char* v, Diagnostics*) { r.*F = config_int(v); }
+void rule_int(Rule_t& r, char* v, ReadContext&) { r.*F = config_int(v); }
 template <auto F>
-void rule_byte(Rule_t& r, char* v, Diagnostics*) { r.*F = low_byte(config_int(v)); }
+void rule_byte(Rule_t& r, char* v, ReadContext&) { r.*F = low_byte(config_int(v)); }
 template <auto F>
-void rule_flag(Rule_t& r, char* v, Diagnostics*) { r.*F = flag_of(config_int(v)); }
+void rule_flag(Rule_t& r, char* v, ReadContext&) { r.*F = flag_of(config_int(v)); }
 
-void rule_match_type(Rule_t& r, char* v, Diagnostics*) {
+void rule_match_type(Rule_t& r, char* v, ReadContext&) {
     for (std::size_t i = 0; i < std::size(l7_match_types); ++i)
         if (strcasecmp(v, l7_match_types[i]) == 0) {
             r.match_type = static_cast<std::int8_t>(i);
@@ -66,29 +66,29 @@ const KeyTable<RuleHandler>& rule_keys() {
 }
 
 template <class Block>
-using BlockHandler = void (*)(Block&, char*, Diagnostics*);
+using BlockHandler = void (*)(Block&, char*, ReadContext&);
 
 template <class Block, auto F>
-void block_int(Block& b, char* v, Diagnostics*) { b.*F = config_int(v); }
+void block_int(Block& b, char* v, ReadContext&) { b.*F = config_int(v); }
 
 template <class Block>
-void apply(const KeyTable<BlockHandler<Block>>& keys, Block& b, char* line, Diagnostics* d,
+void apply(const KeyTable<BlockHandler<Block>>& keys, Block& b, char* line, ReadContext& ctx,
            const char* section) {
     char* value = nullptr;
-    if (auto* h = keys.find(line, &value)) (*h)(b, value, d);
-    else if (d) d->unknown_key(section);
+    if (auto* h = keys.find(line, &value)) (*h)(b, value, ctx);
+    else ctx.unknown_key(section);
 }
 
 }  // namespace
 
-void add_rule_line(char* line, Rule_t& rule, Diagnostics* diag) {
+void add_rule_line(ReadContext& ctx, char* line, Rule_t& rule) {
     char* value = nullptr;
-    if (auto* h = rule_keys().find(line, &value)) (*h)(rule, value, diag);
-    else if (diag) diag->unknown_key("a rule section");
+    if (auto* h = rule_keys().find(line, &value)) (*h)(rule, value, ctx);
+    else ctx.unknown_key("a rule section");
 }
 
 
-void add_ruleid(const Model& m, Rule_list& rl, Rule_t* rule) {
+void add_ruleid(const Model& m, Rule_list& rl, const Rule_t* rule) {
     auto& v = rl.rule_list;
     if (v.size() >= static_cast<std::size_t>(MAX_rules) || rule_is_in(rl, rule)) return;
     if (!v.empty() && v.back() == m.default_rule)
@@ -97,20 +97,13 @@ void add_ruleid(const Model& m, Rule_list& rl, Rule_t* rule) {
         v.push_back(rule);
 }
 
-Rule_t* id_to_rule(const Model& m, int id) {
-    // Accepted rules have unique numbers, so the map holds one entry per
-    // rule once the reader has filled it. A model put together by hand may
-    // not have: then walk the list.
-    if (m.rule_by_id.size() == m.Rules.size()) {
-        auto it = m.rule_by_id.find(id);
-        return it == m.rule_by_id.end() ? nullptr : it->second;
-    }
-    for (const auto& r : m.Rules)
-        if (r->id == id) return r.get();
-    return nullptr;
+const Rule_t* id_to_rule(const Model& m, int id) {
+    auto it = m.rule_by_id.find(id);
+    return it == m.rule_by_id.end() ? nullptr : it->second;
 }
 
-void expand_rules(const Model& m, const char* src, Rule_list& rl, int content) {
+void expand_rules(ReadContext& ctx, const char* src, Rule_list& rl, int content) {
+    const Model& m = ctx.m;
     rl.rule_list.clear();
     bool saw_default = false;
     const char* p = src;
@@ -121,20 +114,20 @@ void expand_rules(const Model& m, const char* src, Rule_list& rl, int content) {
         const char* end = nullptr;
         int n = config_int(p, &end);
         if (end == p) {  // a token without digits ends the list
-            if (m.diag) m.diag->rule_list_stops(p);
+            ctx.rule_list_stops(p);
             break;
         }
         // The token runs to the next comma whatever follows its number.
         const char* next = std::strchr(end, ',');
         p = next ? next : end + std::strlen(end);
-        Rule_t* r = id_to_rule(m, n);
+        const Rule_t* r = id_to_rule(m, n);
         if (!r) {
-            if (m.diag) m.diag->rule_unknown(n);
+            ctx.rule_unknown(n);
             continue;
         }
         // Content lists take content rules only, the other lists the others.
         const bool is_content = r->rule_type == kRuleContent;
-        if (m.diag && !is_content == (content != 0)) m.diag->rule_wrong_kind(*r, content);
+        if (!is_content == (content != 0)) ctx.rule_wrong_kind(*r, content);
         if (content) {
             if (!is_content) continue;
             if (r == m.default_rule)
@@ -148,39 +141,39 @@ void expand_rules(const Model& m, const char* src, Rule_list& rl, int content) {
     if (saw_default) add_ruleid(m, rl, m.default_rule);
 }
 
-void add_chk_line(Model& m, char* line) {
+void add_chk_line(ReadContext& ctx, char* line) {
     using H = BlockHandler<chk_args_t>;
     static const KeyTable<H> keys{
         {"INTERVAL:", block_int<chk_args_t, &chk_args_t::chk_interval>},
         {"TIMEOUT:", block_int<chk_args_t, &chk_args_t::chk_timeout>},
         {"RETRY_COUNT:", block_int<chk_args_t, &chk_args_t::chk_retrycount>},
     };
-    apply(keys, m.chk_args, line, m.diag, "a checker section");
+    apply(keys, ctx.m.chk_args, line, ctx, "a checker section");
 }
 
-void add_adapt_line(Model& m, char* line) {
+void add_adapt_line(ReadContext& ctx, char* line) {
     using H = BlockHandler<adapt_args_t>;
     static const KeyTable<H> keys{
         {"INTERVAL:", block_int<adapt_args_t, &adapt_args_t::interval>},
-        {"URL:", [](adapt_args_t& b, char* v, Diagnostics* d) {
-             note_cut(d, v, b.url);
+        {"URL:", [](adapt_args_t& b, char* v, ReadContext& c) {
+             note_cut(c, v, b.url);
              b.url.take(v);
          }},
         {"CTRL_MINP:", block_int<adapt_args_t, &adapt_args_t::ctrl_minp>},
         {"HTTP_PORT:", block_int<adapt_args_t, &adapt_args_t::http_port>},
     };
-    m.got_adapt_args = 1;
-    apply(keys, m.adapt_args, line, m.diag, "an adaptive HTTP section");
+    ctx.m.got_adapt_args = 1;
+    apply(keys, ctx.m.adapt_args, line, ctx, "an adaptive HTTP section");
 }
 
-void add_sdn_adapt_line(Model& m, char* line) {
+void add_sdn_adapt_line(ReadContext& ctx, char* line) {
     using H = BlockHandler<sdn_adapt_args_t>;
     static const KeyTable<H> keys{
         {"INTERVAL:", block_int<sdn_adapt_args_t, &sdn_adapt_args_t::interval>},
         {"NAVG:", block_int<sdn_adapt_args_t, &sdn_adapt_args_t::navg>},
         {"CTRL_MINP:", block_int<sdn_adapt_args_t, &sdn_adapt_args_t::ctrl_minp>},
     };
-    apply(keys, m.sdn_adapt_args, line, m.diag, "an adaptive SDN section");
+    apply(keys, ctx.m.sdn_adapt_args, line, ctx, "an adaptive SDN section");
 }
 
 }  // namespace lbsnap

@@ -5,7 +5,6 @@
 // no allocation of its own.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -15,8 +14,6 @@
 #include <vector>
 
 namespace lbsnap {
-
-class TextArena;
 
 class Text {
 public:
@@ -44,10 +41,6 @@ class FixedText : public Text {
 public:
     static constexpr std::size_t capacity = N;
 
-    // A copy of v, cut to the capacity, kept in the model's arena (records
-    // built by hand; the reader uses take).
-    void assign(TextArena& arena, std::string_view v);
-
     // The reader's way in: `v` lies in a line the reader owns and will not
     // read again, so a value longer than the field is cut where it lies.
     void take(char* v) {
@@ -61,8 +54,6 @@ public:
 class OptText : private Text {
 public:
     OptText() { p_ = nullptr; }
-    // Sets it to a copy of v kept in the model's arena.
-    void assign(TextArena& arena, std::string_view v);
 
     explicit operator bool() const { return p_ != nullptr; }
     bool has_value() const { return p_ != nullptr; }
@@ -111,12 +102,5 @@ private:
     char* free_ = nullptr;
     std::size_t left_ = 0;
 };
-
-template <std::size_t N>
-void FixedText<N>::assign(TextArena& arena, std::string_view v) {
-    p_ = arena.keep(v.substr(0, std::min(v.size(), N - 1)));
-}
-
-inline void OptText::assign(TextArena& arena, std::string_view v) { p_ = arena.keep(v); }
 
 }  // namespace lbsnap

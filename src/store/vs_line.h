@@ -6,8 +6,10 @@
 
 namespace lbsnap {
 
+class ReadContext;
+
 struct VsLine {
-    const Model& m;
+    ReadContext& ctx;
     bahd_config_t& vs;
     char* value;  // in the line the reader split out; values are kept in place
 };

@@ -3,7 +3,6 @@
 #include <strings.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -12,7 +11,7 @@
 
 #include "lib/normal_address.h"
 #include "lib/config_int.h"
-#include "store/diagnostics.h"
+#include "store/read_context.h"
 #include "store/reader.h"
 #include "store/rules.h"
 #include "store/vs_line.h"
@@ -38,16 +37,13 @@ char* next_blank_token(char*& p) {
 
 // The entry's address as validate_ip normalises it. The text mostly is in
 // that form already at the start of the token, before its port: then the
-// field points into the line, else into the reader's arena. An invalid
-// address is told on err, if given.
-bool set_rip(Model& m, rs_info_t& e, lm_addr& addr, char* v, std::FILE* err) {
+// field points into the line, else into the reader's arena. False for an
+// invalid address.
+bool set_rip(Model& m, rs_info_t& e, lm_addr& addr, char* v) {
     AddrText buf;
     int port = 0;
     auto ip = normal_address(v, &port, buf, &addr);
-    if (!ip) {
-        if (err) std::fprintf(err, "Invalid IP spec: '%s'\n", v);
-        return false;
-    }
+    if (!ip) return false;
     e.port = port;
     if (ip->data() == v) {
         e.rip.take(v);  // a sub-VS reference, as written
@@ -69,7 +65,7 @@ enum class RsValue { none, needed };
 
 struct RsOption {
     RsValue value;
-    void (*apply)(const Model&, bahd_config_t&, rs_info_t&, char*);
+    void (*apply)(ReadContext&, bahd_config_t&, rs_info_t&, char*);
 };
 
 // The option letters, indexed by the letter itself.
@@ -88,17 +84,17 @@ private:
 };
 
 template <auto F>
-void rs_int(const Model&, bahd_config_t&, rs_info_t& e, char* v) { e.*F = config_int(v); }
+void rs_int(ReadContext&, bahd_config_t&, rs_info_t& e, char* v) { e.*F = config_int(v); }
 
 template <char Letter>
-void rs_method(const Model&, bahd_config_t&, rs_info_t& e, char*) {
+void rs_method(ReadContext&, bahd_config_t&, rs_info_t& e, char*) {
     e.for_method = Letter;
 }
 
 // The options are recognised by their second character alone.
 const RsOption* rs_option(char letter) {
     using R = rs_info_t;
-    using E = const Model&;
+    using C = ReadContext&;
     using VS = bahd_config_t&;
     static const RsOptionTable options{
         {'w', {RsValue::needed, rs_int<&R::weight>}},
@@ -108,34 +104,30 @@ const RsOption* rs_option(char letter) {
         {'f', {RsValue::needed, rs_int<&R::rsfollow>}},
         {'S', {RsValue::needed, rs_int<&R::snat_port>}},
         {'I', {RsValue::needed, rs_int<&R::id>}},
-        {'d', {RsValue::needed, [](E m, VS, R& e, char* v) {
-                   note_cut(m.diag, v, e.dns, "-d");
+        {'d', {RsValue::needed, [](C ctx, VS, R& e, char* v) {
+                   note_cut(ctx, v, e.dns, "-d");
                    e.dns.take(v);
                }}},
-        {'y', {RsValue::needed, [](E m, VS, R& e, char* v) { expand_rules(m, v, e.r, 1); }}},
+        {'y', {RsValue::needed, [](C ctx, VS, R& e, char* v) { expand_rules(ctx, v, e.r, 1); }}},
         {'g', {RsValue::none, rs_method<'g'>}},
         {'i', {RsValue::none, rs_method<'i'>}},
         {'m', {RsValue::none, rs_method<'m'>}},
-        {'s', {RsValue::needed, [](E m, VS vs, R&, char* v) {
-                   note_cut(m.diag, v, vs.schedule, "-s");
+        {'s', {RsValue::needed, [](C ctx, VS vs, R&, char* v) {
+                   note_cut(ctx, v, vs.schedule, "-s");
                    vs.schedule.take(v);
                }}},
-        {'p', {RsValue::needed, [](E, VS vs, R&, char* v) { vs.timeout = config_int(v); }}},
-        {'M', {RsValue::needed, [](E, VS, R&, char*) {}}},
+        {'p', {RsValue::needed, [](C, VS vs, R&, char* v) { vs.timeout = config_int(v); }}},
+        {'M', {RsValue::needed, [](C, VS, R&, char*) {}}},
     };
     return options.find(letter);
 }
 
 }  // namespace
 
-bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, RsPending& pending,
-                 std::FILE* err) {
+bool add_vs_line(ReadContext& ctx, char* line, bahd_config_t& vs, int& state, RsPending& pending) {
     if (state != 0) {
-        if (find_key("<END>", line)) {
-            state = 0;
-        } else {
-            if (!add_ipvs_info(m, line, vs, pending, err)) return false;
-        }
+        if (!find_key("<END>", line)) return add_ipvs_info(ctx, line, vs, pending);
+        state = 0;
         return true;
     }
     if (find_key("<IPVSADM>", line)) {
@@ -143,8 +135,8 @@ bool add_vs_line(Model& m, char* line, bahd_config_t& vs, int& state, RsPending&
         return true;
     }
     char* value = nullptr;
-    if (const VsSetting* s = find_vs_key(line, &value)) s->read(VsLine{m, vs, value});
-    else if (m.diag) m.diag->unknown_key("a VS section");
+    if (const VsSetting* s = find_vs_key(line, &value)) s->read(VsLine{ctx, vs, value});
+    else ctx.unknown_key("a VS section");
     return true;
 }
 
@@ -154,11 +146,8 @@ namespace {
 // entry; each "-r" counts one more used entry, so a second "-r" on a line
 // leaves an empty entry behind the line's own. The number of entries the
 // line adds, or nullopt when an invalid address stops the load.
-std::optional<int> apply_rs_options(Model& m, bahd_config_t& vs, RsPending& pending,
-                                    char* const* tok, std::size_t ntok, int enabled,
-                                    std::FILE* err) {
-    // The sink is looked at only where the line is not taken as written.
-    Diagnostics* const& diag = m.diag;
+std::optional<int> apply_rs_options(ReadContext& ctx, bahd_config_t& vs, RsPending& pending,
+                                    char* const* tok, std::size_t ntok, int enabled) {
     rs_info_t& e = pending.entry;
     int added = 0;
     for (std::size_t i = 0; i < ntok; ++i) {
@@ -168,22 +157,20 @@ std::optional<int> apply_rs_options(Model& m, bahd_config_t& vs, RsPending& pend
         const bool is_rip = t[1] == 'r';
         const RsOption* o = is_rip ? nullptr : rs_option(t[1]);
         if (!is_rip && !o) {
-            if (diag) [[unlikely]] diag->rs_option_unknown(t);
+            ctx.rs_option_unknown(t);
             continue;
         }
         const bool needs_value = is_rip || o->value == RsValue::needed;
         if (needs_value && !has_value) {
-            if (diag) [[unlikely]] diag->rs_option_without_value(t);
+            ctx.rs_option_without_value(t);
             continue;
         }
         if (!is_rip) {
-            o->apply(m, vs, e, needs_value ? tok[++i] : nullptr);
+            o->apply(ctx, vs, e, needs_value ? tok[++i] : nullptr);
             continue;
         }
-        // A check reports the address and reads on; the reports stop.
-        if (char* v = tok[++i]; !set_rip(m, e, pending.addr, v, diag ? nullptr : err)) {
-            if (!diag) [[likely]] return std::nullopt;
-            diag->rs_address_invalid(v);
+        if (char* v = tok[++i]; !set_rip(ctx.m, e, pending.addr, v)) {
+            if (!ctx.invalid_rs_address(v)) return std::nullopt;
             continue;
         }
         e.enabled = enabled;
@@ -204,7 +191,7 @@ void commit_pending(bahd_config_t& vs, RsPending& pending, int added) {
 
 }  // namespace
 
-bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, RsPending& pending, std::FILE* err) {
+bool add_ipvs_info(ReadContext& ctx, char* line, bahd_config_t& vs, RsPending& pending) {
     // Excess tokens beyond the hundredth are ignored.
     char* tok[max_rs_tokens];
     std::size_t ntok = 0;
@@ -216,15 +203,15 @@ bool add_ipvs_info(Model& m, char* line, bahd_config_t& vs, RsPending& pending, 
     else if (tok[0][0] == '-')
         enabled = 1;
     else {
-        if (m.diag) [[unlikely]] m.diag->rs_line_ignored();
+        ctx.rs_line_ignored();
         return true;
     }
     // With the table full, further lines are ignored whole.
     if (vs.n_rs() >= MAX_rs_data) {
-        if (m.diag) [[unlikely]] m.diag->rs_table_full();
+        ctx.rs_table_full();
         return true;
     }
-    const std::optional<int> added = apply_rs_options(m, vs, pending, tok, ntok, enabled, err);
+    const std::optional<int> added = apply_rs_options(ctx, vs, pending, tok, ntok, enabled);
     if (!added) return false;
     if (*added > 0) commit_pending(vs, pending, *added);
     return true;

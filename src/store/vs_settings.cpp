@@ -6,9 +6,9 @@
 #include <cstdio>
 
 #include "lib/config_int.h"
-#include "store/diagnostics.h"
 #include "store/key_table.h"
 #include "store/model.h"
+#include "store/read_context.h"
 #include "store/reader.h"
 #include "store/rules.h"
 #include "store/vs_line.h"
@@ -27,15 +27,15 @@ template <auto F>
 void vs_int(const VsLine& l) { l.vs.*F = config_int(l.value); }
 template <auto F>
 void vs_text(const VsLine& l) {
-    note_cut(l.m.diag, l.value, l.vs.*F);
+    note_cut(l.ctx, l.value, l.vs.*F);
     (l.vs.*F).take(l.value);
 }
 template <auto F>
 void vs_string(const VsLine& l) { (l.vs.*F).set_view(l.value); }
 template <auto F>
-void vs_content_rules(const VsLine& l) { expand_rules(l.m, l.value, l.vs.*F, 1); }
+void vs_content_rules(const VsLine& l) { expand_rules(l.ctx, l.value, l.vs.*F, 1); }
 template <auto F>
-void vs_header_rules(const VsLine& l) { expand_rules(l.m, l.value, l.vs.*F, 0); }
+void vs_header_rules(const VsLine& l) { expand_rules(l.ctx, l.value, l.vs.*F, 0); }
 
 template <auto F>
 void vs_persist(const VsLine& l) {
@@ -73,14 +73,12 @@ void vs_extendedhealth(const VsLine& l) {
 template <auto F>
 void vs_checkcodes(const VsLine& l) {
     (l.vs.*F).clear();
-    if (lm_check2codes(l.value, MAX_checkcodes, l.vs.*F) != 0 && l.m.diag)
-        l.m.diag->checkcodes_invalid(l.value);
+    if (lm_check2codes(l.value, MAX_checkcodes, l.vs.*F) != 0) l.ctx.checkcodes_invalid(l.value);
 }
 
 template <auto F>
 void vs_extraports(const VsLine& l) {
-    if (!add_extraports(l.vs, l.value) && l.m.diag)
-        l.m.diag->extraports_invalid(l.value, l.vs.extraports.size());
+    if (!add_extraports(l.vs, l.value)) l.ctx.extraports_invalid(l.value, l.vs.extraports.size());
 }
 
 template <auto F>
@@ -93,8 +91,7 @@ void vs_range(const VsLine& l) {
     long long last = static_cast<long long>(l.vs.port) + config_int(l.value);
     char text[48];
     std::snprintf(text, sizeof text, "%lld-%lld", first, last);
-    if (!add_extraports(l.vs, text) && l.m.diag)
-        l.m.diag->extraports_invalid(text, l.vs.extraports.size());
+    if (!add_extraports(l.vs, text)) l.ctx.extraports_invalid(text, l.vs.extraports.size());
 }
 
 // ---- how the dump reads a field ----

@@ -64,7 +64,7 @@ def main(schema_path, cases_dir, binary):
         out = case / "expected.stdout"
         if "--json" not in args or not out.exists():
             continue
-        name = report_of(args, takes_argument)
+        name = "diff" if "--diff" in args else report_of(args, takes_argument)
         validator = Draft202012Validator({"$defs": schema["$defs"], "$ref": f"#/$defs/{name}"})
         try:
             errors = list(validator.iter_errors(json.loads(out.read_bytes())))

@@ -3,55 +3,44 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "query/derived.h"
+#include "report_harness.h"
 #include "reports/certs.h"
-#include "test_support.h"
 
 namespace lbsnap {
 namespace {
 
 using testing::TempRoot;
 
-// An SSL VS as the reader leaves it.
-bahd_config_t ssl_vs(TextArena& texts, const char* vip, int port, const char* certfile = "") {
-    bahd_config_t vs;
-    vs.vip.assign(texts, vip);
-    vs.port = port;
-    vs.proto.assign(texts, "tcp");
-    vs.sslaccel.assign(texts, "1");
-    vs.certfile.assign(texts, certfile);
-    return vs;
+// The certificate name an SSL VS with these settings offers, and whether it
+// is derived.
+using Shown = std::pair<std::string, bool>;
+Shown shown(const std::string& settings) {
+    const auto m = testing::load_ok(testing::tcp_vs("SSLACCEL: 1\n" + settings));
+    const ShownCertfile name(testing::only_vs(*m));
+    return {name.c_str(), name.derived()};
 }
 
 // Expected names: first 16 bytes of SHA-256 over the 16 address bytes and
 // the port, low byte first, computed outside this code base.
 TEST(ShownCertfile, HashesAddressAndLowPortBits) {
-    TextArena texts;
-    const bahd_config_t v4 = ssl_vs(texts, "10.0.0.1", 443);
-    EXPECT_STREQ(ShownCertfile(v4).c_str(), "636e9ffc73a21d60d0b593567c7721fe");
-    EXPECT_TRUE(v4.certfile.empty());
-    const bahd_config_t v6 = ssl_vs(texts, "2001:db8::1", 443 + 65536);
-    EXPECT_STREQ(ShownCertfile(v6).c_str(), "135171d5ad23860d4b1f39d138bdebd6");
-    const ShownCertfile named(ssl_vs(texts, "10.0.0.1", 443, "mine"));
-    EXPECT_STREQ(named.c_str(), "mine");
-    EXPECT_FALSE(named.derived());
-    EXPECT_TRUE(ShownCertfile(ssl_vs(texts, "10.0.0.1:443", 443)).empty());
-    bahd_config_t plain = ssl_vs(texts, "10.0.0.2", 80);
-    plain.sslaccel.assign(texts, "");
-    EXPECT_TRUE(ShownCertfile(plain).empty());
+    EXPECT_EQ(shown("PORT: 443\n"), Shown("636e9ffc73a21d60d0b593567c7721fe", true));
+    EXPECT_EQ(shown("VIP: 2001:db8::1\nPORT: 65979\n").first, "135171d5ad23860d4b1f39d138bdebd6");
+    EXPECT_EQ(shown("CERTFILE: mine\n"), Shown("mine", false));
+    EXPECT_EQ(shown("VIP: 10.0.0.1:443\n").first, "");
+    EXPECT_EQ(shown("SSLACCEL:\n").first, "");
 }
 
 class IsSelf : public ::testing::Test {
 protected:
     int isself_with(int hashsm, const char* cert) {
-        opt.hashsm = hashsm;
-        Ctx c{m, opt, stdout, stderr};
-        return isself(c, cert);
+        r.opt.hashsm = hashsm;
+        return isself(r.ctx(), cert);
     }
     TempRoot root;
-    Model m;
-    Options opt;
+    testing::ReportHarness r;
 };
 
 TEST_F(IsSelf, EmptyIsSelfSignedAndBlankListIsNot) {

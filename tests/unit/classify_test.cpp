@@ -2,27 +2,22 @@
 
 #include <string>
 
+#include "config_text.h"
 #include "query/classify.h"
-#include "test_support.h"
 
 namespace lbsnap {
 namespace {
 
-// The texts of the records built outside a model.
-TextArena texts;
+using testing::load_ok;
+using testing::only_vs;
+using testing::tcp_vs;
 
-bahd_config_t tcp_vs(const char* vip = "10.0.0.1", int port = 80) {
-    bahd_config_t vs;
-    vs.proto.assign(texts, "tcp");
-    vs.vip.assign(texts, vip);
-    vs.port = port;
-    return vs;
-}
-
-void add_rs(bahd_config_t& vs, const char* rip) {
-    rs_info_t rs;
-    rs.rip.assign(texts, rip);
-    vs.rsinfo.push_back(rs);
+// The character of a VS with these settings (lines without the last
+// newline); rule 1 is a content rule, rule 2 a header rule.
+int character(const std::string& settings) {
+    using testing::rule_section;
+    const auto m = load_ok(rule_section(1) + rule_section(2, 1) + tcp_vs(settings + "\n"));
+    return vip_character(only_vs(*m));
 }
 
 TEST(NonHttp, TableWordsAndSrc) {
@@ -37,141 +32,69 @@ TEST(NonHttp, TableWordsAndSrc) {
     EXPECT_EQ(non_http("", 1), 0);
 }
 
-// One setting at a time on a plain TCP VS, and the character it gives.
-TEST(VipCharacter, EachSettingOnTcp) {
-    using Set = void (*)(bahd_config_t&, Rule_t*);
-    struct Row {
-        int want;
-        Set set;
-    };
-    const Row rows[] = {
-        {0, [](bahd_config_t&, Rule_t*) {}},
-        {4, [](bahd_config_t& v, Rule_t*) { v.forcel7 = 1; }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.sslaccel.assign(texts, "1"); }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.cache = 1; }},
-        {0, [](bahd_config_t& v, Rule_t*) { v.persist.assign(texts, "src"); }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.persist.assign(texts, "ssl"); }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.persist.assign(texts, "rdp-sb"); }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.persist.assign(texts, "cookie"); }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.persist.assign(texts, "header"); }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.errcode = 503; }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.compress = 1; }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.urlverify = 2; }},
-        {7, [](bahd_config_t& v, Rule_t* r) { v.r.rule_list.push_back(r); }},
-        {7, [](bahd_config_t& v, Rule_t* r) { v.preprocess.rule_list.push_back(r); }},
-        {7, [](bahd_config_t& v, Rule_t* r) { v.requests.rule_list.push_back(r); }},
-        {7, [](bahd_config_t& v, Rule_t* r) { v.responses.rule_list.push_back(r); }},
-        {7, [](bahd_config_t& v, Rule_t* r) { v.matchbody.rule_list.push_back(r); }},
-        {7, [](bahd_config_t& v, Rule_t*) {
-             v.add_hdr_key.assign(texts, "X-A");
-             v.add_hdr_val.assign(texts, "1");
-         }},
-        {7, [](bahd_config_t& v, Rule_t*) {
-             v.copy_hdr_key.assign(texts, "X-B");
-             v.copy_hdr_val.assign(texts, "X-C");
-         }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.hostallow.assign(texts, ""); }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.dirallow.assign(texts, "/a"); }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.excludedir.assign(texts, "/b"); }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.inauth = 1; }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1, v.outauth = 3; }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.add_via = 1; }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.intercept = 2; }},
-        {7, [](bahd_config_t& v, Rule_t*) { v.http2_support = 1; }},
+// One setting at a time on a plain TCP VS, then on UDP, and the character
+// it gives.
+TEST(VipCharacter, EachSetting) {
+    const std::pair<int, const char*> rows[] = {
+        {0, ""}, {4, "FORCEL7: 1"}, {6, "SSLACCEL: 1"}, {7, "CACHE: 1"}, {0, "PERSIST: src"},
+        {6, "PERSIST: ssl"}, {6, "PERSIST: rdp-sb"}, {7, "PERSIST: cookie"}, {7, "PERSIST: header"},
+        {7, "ERRCODE: 503"}, {7, "COMPRESS: 1"}, {7, "VERIFY: 2"}, {7, "RULES: 1"},
+        {7, "PREPROCESS: 1"}, {7, "REQUESTS: 2"}, {7, "RESPONSES: 2"}, {7, "MATCHBODY: 2"},
+        {7, "XTRHDRKEY: X-A\nXTRHDRVAL: 1"}, {7, "COPYHDRKEY: X-B\nCOPYHDRVAL: X-C"},
+        {7, "ESP: 1\nHOSTALLOW:"}, {7, "ESP: 1\nDIRALLOW: /a"}, {7, "ESP: 1\nEXCLUDEDIR: /b"},
+        {7, "ESP: 1\nINAUTH: 1"}, {7, "ESP: 1\nOUTAUTH: 3"}, {7, "ADDVIA: 1"}, {7, "INTERCEPT: 2"},
+        {7, "HTTP2: 1"},
         // Half-set headers, bare ESP, and allow lists without ESP are not HTTP.
-        {0, [](bahd_config_t& v, Rule_t*) { v.add_hdr_key.assign(texts, "X-A"); }},
-        {0, [](bahd_config_t& v, Rule_t*) { v.copy_hdr_val.assign(texts, "X-B"); }},
-        {0, [](bahd_config_t& v, Rule_t*) { v.enable_esp = 1; }},
-        {0, [](bahd_config_t& v, Rule_t*) { v.hostallow.assign(texts, "a"), v.inauth = 1; }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.extraports = {8080}; }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.vip2.assign(texts, "10.0.0.2"); }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.bandwidth = 1; }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.rpslimit = 1; }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.cpslimit = 1; }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.connlimit = 1; }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.ismaster = 1; }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.isslave = 4; }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.extendedhealth = 1; }},
-        {6, [](bahd_config_t& v, Rule_t*) { v.localbinds.push_back(lm_v4_zero_addr); }},
+        {0, "XTRHDRKEY: X-A"}, {0, "COPYHDRVAL: X-B"}, {0, "ESP: 1"},
+        {0, "HOSTALLOW: a\nINAUTH: 1"},
+        {6, "EXTRAPORTS: 8080"}, {6, "ALTVIP: 10.0.0.2"}, {6, "BANDWIDTH: 1"}, {6, "RPSLIMIT: 1"},
+        {6, "CPSLIMIT: 1"}, {6, "CONNLIMIT: 1"}, {6, "MASTER: 1"}, {6, "SLAVE: 4"},
+        {6, "EXTENDEDHEALTH: 1"}, {6, "LOCALBIND: 0.0.0.0"},
+        {14, "<IPVSADM>\n-a -r [2001:db8::5]:80"},
+        {8, "VIP: 2001:db8::1\n<IPVSADM>\n-a -r [2001:db8::5]:80"},
+        // An empty real-server entry is a gap, not a family.
+        {0, "<IPVSADM>\n-a -r 10.0.0.4:80 -r 10.0.0.5:80"},
+        // UDP: HTTP settings do not count; any protocol other than exactly
+        // "tcp" takes the non-TCP road.
+        {0, "PROTO: udp\nCACHE: 1\nRULES: 1\nSSLACCEL: 1"}, {6, "PROTO: udp\nALTVIP: 10.0.0.2"},
+        {4, "PROTO: udp\nEXTENDEDHEALTH: 1"}, {4, "PROTO: udp\nFORCEL7: 1"},
+        {0, "PROTO: TCP\nCACHE: 1"},
+        {8, "PROTO: udp\n<IPVSADM>\n-a -r [2001:db8::5]:80"},
     };
-    Rule_t rule;
-    int n = 0;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(n++);
-        bahd_config_t vs = tcp_vs();
-        row.set(vs, &rule);
-        EXPECT_EQ(vip_character(vs), row.want);
-    }
-}
-
-TEST(VipCharacter, UdpIgnoresHttpSettings) {
-    Rule_t rule;
-    bahd_config_t vs = tcp_vs();
-    vs.proto.assign(texts, "udp");
-    vs.cache = 1;
-    vs.r.rule_list.push_back(&rule);
-    vs.sslaccel.assign(texts, "1");
-    EXPECT_EQ(vip_character(vs), 0);
-    vs.vip2.assign(texts, "10.0.0.2");
-    EXPECT_EQ(vip_character(vs), 6);
-    vs.vip2.assign(texts, "");
-    vs.extendedhealth = 1;
-    EXPECT_EQ(vip_character(vs), 4);
-    vs.extendedhealth = 0;
-    vs.forcel7 = 1;
-    EXPECT_EQ(vip_character(vs), 4);
-    // Any protocol other than exactly "tcp" takes the non-TCP road.
-    vs = tcp_vs();
-    vs.proto.assign(texts, "TCP");
-    vs.cache = 1;
-    EXPECT_EQ(vip_character(vs), 0);
+    for (const auto& [want, settings] : rows) EXPECT_EQ(character(settings), want) << settings;
 }
 
 TEST(VipCharacter, Ipv6AndMixedFamilies) {
-    bahd_config_t vs = tcp_vs();
-    add_rs(vs, "2001:db8::5");
-    EXPECT_EQ(hasv6(vs), 8);
-    EXPECT_EQ(mixedfamily(vs), 1);
-    EXPECT_EQ(vip_character(vs), 14);
+    auto family = [](const std::string& settings) {
+        const auto m = load_ok(tcp_vs(settings));
+        return std::pair{hasv6(only_vs(*m)), mixedfamily(only_vs(*m))};
+    };
+    EXPECT_EQ(family("<IPVSADM>\n-a -r [2001:db8::5]:80\n"), std::pair(8, 1));
+    EXPECT_EQ(family("VIP: 2001:db8::1\n<IPVSADM>\n-a -r [2001:db8::5]:80\n"), std::pair(8, 0));
+    // vip2 plays no part in the family test.
+    EXPECT_EQ(family("ALTVIP: 2001:db8::2\n"), std::pair(8, 0));
+    EXPECT_EQ(family("<IPVSADM>\n-a -r 10.0.0.4:80 -r 10.0.0.5:80\n"), std::pair(0, 0));
+}
 
-    vs.proto.assign(texts, "udp");
-    EXPECT_EQ(vip_character(vs), 8);
-
-    bahd_config_t v6 = tcp_vs("2001:db8::1");
-    add_rs(v6, "2001:db8::5");
-    EXPECT_EQ(mixedfamily(v6), 0);
-    EXPECT_EQ(vip_character(v6), 8);
-
-    bahd_config_t alt = tcp_vs();
-    alt.vip2.assign(texts, "2001:db8::2");
-    EXPECT_EQ(hasv6(alt), 8);
-    EXPECT_EQ(mixedfamily(alt), 0);  // vip2 plays no part in the family test
-
-    // An empty real-server entry is a gap, not a family.
-    bahd_config_t gap = tcp_vs();
-    add_rs(gap, "10.0.0.5");
-    add_rs(gap, "");
-    EXPECT_EQ(mixedfamily(gap), 0);
-    EXPECT_EQ(hasv6(gap), 0);
-    EXPECT_EQ(vip_character(gap), 0);
+// The transparency of a VS, or of the sub-VS of a master, with these
+// settings.
+int transparent(const std::string& settings, int typ, int l7_off = 1) {
+    return calc_transparent(only_vs(*load_ok(tcp_vs(settings))), nullptr, typ, l7_off);
+}
+int sub_transparent(const std::string& master, const std::string& sub) {
+    const auto m =
+        load_ok(tcp_vs("VID: 1\nMASTER: 1\n" + master) + tcp_vs("VID: 2\nSLAVE: 1\n" + sub));
+    return calc_transparent(*m->bahd.at(1), m->bahd.at(0).get(), 6, 1);
 }
 
 TEST(CalcTransparent, Rules) {
-    bahd_config_t vs = tcp_vs();
-    EXPECT_EQ(calc_transparent(vs, nullptr, 0, 1), 0);
-    EXPECT_EQ(calc_transparent(vs, nullptr, 4, 1), 2);
-    EXPECT_EQ(calc_transparent(vs, nullptr, 4, 0), 0);
-    EXPECT_EQ(calc_transparent(vs, nullptr, 7, 1), 2);
-
-    vs.localbinds.push_back(lm_v4_zero_addr);
-    EXPECT_EQ(calc_transparent(vs, nullptr, 6, 1), 1);
-
-    bahd_config_t ssl = tcp_vs();
-    ssl.sslaccel.assign(texts, "1");
-    ssl.reencrypt = 1;
-    EXPECT_EQ(calc_transparent(ssl, nullptr, 6, 1), 1);
-    ssl.reencrypt = 0;
-    EXPECT_EQ(calc_transparent(ssl, nullptr, 6, 1), 2);
+    EXPECT_EQ(transparent("", 0), 0);
+    EXPECT_EQ(transparent("", 4), 2);
+    EXPECT_EQ(transparent("", 4, 0), 0);
+    EXPECT_EQ(transparent("", 7), 2);
+    EXPECT_EQ(transparent("LOCALBIND: 0.0.0.0\n", 6), 1);
+    EXPECT_EQ(transparent("SSLACCEL: 1\nREENCRYPT: 1\n", 6), 1);
+    EXPECT_EQ(transparent("SSLACCEL: 1\n", 6), 2);
 }
 
 TEST(CalcTransparent, SettingOffUnlessItSaysOtherwise) {
@@ -184,22 +107,11 @@ TEST(CalcTransparent, SettingOffUnlessItSaysOtherwise) {
 }
 
 TEST(CalcTransparent, MasterAndSubVs) {
-    bahd_config_t master = tcp_vs();
-    master.ismaster = 1;
-    EXPECT_EQ(calc_transparent(master, nullptr, 6, 1), 0);
-
-    bahd_config_t sub = tcp_vs();
-    sub.isslave = 1;
-    master.sslaccel.assign(texts, "1");
-    master.reencrypt = 1;
-    EXPECT_EQ(calc_transparent(sub, &master, 6, 1), 1);
+    EXPECT_EQ(transparent("MASTER: 1\n", 6), 0);
+    EXPECT_EQ(sub_transparent("SSLACCEL: 1\nREENCRYPT: 1\n", ""), 1);
     // The sub-VS's own SSL settings do not matter, only its master's.
-    master.reencrypt = 0;
-    sub.sslaccel.assign(texts, "1");
-    sub.reencrypt = 1;
-    EXPECT_EQ(calc_transparent(sub, &master, 6, 1), 2);
-    sub.localbinds.push_back(lm_v4_zero_addr);
-    EXPECT_EQ(calc_transparent(sub, &master, 6, 1), 1);
+    EXPECT_EQ(sub_transparent("SSLACCEL: 1\n", "SSLACCEL: 1\nREENCRYPT: 1\n"), 2);
+    EXPECT_EQ(sub_transparent("SSLACCEL: 1\n", "LOCALBIND: 0.0.0.0\n"), 1);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Loading small configuration texts in the configuration-store tests.
+// Models for the unit tests, loaded from configuration text as the tool loads its file.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,14 +16,20 @@ namespace lbsnap::testing {
 // Loads `text`, expecting success and no message.
 inline std::unique_ptr<Model> load_ok(std::string_view text) {
     auto m = std::make_unique<Model>();
-    Capture err;
-    EXPECT_EQ(load_text(*m, text, err.file()), LoadStatus::ok);
-    EXPECT_EQ(err.str(), "");
+    const LoadResult loaded = load_text(*m, text);
+    EXPECT_EQ(loaded.status, LoadStatus::ok);
+    EXPECT_EQ(loaded.message, "");
     return m;
 }
 
 inline std::string vs_section(const std::string& body) {
     return "<SECTION VS>\n" + body + "<END VS>\n";
+}
+
+// A TCP VS on 10.0.0.1 port 80, unless `settings` say otherwise (a key
+// given again replaces what it set).
+inline std::string tcp_vs(const std::string& settings = "") {
+    return vs_section("VIP: 10.0.0.1\nPORT: 80\nPROTO: tcp\n" + settings);
 }
 
 // A rule that passes the consistency test for its type.

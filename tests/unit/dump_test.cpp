@@ -1,23 +1,19 @@
 #include <gtest/gtest.h>
+#include <syslog.h>
 
+#include <chrono>
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "app/dispatch.h"
+#include "lib/exit_status.h"
 #include "query/follow_chain.h"
-#include "store/reader.h"
-#include "test_support.h"
+#include "report_harness.h"
+#include "reports/dump.h"
 
 namespace lbsnap {
 namespace {
-
-class DumpTest : public ::testing::Test {
-protected:
-    void load(const std::string& conf) {
-        ASSERT_EQ(load_text(m, conf, err.file()), LoadStatus::ok);
-    }
-
-    testing::Capture err;
-    Model m;
-};
 
 // Real servers 1 -> 2 -> 3 -> 4 -> 2 (a cycle through 2, 3, 4) and 5 -> 3,
 // each in a VS of its own id. A walk stops at the first repeat, so each id
@@ -34,12 +30,12 @@ const char* const follow_graph =
     "<SECTION VS>\nVID: 5\nVIP: 10.0.0.5\nPORT: 80\nPROTO: tcp\n<IPVSADM>\n"
     "-a -r 192.168.1.5:80 -I 5 -f 3\n<END>\n<END VS>\n";
 
-TEST_F(DumpTest, FollowEndsDoNotDependOnQueryOrder) {
-    load(follow_graph);
+TEST(FollowEnds, DoNotDependOnQueryOrder) {
+    const auto m = testing::load_ok(follow_graph);
     const int expected_end[] = {0, 4, 4, 2, 3, 2};  // by id; id 6 does not exist
     const int orders[][5] = {{1, 2, 3, 4, 5}, {5, 1, 4, 3, 2}, {3, 5, 2, 1, 4}};
     for (const auto& order : orders) {
-        RsFollowChains chains(m, ZeroFollow::ends);
+        RsFollowChains chains(*m, ZeroFollow::ends);
         for (int id : order) {
             const auto chain = chains.from_id(id);
             ASSERT_TRUE(chain) << id;
@@ -48,6 +44,79 @@ TEST_F(DumpTest, FollowEndsDoNotDependOnQueryOrder) {
         EXPECT_FALSE(chains.from_id(6));
         EXPECT_FALSE(chains.from_id(0));
     }
+}
+
+// ---- recording cipher sets while another writer holds the lock ----
+
+// SSL VSs 1 to n, all listing the ciphers `list`: a custom set each.
+std::string ssl_vss(int n, const std::string& list) {
+    std::string conf;
+    for (int id = 1; id <= n; ++id) {
+        const std::string i = std::to_string(id);
+        conf += "<SECTION VS>\nVID: " + i + "\nVIP: 10.0.0." + i +
+                "\nPORT: 443\nPROTO: tcp\nSSLACCEL: 1\nCIPHERS: " + list + "\n<END VS>\n";
+    }
+    return conf;
+}
+
+struct TimedDump {
+    std::string out;
+    std::vector<testing::LogLine> log;
+    std::chrono::steady_clock::duration took;
+};
+
+// The dump of every VS, as the app runs it.
+TimedDump dump_all(const std::string& conf) {
+    testing::ReportHarness r(conf);
+    Ctx c = r.ctx();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(perform_command(c, Command::dump, nullptr), kExitOk);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(r.err.str(), "");
+    return {r.out.str(), r.log, took};
+}
+
+// One bounded wait per run, however many sets; none when every set is
+// recorded already. The time bounds only tell one wait from several (or
+// from none): they are no speed targets.
+TEST(DumpCipherSets, HeldLockCostsARunOneWaitAtMost) {
+    testing::TempRoot root;
+    const std::string cfg = root.path("/corvane/cfg");
+    std::filesystem::create_directories(cfg);
+    const TimedDump recorded = dump_all(ssl_vss(30, "AES-OLD"));
+    const std::string file = root.read("/corvane/cfg/_CIPHER_SETS");
+    ASSERT_NE(file.find("Custom_30 AES-OLD\n"), std::string::npos);
+
+    testing::SettingsLockHolder holder(cfg);
+    ASSERT_TRUE(holder.lock());
+    const TimedDump again = dump_all(ssl_vss(30, "AES-OLD"));
+    EXPECT_LT(again.took, std::chrono::seconds(1));
+    EXPECT_EQ(again.out, recorded.out);
+    EXPECT_TRUE(again.log.empty());
+
+    const testing::LogLine run_line{
+        LOG_WARNING, "cipher sets not recorded: lock on " + cfg + " not obtained within 5 s"};
+    std::vector<TimedDump> held;
+    for (int n : {4, 30}) {
+        held.push_back(dump_all(ssl_vss(n, "AES-NEW")));
+        const TimedDump& d = held.back();
+        EXPECT_LT(d.took, std::chrono::milliseconds(5500)) << n;
+        ASSERT_EQ(d.log.size(), static_cast<std::size_t>(n) + 1) << n;
+        EXPECT_EQ(d.log[0], run_line);
+        EXPECT_EQ(d.log[n], (testing::LogLine{LOG_WARNING, "cipher set Custom_" + std::to_string(n) +
+                                                               " not recorded: lock not obtained in time"}));
+    }
+    EXPECT_EQ(root.read("/corvane/cfg/_CIPHER_SETS"), file);
+
+    // What was printed does not depend on the lock.
+    holder.release();
+    const TimedDump free = dump_all(ssl_vss(30, "AES-NEW"));
+    EXPECT_EQ(held.back().out, free.out);
+    EXPECT_TRUE(free.log.empty());
+    EXPECT_NE(root.read("/corvane/cfg/_CIPHER_SETS").find("Custom_30 AES-NEW\n"), std::string::npos);
+    std::vector<std::string> entries;
+    for (const auto& e : std::filesystem::directory_iterator(cfg)) entries.push_back(e.path().filename());
+    EXPECT_EQ(entries, std::vector<std::string>{"_CIPHER_SETS"});
 }
 
 }  // namespace

@@ -2,9 +2,11 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "config_text.h"
 #include "reports/follow.h"
-#include "store/indexes.h"
 
 namespace lbsnap {
 namespace {
@@ -16,39 +18,39 @@ TEST(HasSrcAddr, OnlyTheModesWithTheClientAddress) {
     EXPECT_EQ(with, "1 3 5 7 15 ");
 }
 
-// Two ordinary VSs with real servers 1-3 and 4-6; entry ids equal their
-// position + 1 within the model.
-struct Chains {
-    Model m;
-    rs_info_t* rs[7] = {};
+using Pairs = std::vector<std::pair<int, int>>;
 
-    Chains() {
-        int id = 1;
-        for (int v = 0; v < 2; ++v) {
-            auto vs = std::make_unique<bahd_config_t>();
-            vs->id = v + 1;
-            vs->vip.assign(m.arena, v == 0 ? "10.0.0.1" : "10.0.0.2");
-            vs->port = 80;
-            vs->proto.assign(m.arena, "tcp");
-            vs->extendedhealth = 1;
-            for (int i = 0; i < 3; ++i) {
-                rs_info_t e;
-                e.rip.assign(m.arena, "192.168.0." + std::to_string(id));
-                e.port = 80;
-                e.id = id++;
-                vs->rsinfo.push_back(e);
-            }
-            m.bahd.push_back(std::move(vs));
+// Two ordinary VSs with real servers 1-3 and 4-6 (by their place), each
+// numbered by its place unless `renumber` gives it another number, and
+// following the number `follows` gives it.
+struct Chains {
+    std::unique_ptr<Model> m;
+    const rs_info_t* rs[7] = {};
+
+    Chains(const Pairs& follows, const Pairs& renumber) {
+        auto of = [](const Pairs& pairs, int place, int dflt) {
+            for (auto [who, n] : pairs)
+                if (who == place) dflt = n;
+            return std::to_string(dflt);
+        };
+        std::string text;
+        for (int first : {1, 4}) {
+            std::string servers;
+            for (int place = first; place < first + 3; ++place)
+                servers += "-a -r 192.168.0." + std::to_string(place) + ":80 -I " +
+                           of(renumber, place, place) + " -f " + of(follows, place, 0) + "\n";
+            text += testing::vs_section("VIP: 10.0.0." + std::to_string(first) +
+                                        "\nEXTENDEDHEALTH: 1\n<IPVSADM>\n" + servers);
         }
-        id = 1;
-        for (auto& vs : m.bahd)
-            for (auto& e : vs->rsinfo) rs[id++] = &e;
+        m = testing::load_ok(text);
+        int place = 1;
+        for (const auto& vs : m->bahd)
+            for (const rs_info_t& e : vs->rsinfo) rs[place++] = &e;
     }
 };
 
 // Real server 1 ("me") would follow the candidate.
 TEST(LoopTest, Chains) {
-    using Pairs = std::vector<std::pair<int, int>>;
     struct Case {
         const char* what;
         Pairs follows;   // who -> whom (a number)
@@ -76,11 +78,8 @@ TEST(LoopTest, Chains) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Chains t;
-        for (auto [who, id] : c.renumber) t.rs[who]->id = id;
-        for (auto [who, whom] : c.follows) t.rs[who]->rsfollow = whom;
-        build_indexes(t.m);
-        EXPECT_EQ(LoopTest(t.m, *t.rs[1]).refused(*t.rs[c.candidate]), c.want != 0);
+        const Chains t(c.follows, c.renumber);
+        EXPECT_EQ(LoopTest(*t.m, *t.rs[1]).refused(*t.rs[c.candidate]), c.want != 0);
     }
 }
 

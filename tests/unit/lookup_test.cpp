@@ -34,7 +34,7 @@ protected:
         testing::Capture err;
         Options opt;
         Ctx c{*m, opt, stdout, err.file()};
-        bahd_config_t* found = named_vs(c, arg);
+        const bahd_config_t* found = named_vs(c, arg);
         return {found ? found->id : 0, err.str()};
     }
 
@@ -78,8 +78,8 @@ TEST_F(Lookup, FindVipCurSkipsTheCurrentVsAndNeverFails) {
 }
 
 TEST_F(Lookup, RealServersByNumberSkipMasters) {
-    bahd_config_t* holder = nullptr;
-    rs_info_t* rs = find_rs_follow(*m, 5, &holder);
+    const bahd_config_t* holder = nullptr;
+    const rs_info_t* rs = find_rs_follow(*m, 5, &holder);
     ASSERT_NE(rs, nullptr);
     EXPECT_EQ(rs->rip.str(), "10.1.0.2");
     EXPECT_EQ(holder->id, 9);

@@ -18,6 +18,10 @@ TEST(OutPrintf, PrintsWhatFprintfPrints) {
     out_printf(fast.file(), "%d|%05d|%-3s|%s", 0, -42, "l", std::string(600, 'w').c_str());
     std::fprintf(libc.file(), "%d|%05d|%-3s|%s", 0, -42, "l", std::string(600, 'w').c_str());
     EXPECT_EQ(fast.str(), libc.str());
+    std::string appended = "<";
+    append_printf(appended, "a%db%dc%s%c%%\n", INT_MIN, INT_MAX, "x y", 'z');
+    append_printf(appended, "%d|%05d|%-3s|%s", 0, -42, "l", std::string(600, 'w').c_str());
+    EXPECT_EQ(appended, "<" + libc.str());
 }
 
 }  // namespace

@@ -107,11 +107,13 @@ TEST(Reader, RealServersSortByAddressThenPortAndMastersByNumber) {
 
 TEST(Reader, RealServerRulesMergeIntoTheVsList) {
     auto m = load_ok(rule_section(3) + rule_section(4) + rule_section(5) +
-                     vs_section("RULES: 3,0\n<IPVSADM>\n-a -r 10.0.0.1:80 -y 5,3\n"
-                                "-a -r 10.0.0.2:80 -y 4,0\n<END>\n"));
-    const bahd_config_t& vs = only_vs(*m);
+                     vs_section("VIP: 10.0.0.1\nRULES: 3,0\n<IPVSADM>\n-a -r 10.0.0.1:80 -y 5,3\n"
+                                "-a -r 10.0.0.2:80 -y 4,0\n<END>\n") +
+                     vs_section("VIP: 10.0.0.2\nRULES: 3\n<IPVSADM>\n-a -r 10.0.0.1:80 -y 0\n"));
+    const bahd_config_t& vs = *m->bahd.at(0);
     EXPECT_EQ(rule_ids(vs.r), V({3, 5, 4, 0}));
     EXPECT_EQ(rule_ids(vs.rsinfo.at(1).r), V({4, 0}));
+    EXPECT_EQ(rule_ids(m->bahd.at(1)->r), V({3, 0}));
 }
 
 }  // namespace

@@ -11,19 +11,7 @@
 namespace lbsnap {
 namespace {
 
-using testing::Capture;
 using testing::TempRoot;
-
-// The texts of the records built outside a model.
-TextArena texts;
-
-rs_info_t rs(const char* rip, int enabled = 1, const char* dns = "") {
-    rs_info_t r;
-    r.rip.assign(texts, rip);
-    r.enabled = enabled;
-    r.dns.assign(texts, dns);
-    return r;
-}
 
 std::vector<std::string> names_of(const RsNameTable& t) {
     std::vector<std::string> v;
@@ -101,8 +89,10 @@ TEST(RsNameTable, FirstDnsNameStaysAndGrowthKeepsEntries) {
 }
 
 TEST(RsNameTable, AddRslistTakesServersByEnableFlag) {
-    bahd_config_t vs;
-    vs.rsinfo = {rs("10.0.0.1"), rs("10.0.0.2", 0), rs(""), rs("10.0.0.1")};
+    // The third line leaves an empty entry behind its own.
+    const auto m = testing::load_ok(testing::tcp_vs(
+        "<IPVSADM>\n-a -r 10.0.0.1:80\n!-a -r 10.0.0.2:80\n-a -r 10.0.0.3:80 -r 10.0.0.1:80\n"));
+    const bahd_config_t& vs = testing::only_vs(*m);
     RsNameTable all;
     all.add_rslist(vs, 1, nullptr);
     EXPECT_EQ(names_of(all), (std::vector<std::string>{"10.0.0.1/", "10.0.0.2/"}));
@@ -148,15 +138,13 @@ protected:
         });
     }
     std::string print(int wantrealname) {
-        Capture out, err;
-        Ctx c{m, opt, out.file(), err.file()};
+        testing::ReportHarness r;
+        Ctx c = r.ctx();
         t.print_realservers(c, wantrealname);
-        EXPECT_EQ(err.str(), "");
-        return out.str();
+        EXPECT_EQ(r.err.str(), "");
+        return r.out.str();
     }
     TempRoot root;
-    Model m;
-    Options opt;
     RsNameTable t;
     // The first in table order answers last.
     testing::SlowAnswers resolver{{{"2001:db8::9", {"v6.reverse", 60}},
@@ -180,6 +168,30 @@ TEST_F(PrintRealservers, ReverseLookupOnlyWhereNoConfiguredName) {
     EXPECT_EQ(resolver.take_asked(), (Asked{"192.0.2.20", "192.0.2.3", "2001:db8::9"}));
     print(0);
     EXPECT_EQ(resolver.take_asked(), Asked{});
+}
+
+// A reverse answer goes into the line only when it is a host name; anything
+// else prints the line as for an address without a name.
+TEST(PrintRealserversNames, OnlyHostNamesAreShown) {
+    const std::pair<std::string, bool> answers[] = {
+        {"web-1.Example.COM", true},          {"8.example", true},
+        {std::string(63, 'a') + ".x", true},  {"bad\nname.example", false},
+        {"<b>x</b>", false},                  {"under_score.example", false},
+        {"-lead.example", false},             {"trail-.example", false},
+        {"a..b", false},                      {"dot.example.", false},
+        {"", false},                          {std::string(64, 'a') + ".x", false},
+        {std::string(250, 'a') + ".x.y", false},
+    };
+    for (const auto& [answer, shown] : answers) {
+        TempRoot root;
+        RsNameTable t;
+        t.add_oners("192.0.2.1", nullptr, nullptr);
+        t.set_reverse_lookup([&answer = answer](const lm_sockaddr&) { return std::optional<std::string>(answer); });
+        testing::ReportHarness r;
+        Ctx c = r.ctx();
+        t.print_realservers(c, 1);
+        EXPECT_EQ(r.out.str(), shown ? "192.0.2.1 (" + answer + ")\n" : "192.0.2.1\n") << answer;
+    }
 }
 
 }  // namespace

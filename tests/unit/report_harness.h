@@ -1,5 +1,5 @@
-// A model built by hand for the report tests, with the options and
-// captured output streams and system log.
+// A model loaded from configuration text for the report tests, with the
+// options and captured output streams and system log.
 #pragma once
 
 #include <algorithm>
@@ -9,11 +9,12 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "config_text.h"
 #include "reports/report_context.h"
-#include "test_support.h"
 
 namespace lbsnap::testing {
 
@@ -24,34 +25,17 @@ struct LogLine {
 };
 
 struct ReportHarness {
-    Model m;
+    explicit ReportHarness(std::string_view conf = "") : m(load_ok(conf)) {}
+
+    std::unique_ptr<Model> m;
     Options opt;
     Capture out, err;
     std::vector<LogLine> log;
 
-    ReportHarness() {
-        auto def = std::make_unique<Rule_t>();
-        def->rule_name.assign(m.arena, "default");
-        m.default_rule = def.get();
-        m.Rules.push_back(std::move(def));
-    }
-
     Ctx ctx() {
-        Ctx c{m, opt, out.file(), err.file()};
+        Ctx c{*m, opt, out.file(), err.file()};
         c.log = [this](int p, const std::string& t) { log.push_back({p, t}); };
         return c;
-    }
-
-    // A TCP VS on port 80, appended to the VS list.
-    bahd_config_t& add_vs(int id, const char* vip = "10.0.0.1", int isslave = 0) {
-        auto vs = std::make_unique<bahd_config_t>();
-        vs->id = id;
-        vs->vip.assign(m.arena, vip);
-        vs->port = 80;
-        vs->proto.assign(m.arena, "tcp");
-        vs->isslave = isslave;
-        m.bahd.push_back(std::move(vs));
-        return *m.bahd.back();
     }
 };
 

@@ -15,14 +15,12 @@ using testing::vs_section;
 using V = std::vector<int>;
 
 TEST(RuleLine, KeysConvertAsTheirFieldsNeed) {
-    Rule_t r;
-    TextArena lines;  // the rule's values point into its lines
-    auto add_rule_line = [&](std::string_view l) {
-        lbsnap::add_rule_line(lines.keep_mutable(l), r);
-    };
-    for (const char* l : {"name: login", "NEGATION: 5", "SETFLAG: 3", "TYPE: 256", "ONLYONFLAG: 511",
-                          "OPTIONS: Prefix+Host", "MUSTFAIL: 0", "ID:  12"})
-        add_rule_line(l);
+    auto m = load_ok("<RULE>\nname: login\nNEGATION: 5\nSETFLAG: 3\nTYPE: 256\nONLYONFLAG: 511\n"
+                     "OPTIONS: Prefix+Host\nMUSTFAIL: 0\nID:  12\nVALUE: " + std::string(300, 'p') +
+                     "\n<END RULE>\n<RULE>\nID: 13\nNAME: n\nVALUE: v\nOPTIONS: postfix+host\n"
+                     "OPTIONS: exact\n<END RULE>\n");
+    ASSERT_EQ(m->Rules.size(), 3u);
+    const Rule_t& r = *m->Rules[1];
     EXPECT_EQ(r.rule_name.str(), "login");
     EXPECT_EQ(r.negation, 1);
     EXPECT_EQ(r.set_flag_onmatch, 3);
@@ -30,12 +28,8 @@ TEST(RuleLine, KeysConvertAsTheirFieldsNeed) {
     EXPECT_EQ(r.only_on_flag, -1);    // low 8 bits of 511, signed
     EXPECT_EQ(r.match_type, 4);
     EXPECT_EQ(r.id, 12);
-    add_rule_line("OPTIONS: postfix+host");
-    EXPECT_EQ(r.match_type, 5);
-    add_rule_line("OPTIONS: exact");
-    EXPECT_EQ(r.match_type, 5);
-    add_rule_line("VALUE: " + std::string(300, 'p'));
     EXPECT_EQ(r.pattern.str(), std::string(255, 'p'));
+    EXPECT_EQ(m->Rules[2]->match_type, 5);  // a word that is no match type changes nothing
 }
 
 TEST(RuleList, ContentListsKeepTheDefaultRuleLast) {
@@ -66,35 +60,22 @@ TEST(RuleList, ContentListsKeepTheDefaultRuleLast) {
     }
 }
 
-TEST(RuleList, AddRuleIdStopsAtCapacityAndKeepsDefaultLast) {
-    Model m;
-    clean_up(m);
-    std::vector<Rule_t> rules(MAX_rules + 10);
-    Rule_list rl;
-    add_ruleid(m, rl, m.default_rule);
-    for (Rule_t& r : rules) add_ruleid(m, rl, &r);
+// Once full, a list takes nothing more, the default rule included.
+TEST(RuleList, StopsAtCapacity) {
+    std::string text, list = "RULES: 0";
+    for (int id = 1; id <= MAX_rules + 10; ++id) {
+        text += rule_section(id);
+        list += "," + std::to_string(id);
+    }
+    auto m = load_ok(text + vs_section(list + "\n"));
+    const Rule_list& rl = testing::only_vs(*m).r;
     ASSERT_EQ(rl.rules(), MAX_rules);
-    EXPECT_EQ(rl.rule_list.front(), &rules[0]);
-    EXPECT_EQ(rl.rule_list[MAX_rules - 2], &rules[MAX_rules - 2]);
-    EXPECT_EQ(rl.rule_list.back(), m.default_rule);
+    EXPECT_EQ(rl.rule_list.front()->id, 1);
+    EXPECT_EQ(rl.rule_list.back()->id, MAX_rules);
     // Identity, not number, decides membership.
-    Rule_t twin = rules[0];
-    EXPECT_TRUE(rule_is_in(rl, &rules[0]));
+    const Rule_t twin = *rl.rule_list.front();
+    EXPECT_TRUE(rule_is_in(rl, rl.rule_list.front()));
     EXPECT_FALSE(rule_is_in(rl, &twin));
-}
-
-TEST(RuleList, MergeKeepsOrderAndPutsDefaultLast) {
-    Model m;
-    clean_up(m);
-    Rule_t a, b, c;
-    Rule_list rv{{&a, m.default_rule}};
-    Rule_list rl{{&b, &a, &c, m.default_rule}};
-    merge_rules(m, rv, rl);
-    EXPECT_EQ(rv.rule_list, (std::vector<Rule_t*>{&a, &b, &c, m.default_rule}));
-    EXPECT_EQ(rl.rules(), 4);
-    Rule_list plain{{&a}};
-    merge_rules(m, plain, Rule_list{{m.default_rule}});
-    EXPECT_EQ(plain.rule_list, (std::vector<Rule_t*>{&a, m.default_rule}));
 }
 
 TEST(RuleLookup, NumberZeroIsTheDefaultRule) {
@@ -102,12 +83,6 @@ TEST(RuleLookup, NumberZeroIsTheDefaultRule) {
     EXPECT_EQ(id_to_rule(*m, 0), m->default_rule);
     EXPECT_EQ(id_to_rule(*m, 3)->rule_name.str(), "r3");
     EXPECT_EQ(id_to_rule(*m, 4), nullptr);
-    // A model assembled without the reader has no number map.
-    Model hand;
-    clean_up(hand);
-    hand.Rules.push_back(std::make_unique<Rule_t>());
-    hand.Rules.back()->id = 8;
-    EXPECT_EQ(id_to_rule(hand, 8), hand.Rules.back().get());
 }
 
 // Defaults and HTTP_PORT 0 are checked end to end.

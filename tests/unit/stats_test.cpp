@@ -41,11 +41,7 @@ TEST(AuthNames, ServerSideZeroIsSilentAndFiveIsOutOfRange) {
 }
 
 TEST(Callhome, OutOfRangeModeOnlyLogs) {
-    Harness r;
-    bahd_config_t& a = r.add_vs(1, "10.0.0.1");
-    a.enable_esp = 1;
-    a.inauth = 9;
-    a.outauth = 7;
+    Harness r(testing::tcp_vs("ESP: 1\nINAUTH: 9\nOUTAUTH: 7\n"));
     Ctx c = r.ctx();
     gen_callhomedata(c);
     EXPECT_NE(r.out.str().find("espvs_cnt=1&sdn_inuse=no&client_auth=&server_auth=&"),

@@ -2,7 +2,10 @@
 // fixed-path root.
 #pragma once
 
+#include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -76,6 +79,21 @@ public:
 
 private:
     std::string dir_;
+};
+
+// Another writer of the custom cipher-set file in the middle of its write:
+// holds the lock of the settings directory until released.
+struct SettingsLockHolder {
+    explicit SettingsLockHolder(const std::string& dir) : fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY)) {}
+    ~SettingsLockHolder() { release(); }
+    SettingsLockHolder(const SettingsLockHolder&) = delete;
+    SettingsLockHolder& operator=(const SettingsLockHolder&) = delete;
+    bool lock() const { return fd >= 0 && flock(fd, LOCK_EX) == 0; }
+    void release() {
+        if (fd >= 0) close(fd);
+        fd = -1;
+    }
+    int fd;
 };
 
 }  // namespace lbsnap::testing

@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <initializer_list>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -27,8 +29,19 @@ namespace {
 
 constexpr int kReportTableMmapThreshold = 256 << 10;
 
+// A report that did not reach standard output is lost: saying so, with a
+// status no other outcome has, keeps it from passing as one that arrived.
+// A reader that went away (a closed pipe) is no failure of ours: the
+// process ends quietly, as it would by the signal.
 [[noreturn]] void finish(int status) {
-    std::fflush(stdout);
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        const int error = errno ? errno : EIO;
+        if (error != EPIPE) {
+            std::fprintf(stderr, "lbsnap: write error: %s\n", std::strerror(error));
+            status = lbsnap::kExitWriteError;
+        }
+    }
     std::fflush(stderr);
     std::exit(status);
 }

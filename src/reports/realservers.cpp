@@ -66,7 +66,7 @@ RsNameTable::RsNameTable() : reverse_(resolver_reverse_lookup) {}
 // The first entry with that name and, unless proto is null, that protocol;
 // npos if none.
 std::size_t RsNameTable::find(const char* name, const char* proto) const {
-    return rsnames_.find(RsNameKeys::name, name, [proto](const rsdups_t& e) {
+    return rsnames_.find<RsNameKeys::name>(name, [proto](const rsdups_t& e) {
         return !proto || std::strcmp(e.proto, proto) == 0;
     });
 }

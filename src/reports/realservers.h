@@ -25,8 +25,10 @@ struct rsdups_t {
 // The name table finds an entry by its address text.
 struct RsNameKeys {
     static constexpr std::size_t name = 0, count = 1;
-    static std::string_view text(const rsdups_t& e, std::size_t) { return e.name; }
-    static bool indexed(const rsdups_t&, std::size_t) { return true; }
+    template <std::size_t>
+    static std::string_view text(const rsdups_t& e) { return e.name; }
+    template <std::size_t>
+    static bool indexed(const rsdups_t&) { return true; }
 };
 
 // The distinct real-server address texts of one command, in insertion order

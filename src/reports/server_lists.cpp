@@ -21,8 +21,8 @@ int status_class(const rs_disp_entry& e) {
 // The position of the first entry that rs matches (the same non-empty DNS
 // name, or the same address text), or npos.
 std::size_t first_match(const rs_disp_tab& tab, const rs_info_t& rs) {
-    const std::size_t by_dns = rs.dns.empty() ? rs_disp_tab::npos : tab.find(RsDispKeys::dns, rs.dns);
-    return std::min(by_dns, tab.find(RsDispKeys::rip, rs.rip));
+    const std::size_t by_dns = rs.dns.empty() ? rs_disp_tab::npos : tab.find<RsDispKeys::dns>(rs.dns);
+    return std::min(by_dns, tab.find<RsDispKeys::rip>(rs.rip));
 }
 
 // Entries with an empty rip are folded too: the server lists count every

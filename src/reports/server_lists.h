@@ -25,10 +25,14 @@ struct rs_disp_entry {
 // its address text.
 struct RsDispKeys {
     static constexpr std::size_t dns = 0, rip = 1, count = 2;
-    static std::string_view text(const rs_disp_entry& e, std::size_t k) {
-        return k == dns ? std::string_view(e.dns) : std::string_view(e.rip);
+    template <std::size_t K>
+    static std::string_view text(const rs_disp_entry& e) {
+        return K == dns ? std::string_view(e.dns) : std::string_view(e.rip);
     }
-    static bool indexed(const rs_disp_entry& e, std::size_t k) { return k == rip || !e.dns.empty(); }
+    template <std::size_t K>
+    static bool indexed(const rs_disp_entry& e) {
+        return K == rip || !e.dns.empty();
+    }
 };
 
 // A class rather than an alias, so that other headers can name it.

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <deque>
 #include <string_view>
+#include <utility>
 
 #include "reports/entry_order.h"
 #include "reports/text_index.h"
@@ -17,8 +18,8 @@
 namespace lbsnap {
 
 // Keys says how entries are found: Keys::count texts per entry;
-// Keys::text(entry, k) is the entry's text under key k and
-// Keys::indexed(entry, k) whether the entry is found by that key at all.
+// Keys::text<K>(entry) is the entry's text under key K and
+// Keys::indexed<K>(entry) whether the entry is found by that key at all.
 template <class Entry, class Keys>
 class ServerTable {
 public:
@@ -28,15 +29,17 @@ public:
     const std::deque<Entry>& entries() const { return entries_; }
     const Entry& operator[](std::size_t pos) const { return entries_[pos]; }
 
-    // The position of the first entry in table order whose text under key k
+    // The position of the first entry in table order whose text under key K
     // is `text` and for which accept(entry) holds; npos when there is none.
-    template <class Accept>
-    std::size_t find(std::size_t k, std::string_view text, Accept accept) const {
+    template <std::size_t K, class Accept>
+    std::size_t find(std::string_view text, Accept accept) const {
         refresh();
-        return index_[k].find(text, text_of(k), [&](std::size_t pos) { return accept(entries_[pos]); });
+        return index_[K].find(text, text_of<K>(), [&](std::size_t pos) { return accept(entries_[pos]); });
     }
-    std::size_t find(std::size_t k, std::string_view text) const {
-        return find(k, text, [](const Entry&) { return true; });
+    template <std::size_t K>
+    std::size_t find(std::string_view text) const {
+        refresh();
+        return index_[K].find(text, text_of<K>(), [](std::size_t) { return true; });
     }
 
     void append(const Entry& e) {
@@ -67,13 +70,19 @@ public:
     }
 
 private:
-    auto text_of(std::size_t k) const {
-        return [this, k](std::size_t pos) { return std::string_view(Keys::text(entries_[pos], k)); };
+    template <std::size_t K>
+    auto text_of() const {
+        return [this](std::size_t pos) { return Keys::template text<K>(entries_[pos]); };
     }
-    void index(std::size_t pos) const {
-        for (std::size_t k = 0; k < Keys::count; ++k)
-            if (Keys::indexed(entries_[pos], k)) index_[k].add(pos, text_of(k));
+    template <std::size_t K>
+    void index_by(std::size_t pos) const {
+        if (Keys::template indexed<K>(entries_[pos])) index_[K].add(pos, text_of<K>());
     }
+    template <std::size_t... K>
+    void index(std::size_t pos, std::index_sequence<K...>) const {
+        (index_by<K>(pos), ...);
+    }
+    void index(std::size_t pos) const { index(pos, std::make_index_sequence<Keys::count>{}); }
     void refresh() const {
         if (!stale_) return;
         stale_ = false;

@@ -125,14 +125,14 @@ constexpr std::size_t kNoPlace = SIZE_MAX;
 }  // namespace
 
 std::size_t LoopTest::first_place(int id) const {
-    const VsIndexes::RsEntry* e = first_rs_entry(m_.idx, id);
-    return e ? static_cast<std::size_t>(e - m_.idx.rs_by_id.data()) : kNoPlace;
+    const VsIndexes::RsEntry* e = first_rs_entry(indexes(m_), id);
+    return e ? static_cast<std::size_t>(e - indexes(m_).rs_by_id.data()) : kNoPlace;
 }
 
 LoopTest::Fate LoopTest::fate(const rs_info_t& start) {
     if (&start == &me_) return Fate{true, false};
     const std::size_t place = first_place(start.id);
-    if (place != kNoPlace && m_.idx.rs_by_id[place].rs == &start) return fate_at(place);
+    if (place != kNoPlace && indexes(m_).rs_by_id[place].rs == &start) return fate_at(place);
     // A chain never comes to an entry behind another of its id: such an
     // entry lies on no cycle, and its fate is that of its next entry.
     const std::size_t next = first_place(start.rsfollow);
@@ -140,7 +140,7 @@ LoopTest::Fate LoopTest::fate(const rs_info_t& start) {
 }
 
 LoopTest::Fate LoopTest::fate_at(std::size_t place) {
-    const auto& all = m_.idx.rs_by_id;
+    const auto& all = indexes(m_).rs_by_id;
     if (known_.empty()) known_.resize(all.size());
     // Walk until `me`, a known entry, the end of the chain or a repeat; then
     // every entry of the walk shares the outcome.

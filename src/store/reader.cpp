@@ -217,7 +217,7 @@ const char* find_key(const char* val, const char* line) {
 
 void clean_up(Model& m) {
     m.bahd.clear();
-    m.idx = VsIndexes{};
+    m.idx.reset();
     m.Rules.clear();
     m.rule_by_id.clear();
     auto def = std::make_unique<Rule_t>();
@@ -323,7 +323,6 @@ LoadResult load_buffer(Model& m, std::size_t size, Diagnostics* findings) {
     loader.end_of_file();
     if (m.got_adapt_args && m.adapt_args.http_port == 0) m.adapt_args.http_port = 80;
     sort_vs_list(m);
-    build_indexes(m);
     return {};
 }
 

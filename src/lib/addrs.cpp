@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "lib/config_int.h"
 #include "lib/line_read.h"
 #include "lib/sysroot.h"
 
@@ -42,23 +43,30 @@ constexpr long kMaxCheckCode = 599;
 int parse_port(const char* p) {
     if (p[0] == '*' && p[1] == '\0') return kWildcardPort;
     if (*p == '\0') return -1;
-    char* end = nullptr;
-    errno = 0;
-    long v = std::strtol(p, &end, 10);
-    if (end == p || *end != '\0' || errno == ERANGE) return -1;
+    // config_int reads as strtol does and clamps what does not fit, which
+    // is out of the port range either way.
+    const char* end = nullptr;
+    const int v = config_int(p, &end);
+    if (end == p || *end != '\0') return -1;
     if (v < kMinVsPort || v > kMaxVsPort) return -1;
-    return static_cast<int>(v);
+    return v;
 }
 
-bool parse_v4(std::string_view text, in_addr* out) {
-    std::string s(text);  // inet_pton needs the part alone, NUL-terminated
-    return inet_pton(AF_INET, s.c_str(), out) == 1;
+// inet_pton needs the part alone, NUL-terminated. No address text is this
+// long, so a longer part is no address either.
+constexpr std::size_t kAddrPartMax = 63;
+
+template <class Addr>
+bool parse_part(int af, std::string_view text, Addr* out) {
+    if (text.size() > kAddrPartMax) return false;
+    char part[kAddrPartMax + 1];
+    text.copy(part, text.size());
+    part[text.size()] = '\0';
+    return inet_pton(af, part, out) == 1;
 }
 
-bool parse_v6(std::string_view text, in6_addr* out) {
-    std::string s(text);
-    return inet_pton(AF_INET6, s.c_str(), out) == 1;
-}
+bool parse_v4(std::string_view text, in_addr* out) { return parse_part(AF_INET, text, out); }
+bool parse_v6(std::string_view text, in6_addr* out) { return parse_part(AF_INET6, text, out); }
 
 int hex_value(char c) {
     if (c >= '0' && c <= '9') return c - '0';

@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "lib/addrs.h"
-#include "lib/cfglib.h"
+#include "lib/settings.h"
 #include "lib/lookup_pool.h"
 #include "reports/entry_order.h"
 #include "reports/realservers.h"

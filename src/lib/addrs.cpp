@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "lib/config_int.h"
 #include "lib/line_read.h"
 #include "lib/sysroot.h"
 
@@ -42,23 +43,30 @@ constexpr long kMaxCheckCode = 599;
 int parse_port(const char* p) {
     if (p[0] == '*' && p[1] == '\0') return kWildcardPort;
     if (*p == '\0') return -1;
-    char* end = nullptr;
-    errno = 0;
-    long v = std::strtol(p, &end, 10);
-    if (end == p || *end != '\0' || errno == ERANGE) return -1;
+    // config_int reads as strtol does and clamps what does not fit, which
+    // is out of the port range either way.
+    const char* end = nullptr;
+    const int v = config_int(p, &end);
+    if (end == p || *end != '\0') return -1;
     if (v < kMinVsPort || v > kMaxVsPort) return -1;
-    return static_cast<int>(v);
+    return v;
 }
 
-bool parse_v4(std::string_view text, in_addr* out) {
-    std::string s(text);  // inet_pton needs the part alone, NUL-terminated
-    return inet_pton(AF_INET, s.c_str(), out) == 1;
+// inet_pton needs the part alone, NUL-terminated. No address text is this
+// long, so a longer part is no address either.
+constexpr std::size_t kAddrPartMax = 63;
+
+template <class Addr>
+bool parse_part(int af, std::string_view text, Addr* out) {
+    if (text.size() > kAddrPartMax) return false;
+    char part[kAddrPartMax + 1];
+    text.copy(part, text.size());
+    part[text.size()] = '\0';
+    return inet_pton(af, part, out) == 1;
 }
 
-bool parse_v6(std::string_view text, in6_addr* out) {
-    std::string s(text);
-    return inet_pton(AF_INET6, s.c_str(), out) == 1;
-}
+bool parse_v4(std::string_view text, in_addr* out) { return parse_part(AF_INET, text, out); }
+bool parse_v6(std::string_view text, in6_addr* out) { return parse_part(AF_INET6, text, out); }
 
 int hex_value(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -212,13 +220,11 @@ std::string lm_print_addr(const lm_addr& a) {
     return lm_print_addr2(a);
 }
 
-const char* lm_format_addr(const lm_addr& a, char* buf) {
-    if (a.af == AF_INET6) return inet_ntop(AF_INET6, &a.ad, buf, INET6_ADDRSTRLEN) ? buf : nullptr;
-    if (a.af != AF_INET) return nullptr;
-    // Dotted quad by hand: inet_ntop formats IPv4 through sprintf, and the
-    // reader prints every real-server address of a configuration.
-    const auto* b = reinterpret_cast<const unsigned char*>(&a.ad.v4);
-    char* p = buf;
+namespace {
+
+// Dotted quad by hand: inet_ntop formats through sprintf, and the reader
+// prints every real-server address of a configuration.
+char* format_v4(const unsigned char* b, char* p) {
     for (int i = 0; i < 4; ++i) {
         unsigned v = b[i];
         if (i) *p++ = '.';
@@ -227,6 +233,73 @@ const char* lm_format_addr(const lm_addr& a, char* buf) {
         *p++ = static_cast<char>('0' + v % 10);
     }
     *p = '\0';
+    return p;
+}
+
+constexpr int kV6Words = 8;
+
+// The longest run of zero words, two at least (the first of equal ones):
+// the one "::" stands for. len 0: none.
+struct ZeroRun {
+    int base = -1, len = 0;
+};
+
+ZeroRun longest_zero_run(const unsigned* words) {
+    ZeroRun best, cur;
+    for (int i = 0; i <= kV6Words; ++i) {
+        if (i < kV6Words && words[i] == 0) {
+            if (cur.base < 0) cur = {i, 0};
+            ++cur.len;
+        } else if (cur.base >= 0) {
+            if (cur.len > best.len) best = cur;
+            cur = {};
+        }
+    }
+    return best.len >= 2 ? best : ZeroRun{};
+}
+
+// As inet_ntop writes an IPv6 address (its form for IPv4-mapped and
+// -compatible addresses included), without its sprintf per word.
+void format_v6(const unsigned char* b, char* p) {
+    unsigned words[kV6Words];
+    for (int i = 0; i < kV6Words; ++i) words[i] = b[2 * i] << 8 | b[2 * i + 1];
+    const ZeroRun zeros = longest_zero_run(words);
+    constexpr unsigned kMappedMark = 0xffff;
+    constexpr char kHex[] = "0123456789abcdef";
+    for (int i = 0; i < kV6Words; ++i) {
+        if (zeros.base >= 0 && i >= zeros.base && i < zeros.base + zeros.len) {
+            if (i == zeros.base) *p++ = ':';
+            continue;
+        }
+        if (i) *p++ = ':';
+        if (i == 6 && zeros.base == 0 &&
+            (zeros.len == 6 || (zeros.len == 5 && words[5] == kMappedMark))) {
+            format_v4(b + 12, p);
+            return;
+        }
+        bool started = false;
+        for (int shift = 12; shift >= 0; shift -= 4) {
+            const unsigned digit = words[i] >> shift & 0xf;
+            if (digit || started || shift == 0) {
+                *p++ = kHex[digit];
+                started = true;
+            }
+        }
+    }
+    if (zeros.base >= 0 && zeros.base + zeros.len == kV6Words) *p++ = ':';
+    *p = '\0';
+}
+
+}  // namespace
+
+const char* lm_format_addr(const lm_addr& a, char* buf) {
+    const auto* b = reinterpret_cast<const unsigned char*>(&a.ad);
+    if (a.af == AF_INET6)
+        format_v6(b, buf);
+    else if (a.af == AF_INET)
+        format_v4(b, buf);
+    else
+        return nullptr;
     return buf;
 }
 

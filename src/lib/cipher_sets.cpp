@@ -19,7 +19,7 @@
 #include <utility>
 
 #include "lib/ascii.h"
-#include "lib/cfglib.h"
+#include "lib/settings.h"
 #include "lib/format_text.h"
 #include "lib/line_read.h"
 #include "lib/sysroot.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "lib/addrs.h"
-#include "lib/cfglib.h"
+#include "lib/settings.h"
 #include "store/rule_list.h"
 
 namespace lbsnap {

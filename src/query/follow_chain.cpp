@@ -72,28 +72,29 @@ std::vector<std::size_t> FollowChains::loop_from(std::size_t start) {
 
 RsFollowChains::RsFollowChains(const Model& m, ZeroFollow zero, const rs_info_t* chosen)
     : m_(m),
-      chains_(m.idx.rs_by_id.size(), [this, zero](std::size_t place) { return next(place, zero); },
+      idx_(indexes(m)),
+      chains_(idx_.rs_by_id.size(), [this, zero](std::size_t place) { return next(place, zero); },
               chosen ? place_of(*chosen) : FollowChains::kNone) {}
 
 std::size_t RsFollowChains::place_of_id(int id) const {
-    const VsIndexes::RsEntry* e = first_rs_entry(m_.idx, id);
-    return e ? static_cast<std::size_t>(e - m_.idx.rs_by_id.data()) : FollowChains::kNone;
+    const VsIndexes::RsEntry* e = first_rs_entry(idx_, id);
+    return e ? static_cast<std::size_t>(e - idx_.rs_by_id.data()) : FollowChains::kNone;
 }
 
 std::size_t RsFollowChains::place_of(const rs_info_t& rs) const {
     const std::size_t place = place_of_id(rs.id);
-    return place != FollowChains::kNone && m_.idx.rs_by_id[place].rs == &rs ? place : FollowChains::kNone;
+    return place != FollowChains::kNone && idx_.rs_by_id[place].rs == &rs ? place : FollowChains::kNone;
 }
 
 std::size_t RsFollowChains::next(std::size_t place, ZeroFollow zero) const {
-    const int follow = m_.idx.rs_by_id[place].rs->rsfollow;
+    const int follow = idx_.rs_by_id[place].rs->rsfollow;
     if (follow == 0 && zero == ZeroFollow::ends) return FollowChains::kNone;
     return place_of_id(follow);
 }
 
 RsFollowChains::Chain RsFollowChains::chain_at(std::size_t place) {
     const FollowChains::Chain c = chains_.classify(place);
-    const VsIndexes::RsEntry& end = m_.idx.rs_by_id[c.end];
+    const VsIndexes::RsEntry& end = idx_.rs_by_id[c.end];
     return Chain{end.rs, m_.bahd[end.vs_index].get(), c.on_loop, c.meets};
 }
 
@@ -113,7 +114,7 @@ std::vector<const rs_info_t*> RsFollowChains::loop_from(const rs_info_t& rs) {
     const std::size_t place = place_of(rs);
     if (place == FollowChains::kNone) return {};
     std::vector<const rs_info_t*> loop;
-    for (std::size_t p : chains_.loop_from(place)) loop.push_back(m_.idx.rs_by_id[p].rs);
+    for (std::size_t p : chains_.loop_from(place)) loop.push_back(idx_.rs_by_id[p].rs);
     return loop;
 }
 

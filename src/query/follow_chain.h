@@ -92,6 +92,7 @@ private:
 
     const Model& m_;
     // Members are places in the model's index of real servers by id.
+    const VsIndexes& idx_;
     FollowChains chains_;
 };
 

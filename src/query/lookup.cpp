@@ -45,13 +45,13 @@ int id_to_vip(const char* name) {
 }
 
 const bahd_config_t* find_vip_id(const Model& m, int id) {
-    auto it = m.idx.by_id.find(id);
-    return it == m.idx.by_id.end() ? nullptr : it->second;
+    auto it = indexes(m).by_id.find(id);
+    return it == indexes(m).by_id.end() ? nullptr : it->second;
 }
 
 const bahd_config_t* find_vip_name(const Model& m, const char* name) {
-    auto it = m.idx.by_name.find(std::string_view(name));
-    return it == m.idx.by_name.end() ? nullptr : it->second;
+    auto it = indexes(m).by_name.find(std::string_view(name));
+    return it == indexes(m).by_name.end() ? nullptr : it->second;
 }
 
 int maybe_ip(const char* name) {
@@ -86,8 +86,9 @@ std::optional<std::string_view> validate_ip(const char* param, const char** rpro
 VsLookup find_vip_cur(const Model& m, const bahd_config_t* current, std::string_view vip,
                       const char* proto, int port) {
     const bahd_config_t* match = nullptr;
-    auto it = m.idx.by_addr.find(vip);
-    if (it != m.idx.by_addr.end()) {
+    const auto& by_addr = indexes(m).by_addr;
+    auto it = by_addr.find(vip);
+    if (it != by_addr.end()) {
         // The candidates are the non-sub VSs that hold vip, in list order.
         for (const bahd_config_t* vs : port_candidates(it->second, port)) {
             if (vs == current) continue;
@@ -126,7 +127,7 @@ VsLookup locate_vip(const Model& m, const char* name) {
 }
 
 const rs_info_t* find_rs_follow(const Model& m, int id, const bahd_config_t** curp) {
-    const VsIndexes::RsEntry* e = first_rs_entry(m.idx, id);
+    const VsIndexes::RsEntry* e = first_rs_entry(indexes(m), id);
     if (!e) return nullptr;
     if (curp) *curp = m.bahd[e->vs_index].get();
     return e->rs;

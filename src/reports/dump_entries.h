@@ -11,7 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "lib/cfglib.h"
+#include "lib/addon_markers.h"
 #include "lib/cipher_sets.h"
 #include "query/classify.h"
 #include "query/follow_chain.h"

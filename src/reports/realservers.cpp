@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "lib/addrs.h"
-#include "lib/cfglib.h"
+#include "lib/settings.h"
 #include "lib/lookup_pool.h"
 #include "lib/resolver.h"
 #include "reports/realservers.h"

@@ -27,9 +27,11 @@ void index_ports(VsIndexes::AddrGroup& g) {
 
 }  // namespace
 
-void build_indexes(Model& m) {
-    VsIndexes& idx = m.idx;
-    idx = VsIndexes{};
+namespace {
+
+std::unique_ptr<VsIndexes> build_indexes(const Model& m) {
+    auto built = std::make_unique<VsIndexes>();
+    VsIndexes& idx = *built;
     std::size_t nrs = 0;
     for (const auto& vs : m.bahd) nrs += vs->ismaster ? 0 : vs->rsinfo.size();
     idx.rs_by_id.reserve(nrs);
@@ -59,6 +61,14 @@ void build_indexes(Model& m) {
     if (!std::is_sorted(idx.rs_by_id.begin(), idx.rs_by_id.end(), walk_order))
         std::sort(idx.rs_by_id.begin(), idx.rs_by_id.end(), walk_order);
     for (auto& [addr, group] : idx.by_addr) index_ports(group);
+    return built;
+}
+
+}  // namespace
+
+const VsIndexes& indexes(const Model& m) {
+    if (!m.idx) m.idx = build_indexes(m);
+    return *m.idx;
 }
 
 const std::vector<const bahd_config_t*>& port_candidates(const VsIndexes::AddrGroup& g, int port) {

@@ -1,4 +1,4 @@
-// The lookup indexes over the VS list (Model::idx), built once after loading.
+// The lookup indexes over the VS list (Model::idx), built once, on first use.
 #pragma once
 
 #include <vector>
@@ -7,8 +7,8 @@
 
 namespace lbsnap {
 
-// Fills m.idx from the VS list.
-void build_indexes(Model& m);
+// The indexes of the loaded model, built on the first call.
+const VsIndexes& indexes(const Model& m);
 
 // The first real-server entry with `id` in the id index (the one a walk of
 // the VS list finds first), or null.

@@ -160,8 +160,7 @@ struct bahd_config_t {
     int ncheckcodes() const { return static_cast<int>(checkcodes.size()); }
 };
 
-// Lookup indexes over the VS list, built once after loading (build_indexes
-// in indexes.cpp). Each keeps the first match in list order, so a lookup
+// Lookup indexes over the VS list (indexes.cpp), built on first use. Each keeps the first match in list order, so a lookup
 // answers as a walk from the head of the list would.
 struct VsIndexes {
     std::unordered_map<int, const bahd_config_t*> by_id;
@@ -209,7 +208,10 @@ struct Model {
     sdn_adapt_args_t sdn_adapt_args = def_sdn_adapt_args;
     int got_adapt_args = 0;
 
-    VsIndexes idx;
+    // Built by the first lookup (indexes(m) in indexes.h): most commands
+    // look no VS up, and a large configuration's indexes cost a tenth of
+    // its load. The tool looks VSs up on one thread only.
+    mutable std::unique_ptr<const VsIndexes> idx;
 };
 
 }  // namespace lbsnap

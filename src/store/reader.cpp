@@ -197,6 +197,25 @@ void permute(std::vector<T>& v, const std::vector<std::size_t>& order) {
     v = std::move(out);
 }
 
+// The same, one cycle of the permutation after the other, without a copy
+// of v; order is used up.
+template <class T>
+void permute_in_place(std::vector<T>& v, std::vector<std::size_t>& order) {
+    for (std::size_t start = 0; start < order.size(); ++start) {
+        if (order[start] == start) continue;
+        T held = std::move(v[start]);
+        std::size_t at = start;
+        while (order[at] != start) {
+            const std::size_t from = order[at];
+            v[at] = std::move(v[from]);
+            order[at] = at;
+            at = from;
+        }
+        v[at] = std::move(held);
+        order[at] = at;
+    }
+}
+
 std::vector<std::size_t> identity(std::size_t n) {
     std::vector<std::size_t> order(n);
     std::iota(order.begin(), order.end(), 0);
@@ -217,7 +236,7 @@ const char* find_key(const char* val, const char* line) {
 
 void clean_up(Model& m) {
     m.bahd.clear();
-    m.idx = VsIndexes{};
+    m.idx.reset();
     m.Rules.clear();
     m.rule_by_id.clear();
     auto def = std::make_unique<Rule_t>();
@@ -297,18 +316,18 @@ void sort_vs_list(Model& m) {
 void sort_rs(bahd_config_t& vs, const std::vector<lm_addr>& addrs) {
     auto& rs = vs.rsinfo;
     if (rs.size() < 2) return;
-    auto order = identity(rs.size());
-    if (vs.ismaster) {
-        std::stable_sort(order.begin(), order.end(),
-                         [&](std::size_t a, std::size_t b) { return rs[a].port < rs[b].port; });
-    } else {
-        // Each address was converted once, when its line was read.
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    // Each address was converted once, when its line was read.
+    auto before = [&](std::size_t a, std::size_t b) {
+        if (!vs.ismaster)
             if (int c = lm_addrcmp(addrs[a], addrs[b])) return c < 0;
-            return rs[a].port < rs[b].port;
-        });
-    }
-    permute(rs, order);
+        return rs[a].port < rs[b].port;
+    };
+    std::size_t i = 1;
+    while (i < rs.size() && !before(i, i - 1)) ++i;
+    if (i == rs.size()) return;  // in order as written, as most lists are
+    auto order = identity(rs.size());
+    std::stable_sort(order.begin(), order.end(), before);
+    permute_in_place(rs, order);
 }
 
 namespace {
@@ -323,7 +342,6 @@ LoadResult load_buffer(Model& m, std::size_t size, Diagnostics* findings) {
     loader.end_of_file();
     if (m.got_adapt_args && m.adapt_args.http_port == 0) m.adapt_args.http_port = 80;
     sort_vs_list(m);
-    build_indexes(m);
     return {};
 }
 

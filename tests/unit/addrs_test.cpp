@@ -181,6 +181,30 @@ TEST(AddrPrint, Forms) {
     EXPECT_EQ(lm_print_addr(none), "addr type -12345678");
 }
 
+// IPv6 addresses are written by hand as the platform's inet_ntop writes
+// them: zero runs of every length and place, mapped and compatible IPv4
+// tails, and addresses made of few distinct words.
+TEST(AddrPrint, Ipv6AsInetNtop) {
+    const std::vector<std::uint16_t> words = {0, 1, 0xffff, 0xa, 0x100, 0xfe80};
+    std::uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (int n = 0; n < 20000; ++n) {
+        lm_addr a;
+        a.af = AF_INET6;
+        for (int w = 0; w < 8; ++w) {
+            const std::uint16_t v = n < 4096 ? ((n >> w % 6 & 1) ? 0 : words[(n + w) % 6])
+                                             : words[(next() >> 16) % words.size()];
+            a.ad.v6.s6_addr[2 * w] = static_cast<unsigned char>(v >> 8);
+            a.ad.v6.s6_addr[2 * w + 1] = static_cast<unsigned char>(v);
+        }
+        if (n % 7 == 0) std::fill(a.ad.v6.s6_addr, a.ad.v6.s6_addr + 10, 0);
+        if (n % 14 == 0) a.ad.v6.s6_addr[10] = a.ad.v6.s6_addr[11] = 0xff;
+        char want[INET6_ADDRSTRLEN];
+        ASSERT_TRUE(inet_ntop(AF_INET6, &a.ad.v6, want, sizeof want));
+        ASSERT_EQ(lm_print_addr2(a), want) << n;
+    }
+}
+
 TEST(AddrHash, FixedVectors) {
     // SHA-256 of the 16 address bytes and the port low byte first, first
     // 16 digest bytes; computed apart from this code.

@@ -1,13 +1,11 @@
-#include "lib/cfglib.h"
+// The add-on controller markers: which installed add-ons control a VS.
+#include "lib/addon_markers.h"
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <optional>
 #include <string_view>
 
 #include "lib/ascii.h"
@@ -17,8 +15,6 @@ namespace lbsnap {
 
 namespace {
 
-constexpr std::string_view kCfgDir = "/corvane/cfg";
-constexpr std::string_view kLocalCfgDir = "/corvane/local_cfg";
 constexpr std::string_view kExtDir = "/tmp/ext";
 constexpr std::string_view kAddonsDir = "/corvane/addons";
 
@@ -26,8 +22,6 @@ constexpr std::string_view kAddonsDir = "/corvane/addons";
 constexpr std::size_t kMaxControllerName = 16;
 // The first line of a marker is read with fgets into this many bytes.
 constexpr int kMarkerLineSize = 128;
-
-// ---- add-on markers ----
 
 // The controller name from the marker's first line, upper-cased; none when
 // the marker is unreadable, empty or names something too long. A first line
@@ -51,47 +45,6 @@ std::optional<std::string> controller_name(const std::string& marker) {
 }
 
 }  // namespace
-
-std::string setting_path(const char* name, Scope scope) {
-    std::string path = sys_path(scope == Scope::local ? kLocalCfgDir : kCfgDir);
-    path += "/_";
-    path += name;
-    return path;
-}
-
-std::string read_xval(const char* name, const char* sub, const char* dflt, std::size_t max_len,
-                      Scope scope) {
-    std::string val = dflt ? dflt : "";
-    std::string path = setting_path(name, scope);
-    if (sub && *sub) {
-        path += '_';
-        path += sub;
-    }
-    int fd = open(path.c_str(), O_RDONLY);
-    if (fd < 0)
-        return val;
-    std::string buf(max_len > 1 ? max_len - 1 : 0, '\0');
-    ssize_t n = buf.empty() ? 0 : read(fd, buf.data(), buf.size());
-    close(fd);
-    if (n <= 0)
-        return val;
-    buf.resize(static_cast<std::size_t>(n));
-    val.assign(buf.c_str());
-    return val.substr(0, val.find('\n'));
-}
-
-std::string read_val(const char* name, const char* dflt, std::size_t max_len, Scope scope) {
-    return read_xval(name, nullptr, dflt, max_len, scope);
-}
-
-int read_ival(const char* name, int dflt, Scope scope) {
-    const std::string val = read_val(name, "", kSettingLen, scope);
-    if (val.empty())
-        return dflt;
-    if (val == "yes")
-        return 1;
-    return static_cast<int>(std::strtoul(val.c_str(), nullptr, 0));
-}
 
 void chk_ext_ctrl(int id, std::string& out, int size) {
     out.clear();
@@ -117,10 +70,6 @@ void chk_ext_ctrl(int id, std::string& out, int size) {
     }
     closedir(d);
 }
-
-}  // namespace lbsnap
-
-namespace lbsnap {
 
 std::optional<std::unordered_set<std::string>> ext_ctrl_dirs() {
     DIR* d = opendir(sys_path(kExtDir).c_str());

@@ -1,11 +1,9 @@
-// The appliance's settings store (one file per setting under /corvane/cfg)
-// and the add-on controller markers. Cipher sets: lib/cipher_sets.h.
+// The appliance's settings store: one file per setting under /corvane/cfg.
+// Cipher sets: lib/cipher_sets.h; add-on markers: lib/addon_markers.h.
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
-#include <unordered_set>
 
 namespace lbsnap {
 
@@ -29,13 +27,5 @@ std::string read_val(const char* name, const char* dflt, std::size_t max_len = k
 // The setting as a number: "yes" is 1, other text converts as strtoul with
 // base 0 does; the default when it is absent or empty.
 int read_ival(const char* name, int dflt, Scope scope = Scope::normal);
-
-// "+NAME" for each installed add-on that controls VS `id`, at most size-1
-// characters in all.
-void chk_ext_ctrl(int id, std::string& out, int size);
-// The names of the per-VS marker directories that chk_ext_ctrl looks into
-// (VS ids as text), or nothing when they cannot be listed: then any VS may
-// have one. Lets a walk over many VSs look only where there is something.
-std::optional<std::unordered_set<std::string>> ext_ctrl_dirs();
 
 }  // namespace lbsnap

@@ -1,4 +1,5 @@
-#include "lib/cfglib.h"
+#include "lib/addon_markers.h"
+#include "lib/settings.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@ _lbsnap_modifiers=ftaVH6on
 # The commands that take a VS, a rule or a sort order as their argument
 # (the first argument that is not an option); the others take none.
 _lbsnap_operands="v:VS r:rule s:VS l:VS L:VS S:VS N:VS X:VS C:VS z:VS Y:order"
-_lbsnap_long_options="--json --check --diff --help --version"
+_lbsnap_long_options="--json --check --strict --diff --help --version"
 # ---- end of the options ----
 
 _lbsnap_cert_dirs="/corvane/certs /tmp/certs"

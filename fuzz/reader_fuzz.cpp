@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Diagnostics d;
         (void)load_text(checked, text, &d);
         Ctx c{checked, opt, devnull, devnull, [](int, const std::string&) {}};
-        (void)print_check(c, d, "fuzz");
+        (void)print_check(c, d, "fuzz", false);
     }
     Model m;
     if (load_text(m, text).status != LoadStatus::ok) return 0;

@@ -83,7 +83,7 @@ expect "-f $other" "" "12 edge"
 expect "-f $other -r" "" "later"
 expect "-f $example -f $other -A" "" "12 edge"
 expect "-f $example" "-Z" "-Z"
-expect "-l" "--" "--check --diff --help --json --version"
+expect "-l" "--" "--check --diff --help --json --strict --version"
 # --diff: two files, then the VSs of the second.
 expect "--diff" "$other" "$other"
 expect "-a --diff $other" "$example" "$example"

@@ -57,6 +57,7 @@ struct CommandLine {
     Command cmd = Command::dump;
     const char* arg = nullptr;
     bool check = false;  // --check: test the configuration instead of a command
+    bool strict = false; // --strict: a check's warnings count for its status
     // --diff OLD NEW [VS]: compare two configurations instead of a command.
     const char* diff_old = nullptr;
     const char* diff_new = nullptr;

@@ -108,6 +108,8 @@ constexpr LongOption kLongOptions[] = {
      "the report as JSON", true},
     {"check", no_argument, [](CommandLine& cl, const char*) { cl.check = true; },
      "test the configuration file instead of running a command"},
+    {"strict", no_argument, [](CommandLine& cl, const char*) { cl.strict = true; },
+     "with --check: warnings, too, make the status 1"},
     {"diff", required_argument, [](CommandLine& cl, const char* arg) { cl.diff_old = arg; },
      "what changed from configuration file OLD to NEW (in VS only)", false, "OLD NEW [VS]"},
     {"help", no_argument, [](CommandLine& cl, const char*) { cl.about = About::help; },
@@ -233,6 +235,10 @@ int parse_command_line(int ac, char** av, CommandLine& cl, std::FILE* err) {
             write_usage(err);
             return kExitUsage;
         }
+    }
+    if (cl.strict && !cl.check) {
+        std::fputs("lbsnap: --strict goes with --check\n", err);
+        return kExitUsage;
     }
     if (cl.diff_old) return diff_operands(ac, av, cl, err);
     if (optind < ac) cl.arg = av[optind];

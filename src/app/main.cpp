@@ -104,13 +104,14 @@ void map_report_tables_apart() { mallopt(M_MMAP_THRESHOLD, kReportTableMmapThres
     std::fputs(loaded.message.c_str(), stderr);
     switch (loaded.status) {
         case LoadStatus::ok: break;
-        case LoadStatus::cannot_open: finish(kExitCannotOpen);
+        case LoadStatus::cannot_open:
+        case LoadStatus::cannot_read: finish(kExitCannotOpen);
         case LoadStatus::invalid_rs_address: finish(kExitInvalidRsAddress);
     }
     map_report_tables_apart();
 
     Ctx ctx{model, cl.opt, stdout, stderr};
-    if (cl.check) finish(print_check(ctx, findings, path));
+    if (cl.check) finish(print_check(ctx, findings, path, cl.strict));
     finish(perform_command(ctx, cl.cmd, cl.arg));
 }
 

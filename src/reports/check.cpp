@@ -3,12 +3,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "lib/exit_status.h"
+#include "lib/format_text.h"
 #include "lib/sysroot.h"
 #include "query/derived.h"
 #include "query/follow_chain.h"
@@ -24,6 +26,8 @@ namespace {
 constexpr const char* cert_dirs[] = {"/corvane/certs", "/tmp/certs"};
 // A follow loop is shown by this many members at most.
 constexpr std::size_t loop_shown = 8;
+// Findings of one kind shown at most; a count stands for the rest.
+constexpr int kind_shown = 20;
 
 // The file's order: the VS list is sorted by address, findings go by line.
 template <class T>
@@ -61,18 +65,20 @@ void check_numbers(const std::vector<const T*>& records, Report report) {
 // The VS a VS follows, as the dump shows it.
 const bahd_config_t* vs_follow(Ctx& c, Diagnostics& d, const bahd_config_t& vs) {
     const FollowedVs f = followed_vs(c.m, vs);
+    const int follow_line = d.key_line(vs.line, "FOLLOW:");
     if (f.port_unserved && f.id)
-        d.add(vs.line, Severity::warning,
+        d.add(follow_line, Severity::warning,
               "VS %d follows port %d, which no other VS on '%s' serves; FOLLOWVSID: %d applies",
               vs.id, vs.follow, vs.vip.c_str(), f.id);
     else if (f.port_unserved)
-        d.add(vs.line, Severity::warning,
+        d.add(follow_line, Severity::warning,
               "VS %d follows port %d, which no other VS on '%s' serves; the follow is ignored",
               vs.id, vs.follow, vs.vip.c_str());
     if (!f.id) return nullptr;
     const bahd_config_t* t = find_vip_id(c.m, f.id);
     if (!t)
-        d.add(vs.line, Severity::warning, "VS %d follows VS %d, which does not exist", vs.id, f.id);
+        d.add(d.key_line(vs.line, f.port_unserved || !vs.follow ? "FOLLOWVSID:" : "FOLLOW:"),
+              Severity::warning, "VS %d follows VS %d, which does not exist", vs.id, f.id);
     return t;
 }
 
@@ -144,31 +150,76 @@ void check_master(const Model& m, Diagnostics& d, const bahd_config_t& master) {
 // The names of an offloading VS's certificate, whose files are
 // "/corvane/certs/NAME.pem" (or under /tmp/certs with a security module).
 void check_certificates(Diagnostics& d, const bahd_config_t& vs) {
-    if (vs.sslaccel.empty() || vs.reverse) return;
     for_each_name(vs.certfile, [&](std::string_view name) {
         std::string file = "/";  // appended: see lm_print_addr on -Wrestrict
         file.append(name);
         file += ".pem";
         for (const char* dir : cert_dirs)
             if (access(sys_path(dir + file).c_str(), F_OK) == 0) return;
-        d.add(vs.line, Severity::warning, "certificate '%.*s' of VS %d has no file %s%s or %s%s",
+        d.add(d.key_line(vs.line, "CERTFILE:"), Severity::warning,
+              "certificate '%.*s' of VS %d has no file %s%s or %s%s",
               static_cast<int>(name.size()), name.data(), vs.id, cert_dirs[0], file.c_str(),
               cert_dirs[1], file.c_str());
     });
 }
 
+bool offloads(const bahd_config_t& vs) { return !vs.sslaccel.empty() && !vs.reverse; }
+
+// Away from the appliance neither folder exists: one note, not one
+// finding per certificate.
+bool certificate_folders_exist() {
+    for (const char* dir : cert_dirs)
+        if (access(sys_path(dir).c_str(), F_OK) == 0) return true;
+    return false;
+}
+
+// A sub-VS's master (SLAVE:) must be a master VS.
+void check_sub_vs(const Model& m, Diagnostics& d, const bahd_config_t& sub) {
+    const bahd_config_t* master = find_vip_id(m, sub.isslave);
+    const int at = d.key_line(sub.line, "SLAVE:");
+    if (!master)
+        d.add(at, Severity::error, "sub-VS %d names master VS %d, which does not exist; no master serves it",
+              sub.id, sub.isslave);
+    else if (!master->ismaster)
+        d.add(at, Severity::error, "sub-VS %d names VS %d, which is no master (MASTER:); no master serves it",
+              sub.id, sub.isslave);
+}
+
 const char* plural(int n, const char* one, const char* many) { return n == 1 ? one : many; }
+
+// Bytes of the file that are not printable, shown as \xNN.
+std::string printable(std::string_view text) {
+    std::string out;
+    for (char ch : text) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b < ' ' || b >= 0x7f) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02x", b);
+            out += hex;
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+void print_finding(Ctx& c, const std::string& file, int line, const char* severity, const std::string& text) {
+    if (line == kWholeFile)
+        std::fprintf(c.out, "%s: %s: %s\n", file.c_str(), severity, printable(text).c_str());
+    else
+        std::fprintf(c.out, "%s:%d: %s: %s\n", file.c_str(), line, severity, printable(text).c_str());
+}
 
 }  // namespace
 
-int print_check(Ctx& c, Diagnostics& d, const std::string& file) {
+int print_check(Ctx& c, Diagnostics& d, const std::string& file, bool strict) {
     const Model& m = c.m;
     const auto vss = vss_in_file_order(m);
     const auto rss = real_servers_in_file_order(vss);
     check_numbers(vss, [&](const bahd_config_t& vs, int first) {
-        d.add(vs.line, Severity::error,
+        d.add(d.key_line(vs.line, "VID:"), Severity::error,
               "VS number %d is used by the VS on line %d too; lookups by number reach only one of them",
-              vs.id, first);
+              vs.id, d.key_line(first, "VID:"));
     });
     // Real servers without -I all have id 0, which no follow names.
     std::vector<const rs_info_t*> numbered;
@@ -181,24 +232,43 @@ int print_check(Ctx& c, Diagnostics& d, const std::string& file) {
     });
     check_vs_loops(c, d, vss);
     check_rs_loops(m, d, rss);
+    const bool certs_checked = certificate_folders_exist();
+    bool certs_skipped = false;
     for (const bahd_config_t* vs : vss) {
         if (vs->ismaster) check_master(m, d, *vs);
-        check_certificates(d, *vs);
+        if (vs->isslave) check_sub_vs(m, d, *vs);
+        if (offloads(*vs)) {
+            if (certs_checked) check_certificates(d, *vs);
+            else certs_skipped = true;
+        }
     }
 
+    const std::vector<Finding> found = d.sorted();
+    // How many findings of each kind there are, to say how many are not shown.
+    std::unordered_map<const char*, int> of_kind, shown;
+    for (const Finding& f : found) ++of_kind[f.kind];
     int errors = 0, warnings = 0;
-    for (const Finding& f : d.sorted()) {
+    for (const Finding& f : found) {
         const bool error = f.severity == Severity::error;
         ++(error ? errors : warnings);
-        std::fprintf(c.out, "%s:%d: %s: %s\n", file.c_str(), f.line, error ? "error" : "warning",
-                     f.text.c_str());
+        const int n = ++shown[f.kind];
+        const char* severity = error ? "error" : "warning";
+        if (n <= kind_shown)
+            print_finding(c, file, f.line, severity, f.text);
+        if (n == kind_shown && of_kind[f.kind] > kind_shown)
+            print_finding(c, file, f.line, severity,
+                          format_text("%d more findings like the one above follow; they are not shown",
+                                      of_kind[f.kind] - kind_shown));
     }
+    if (certs_skipped)
+        std::fprintf(c.out, "%s: note: neither %s nor %s exists; the certificate files were not checked\n",
+                     file.c_str(), cert_dirs[0], cert_dirs[1]);
     if (errors + warnings == 0)
         std::fprintf(c.out, "%s: OK\n", file.c_str());
     else
         std::fprintf(c.out, "%s: %d %s, %d %s\n", file.c_str(), errors,
                      plural(errors, "error", "errors"), warnings, plural(warnings, "warning", "warnings"));
-    return errors ? kExitCheckFoundError : kExitOk;
+    return errors || (strict && warnings) ? kExitCheckFoundError : kExitOk;
 }
 
 }  // namespace lbsnap

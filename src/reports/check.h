@@ -12,7 +12,7 @@ namespace lbsnap {
 // references that lead nowhere, follow loops, missing certificate files) to
 // what the reader found, then prints every finding in line order as
 // "FILE:LINE: error|warning: text" and a summary line. Returns the exit
-// status: 1 when an error was found, else 0.
-int print_check(Ctx& c, Diagnostics& d, const std::string& file);
+// status: 1 when an error was found (with `strict`, a warning too), else 0.
+int print_check(Ctx& c, Diagnostics& d, const std::string& file, bool strict);
 
 }  // namespace lbsnap

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -12,10 +14,16 @@ namespace lbsnap {
 
 enum class Severity { error, warning };
 
+// Line 0: the finding concerns the whole file.
+inline constexpr int kWholeFile = 0;
+
 struct Finding {
     int line;
     Severity severity;
     std::string text;
+    // Findings of one kind share their format; a flood of one kind is cut
+    // short by it.
+    const char* kind = nullptr;
 };
 
 class Diagnostics {
@@ -27,11 +35,22 @@ public:
     std::size_t size() const { return findings_.size(); }
     void reword(std::size_t index, std::string text) { findings_.at(index).text = std::move(text); }
 
+    // While muted, findings are dropped.
+    void mute(bool on) { muted_ = on; }
+
     // The findings in line order (several on one line in the order found).
     std::vector<Finding> sorted() const;
 
+    // Where a VS section (by its first line) set a key ("FOLLOWVSID:"): the
+    // model's checks put their findings there.
+    void note_key_line(int section_line, std::string_view key, int line);
+    // The key's line, or the section's when the key was not written.
+    int key_line(int section_line, std::string_view key) const;
+
 private:
     std::vector<Finding> findings_;
+    bool muted_ = false;
+    std::unordered_map<int, std::vector<std::pair<std::string_view, int>>> key_lines_;
 };
 
 }  // namespace lbsnap

@@ -29,6 +29,7 @@ public:
         while (size < rows.size() * 4) size *= 2;
         slots_.resize(size);
         for (const auto& [key, h] : rows) {
+            keys_.push_back(key);
             if (key.size() > longest_) longest_ = key.size();
             std::size_t i = hash(key) & (size - 1);
             while (slots_[i].handler) i = (i + 1) & (size - 1);
@@ -55,6 +56,9 @@ public:
         return nullptr;
     }
 
+    // Every key, in the order of the rows.
+    std::span<const std::string_view> keys() const { return keys_; }
+
 private:
     struct Slot {
         std::string_view key;
@@ -80,6 +84,7 @@ private:
     }
 
     std::vector<Slot> slots_;
+    std::vector<std::string_view> keys_;
     std::size_t longest_ = 0;
 };
 

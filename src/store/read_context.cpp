@@ -2,6 +2,9 @@
 // and what the reader does with it, and how a load ends.
 #include "store/read_context.h"
 
+#include <algorithm>
+
+#include "lib/ascii.h"
 #include "lib/format_text.h"
 #include "store/l7user.h"
 #include "store/rules.h"
@@ -9,15 +12,37 @@
 namespace lbsnap {
 namespace {
 
-// Long texts are shown by their start; control bytes as '?'.
+// Long texts are shown by their start (bytes that are not printable are
+// escaped when the findings are printed).
 constexpr std::size_t kExcerpt = 40;
 
-std::string excerpt(std::string_view text) {
-    std::string out;
-    for (char ch : text.substr(0, kExcerpt))
-        out += static_cast<unsigned char>(ch) < ' ' || ch == '\x7f' ? '?' : ch;
-    if (text.size() > kExcerpt) out += "...";
-    return out;
+// The known key (shown without its colon) nearest to `key` within two
+// edits, case ignored; empty when none is that near.
+std::string_view nearest_key(std::string_view key, std::span<const std::string_view> keys) {
+    constexpr std::size_t max_edits = 2;
+    std::string_view best;
+    std::size_t best_edits = max_edits + 1;
+    std::vector<std::size_t> row, prev;
+    for (std::string_view k : keys) {
+        k = k.substr(0, k.find(':'));
+        if (k.size() > key.size() + max_edits || key.size() > k.size() + max_edits) continue;
+        prev.resize(k.size() + 1);
+        row.resize(k.size() + 1);
+        for (std::size_t j = 0; j <= k.size(); ++j) prev[j] = j;
+        for (std::size_t i = 1; i <= key.size(); ++i) {
+            row[0] = i;
+            for (std::size_t j = 1; j <= k.size(); ++j) {
+                const bool same = ascii_upper(key[i - 1]) == ascii_upper(k[j - 1]);
+                row[j] = std::min({prev[j] + 1, row[j - 1] + 1, prev[j - 1] + (same ? 0 : 1)});
+            }
+            std::swap(row, prev);
+        }
+        if (prev[k.size()] < best_edits) {
+            best_edits = prev[k.size()];
+            best = k;
+        }
+    }
+    return best;
 }
 
 bool blank(std::string_view text) { return text.find_first_not_of(" \t\r\n") == text.npos; }
@@ -38,15 +63,30 @@ const char* rule_type_name(int type) {
 
 }  // namespace
 
-void ReadContext::keep_line(const char* text, bool goes_on) {
+std::string excerpt(std::string_view text) {
+    std::string out(text.substr(0, kExcerpt));
+    if (text.size() > kExcerpt) out += "...";
+    return out;
+}
+
+void ReadContext::keep_line(const char* text, std::size_t raw_size, bool goes_on) {
     text_.assign(text);
     if (goes_on)
         findings_->add(line_no_, Severity::warning,
                        "line is longer than one read of %zu bytes; the rest is read as another line",
                        max_read);
+    if (text_.size() < raw_size)
+        findings_->add(line_no_, Severity::error,
+                       "a NUL byte ends the line's text; '%s' after it is lost",
+                       excerpt(std::string_view(text + text_.size() + 1, raw_size - text_.size() - 1)).c_str());
+    else if (!layout(text_) && text_.back() == '\r')
+        findings_->add(line_no_, Severity::warning,
+                       "line ends in a carriage return (CRLF), which stays part of its value");
 }
 
 std::string ReadContext::key_of_line() const { return excerpt(text_.substr(0, text_.find(':') + 1)); }
+
+std::string ReadContext::key_name() const { return excerpt(text_.substr(0, text_.find(':'))); }
 
 
 void ReadContext::outside_section() {
@@ -55,13 +95,19 @@ void ReadContext::outside_section() {
                        excerpt(text_).c_str());
 }
 
-void ReadContext::unknown_key(const char* section) {
+void ReadContext::unknown_key(const char* section, std::span<const std::string_view> keys) {
     if (!findings_ || layout(text_)) return;
-    if (text_.find(':') == std::string::npos)
+    if (text_.find(':') == std::string::npos) {
         findings_->add(line_no_, Severity::warning, "text '%s' in %s is no key; the line is ignored",
                        excerpt(text_).c_str(), section);
+        return;
+    }
+    const std::string key = text_.substr(0, text_.find(':'));
+    if (std::string_view near = nearest_key(key, keys); !near.empty())
+        findings_->add(line_no_, Severity::warning, "unknown key '%s' in %s; did you mean '%.*s'?",
+                       excerpt(key).c_str(), section, static_cast<int>(near.size()), near.data());
     else
-        findings_->add(line_no_, Severity::warning, "unknown key '%s' in %s", key_of_line().c_str(),
+        findings_->add(line_no_, Severity::warning, "unknown key '%s' in %s", excerpt(key).c_str(),
                        section);
 }
 
@@ -75,6 +121,15 @@ void ReadContext::rule_unknown(int id) {
     if (!findings_) return;
     rule_refs_.push_back({findings_->size(), id});
     findings_->add(line_no_, Severity::warning, "rule %d does not exist; the reference is dropped", id);
+}
+
+void ReadContext::no_sections() {
+    if (!findings_) return;
+    if (line_no_ == 0)
+        findings_->add(kWholeFile, Severity::error, "the file is empty; no VS, rule or parameter is read");
+    else
+        findings_->add(kWholeFile, Severity::error,
+                       "the file holds no section ('<SECTION VS>', '<RULE>', ...); no VS, rule or parameter is read");
 }
 
 void ReadContext::end_of_file() {
@@ -117,12 +172,6 @@ void ReadContext::extraports_invalid(const char* text, std::size_t kept) {
                        excerpt(text).c_str(), kept);
 }
 
-void ReadContext::checkcodes_invalid(const char* text) {
-    if (!findings_) return;
-    findings_->add(line_no_, Severity::warning,
-                   "status-code list '%s' holds codes outside 300 to 599; they are skipped",
-                   excerpt(text).c_str());
-}
 
 void ReadContext::rs_line_ignored() {
     if (findings_ && !layout(text_))

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <span>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +15,7 @@
 #include "store/diagnostics.h"
 #include "store/model.h"
 #include "store/reader.h"
+#include "store/vs_setting.h"
 
 namespace lbsnap {
 
@@ -29,17 +32,19 @@ public:
     bool checking() const { return findings_ != nullptr; }
 
     // The line the reader has just split out: its number in the file, and
-    // its text before any handler cuts it up. `goes_on` says the line is
-    // longer than this one read.
-    void read_line(int line_no, const char* text, bool goes_on) {
+    // its text before any handler cuts it up. `raw_size` is what the read
+    // took (more than the text when a NUL byte ends it early); `goes_on`
+    // says the line is longer than this one read.
+    void read_line(int line_no, const char* text, std::size_t raw_size, bool goes_on) {
         line_no_ = line_no;
-        if (findings_) [[unlikely]] keep_line(text, goes_on);
+        if (findings_) [[unlikely]] keep_line(text, raw_size, goes_on);
     }
     int line_no() const { return line_no_; }
 
     // ---- the reader's findings, at the line being read ----
     void outside_section();
-    void unknown_key(const char* section);
+    // `keys` lists the section's keys, for a key within two edits.
+    void unknown_key(const char* section, std::span<const std::string_view> keys);
     // A value longer than its field keeps; `what` names it (default: the key
     // of the line).
     void value_cut(std::string_view value, std::size_t keep, const char* what = nullptr);
@@ -47,11 +52,37 @@ public:
     void rule_list_stops(const char* rest);
     void rule_wrong_kind(const Rule_t& r, bool content);
     void extraports_invalid(const char* text, std::size_t kept);
-    void checkcodes_invalid(const char* text);
+    // A VS key's value before its reader takes it, and the field after.
+    void vs_key(const VsSetting& s, const char* value);
+    void vs_key_read(const VsSetting& s, const bahd_config_t& vs);
+    // An integer value of a key or option `what` (null: the line's key);
+    // false when it is no integer at all.
+    bool int_value(const char* value, const char* what = nullptr);
+    // A value a one-byte field keeps as `kept`.
+    void byte_value(const char* value, int kept);
+    void match_type_unknown(const char* value);
+    void rs_number(const char* option, const char* value);
+    void rs_tokens_lost(const char* rest);
+    void rs_without_address();
     void rs_line_ignored();
     void rs_option_unknown(const char* token);
     void rs_option_without_value(const char* token);
     void rs_table_full();
+    // ---- sections ----
+    void section_begins(int line);
+    // A VS section's end: the lines of the keys the model checks look at.
+    void vs_section_ends(int section_line);
+    // A line inside a section that looks like a section marker but is not
+    // its end: the findings of the lines after it would only repeat the
+    // mistake, so they give way to one line at the section's end listing
+    // the sections the reports do not see.
+    void marker_mistake(const char* text, int section_line, const char* section, const char* end_marker,
+                        bool starts_section);
+    void section_start_unseen(const char* text);
+    // The open section ends here (its end marker, or the end of the file).
+    void section_closed() {
+        if (findings_) derailed_summary();
+    }
     // ---- at the line a section or record began ----
     void rule_dropped(const Rule_t& r, RuleFault fault);
     // `dropped` names the record lost with the section (VS, rule), if any.
@@ -61,6 +92,9 @@ public:
     // any other load ends here (false), with the result saying why.
     bool invalid_rs_address(const char* text);
 
+    // The file holds no section at all.
+    void no_sections();
+
     // Once the whole file is read: a rule number that named no rule when it
     // was read may name a rule whose section came later.
     void end_of_file();
@@ -68,10 +102,24 @@ public:
     const LoadResult& result() const { return result_; }
 
 private:
-    void keep_line(const char* text, bool goes_on);
+    void keep_line(const char* text, std::size_t raw_size, bool goes_on);
     std::string key_of_line() const;
+    std::string key_name() const;  // the key without its colon
+    void derailed_summary();
 
     Diagnostics* findings_;
+    // Of a check: per VS key row, the line that last set it in this section.
+    std::vector<int> key_seen_;
+    std::vector<std::pair<std::string_view, int>> located_;
+    // After a marker mistake: where, in which section, and the starts of
+    // the sections met since.
+    struct Derailed {
+        int line = 0;
+        int section_line = 0;
+        const char* section = nullptr;
+        std::vector<std::pair<int, std::string>> unseen;
+    };
+    Derailed derailed_;
     int line_no_ = 0;
     std::string text_;  // the line being read, when checking
     struct RuleRef {
@@ -81,6 +129,9 @@ private:
     std::vector<RuleRef> rule_refs_;
     LoadResult result_;
 };
+
+// A text as a finding shows it: long texts by their start.
+std::string excerpt(std::string_view text);
 
 // Notes a value a fixed-capacity field will cut; free when not checking.
 // Call it before the field takes the value, since taking cuts it where it

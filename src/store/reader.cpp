@@ -12,6 +12,8 @@
 #include <cstring>
 #include <numeric>
 
+#include "lib/format_text.h"
+#include "store/diagnostics.h"
 #include "store/indexes.h"
 #include "store/key_table.h"
 #include "store/read_context.h"
@@ -26,16 +28,31 @@ struct Marker {
     Section section;
     const char* start;
     const char* end;
+    const char* name;  // as findings name the section
 };
 
 // In the order in which they are tested outside a section.
 constexpr Marker markers[] = {
-    {Section::checker, "<CHECKER_ARGS>", "<END CHECKER_ARGS>"},
-    {Section::adapt_http, "<ADAPTIVE_ARGS_HTTP_RS>", "<END ADAPTIVE_ARGS_HTTP_RS>"},
-    {Section::adapt_sdn, "<ADAPTIVE_ARGS_SDN_GSTATS>", "<END ADAPTIVE_ARGS_SDN_GSTATS>"},
-    {Section::vs, "<SECTION VS>", "<END VS>"},
-    {Section::rule, "<RULE>", "<END RULE>"},
+    {Section::checker, "<CHECKER_ARGS>", "<END CHECKER_ARGS>", "checker"},
+    {Section::adapt_http, "<ADAPTIVE_ARGS_HTTP_RS>", "<END ADAPTIVE_ARGS_HTTP_RS>", "adaptive HTTP"},
+    {Section::adapt_sdn, "<ADAPTIVE_ARGS_SDN_GSTATS>", "<END ADAPTIVE_ARGS_SDN_GSTATS>", "adaptive SDN"},
+    {Section::vs, "<SECTION VS>", "<END VS>", "VS"},
+    {Section::rule, "<RULE>", "<END RULE>", "rule"},
 };
+
+const Marker* start_marker(const char* text) {
+    for (const Marker& mk : markers)
+        if (find_key(mk.start, text)) return &mk;
+    return nullptr;
+}
+
+// "<...>" alone on its line, as every marker is written.
+bool looks_like_marker(const char* text) {
+    if (text[0] != '<') return false;
+    std::size_t n = std::strlen(text);
+    while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\t' || text[n - 1] == '\r')) --n;
+    return text[n - 1] == '>';
+}
 
 // Hands out the file's lines as fgets would read them: at most max_read
 // bytes each, ending after a newline. The text of a line is what a C string
@@ -58,9 +75,11 @@ public:
             *nl = '\0';
             pos_ += nl - start + 1;
             ended_ = true;
+            raw_size_ = static_cast<std::size_t>(nl - start);
             return start;
         }
         pos_ += len;
+        raw_size_ = len;
         ended_ = false;
         // The last piece ends at the NUL after the buffer. A piece of a
         // longer line runs on into the next piece, so it gets an end of its
@@ -70,14 +89,18 @@ public:
     }
 
     int line_no() const { return line_no_; }
-    // The last piece handed out is not the whole rest of its line.
-    bool line_goes_on() const { return !ended_ && pos_ < size_; }
+    // The bytes the last piece took, without its newline.
+    std::size_t raw_size() const { return raw_size_; }
+    // The last piece handed out is not the whole rest of its line: more
+    // than its newline follows.
+    bool line_goes_on() const { return !ended_ && pos_ < size_ && text_[pos_] != '\n'; }
 
 private:
     char* text_;
     std::size_t size_;
     TextArena& arena_;
     std::size_t pos_ = 0;
+    std::size_t raw_size_ = 0;
     int line_no_ = 0;
     bool ended_ = true;
 };
@@ -90,16 +113,18 @@ public:
 
     // One line, its newline already dropped (which changes no marker test:
     // markers match the start of a line). False when the line ends the load.
-    bool line(char* text, int line_no, bool goes_on) {
-        ctx_.read_line(line_no, text, goes_on);
+    bool line(char* text, int line_no, std::size_t raw_size, bool goes_on) {
+        ctx_.read_line(line_no, text, raw_size, goes_on);
         if (section_ == Section::none) {
-            for (const Marker& mk : markers)
-                if (find_key(mk.start, text)) {
-                    section_ = mk.section;
-                    end_ = mk.end;
-                    section_line_ = line_no;
-                    return true;
-                }
+            if (const Marker* mk = start_marker(text)) {
+                section_ = mk->section;
+                end_ = mk->end;
+                name_ = mk->name;
+                section_line_ = line_no;
+                ++sections_;
+                ctx_.section_begins(line_no);
+                return true;
+            }
             ctx_.outside_section();
             return true;
         }
@@ -107,19 +132,32 @@ public:
             complete();
             return true;
         }
+        if (ctx_.checking()) [[unlikely]] check_marker(text);
         return inside(text);
     }
 
     // A section still open here is dropped: its record dies with the Loader.
     void end_of_file() {
+        ctx_.section_closed();
         if (section_ != Section::none)
             ctx_.section_open(section_line_, end_, vs_ ? "VS" : rule_ ? "rule" : nullptr);
+        if (sections_ == 0) ctx_.no_sections();
         ctx_.end_of_file();
     }
 
     const LoadResult& result() const { return ctx_.result(); }
 
 private:
+    // A marker where the section's end was due; the VS section's own
+    // real-server markers are none.
+    void check_marker(const char* text) {
+        const Marker* mk = start_marker(text);
+        if (!mk && !looks_like_marker(text)) return;
+        if (!mk && section_ == Section::vs && (find_key("<IPVSADM>", text) || find_key("<END>", text)))
+            return;
+        ctx_.marker_mistake(text, section_line_, name_, end_, mk != nullptr);
+    }
+
     bool inside(char* text) {
         switch (section_) {
             case Section::checker: add_chk_line(ctx_, text); break;
@@ -146,7 +184,9 @@ private:
 
     void complete() {
         Model& m = ctx_.m;
+        ctx_.section_closed();
         if (vs_) {
+            ctx_.vs_section_ends(section_line_);
             for (const rs_info_t& rs : vs_->rsinfo) merge_rules(m, vs_->r, rs.r);
             sort_rs(*vs_, rs_pending_.addrs);
             // The list is put in order once the whole file is read.
@@ -171,7 +211,9 @@ private:
     ReadContext ctx_;
     Section section_ = Section::none;
     const char* end_ = nullptr;
+    const char* name_ = nullptr;
     int section_line_ = 0;
+    int sections_ = 0;
     std::unique_ptr<bahd_config_t> vs_;
     std::unique_ptr<Rule_t> rule_;
     int has_ipvsadm_ = 0;
@@ -332,13 +374,33 @@ void sort_rs(bahd_config_t& vs, const std::vector<lm_addr>& addrs) {
 
 namespace {
 
+// Text, not a binary: few bytes of its start are control characters other
+// than the layout ones (tabs, line ends, form feeds).
+bool looks_like_text(const char* text, std::size_t size) {
+    constexpr std::size_t looked_at = 1 << 16;
+    constexpr std::size_t share = 32;  // one byte in this many at most
+    const std::size_t n = std::min(size, looked_at);
+    std::size_t control = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto ch = static_cast<unsigned char>(text[i]);
+        if ((ch < ' ' && ch != '\t' && ch != '\n' && ch != '\r' && ch != '\f') || ch == 0x7f) ++control;
+    }
+    return control * share <= n;
+}
+
 // Loads the first `size` bytes of m.file_text (followed by a NUL).
 LoadResult load_buffer(Model& m, std::size_t size, Diagnostics* findings) {
     clean_up(m);
+    if (findings && !looks_like_text(m.file_text.data(), size)) {
+        findings->add(kWholeFile, Severity::error,
+                      "the file is not text (it holds NUL bytes or other control characters); nothing is read");
+        return {};
+    }
     Loader loader(m, findings);
     LineSplitter lines(m.file_text.data(), size, m.arena);
     while (char* line = lines.next())
-        if (!loader.line(line, lines.line_no(), lines.line_goes_on())) return loader.result();
+        if (!loader.line(line, lines.line_no(), lines.raw_size(), lines.line_goes_on()))
+            return loader.result();
     loader.end_of_file();
     if (m.got_adapt_args && m.adapt_args.http_port == 0) m.adapt_args.http_port = 80;
     sort_vs_list(m);
@@ -348,8 +410,9 @@ LoadResult load_buffer(Model& m, std::size_t size, Diagnostics* findings) {
 // Reads the whole file into one buffer with a NUL after it, at the size
 // the file says it has; a file that grows while it is read, or does not
 // know its size, gets a larger buffer. *size is the number of bytes read.
-// A read error ends the text as the end of the file would.
-FileBuffer read_whole(int fd, std::size_t* size) {
+// A read error ends the text as the end of the file would; *error says
+// which it was (0: none).
+FileBuffer read_whole(int fd, std::size_t* size, int* error) {
     struct stat st {};
     std::size_t cap = 0;
     if (fstat(fd, &st) == 0 && st.st_size > 0) cap = static_cast<std::size_t>(st.st_size);
@@ -365,6 +428,7 @@ FileBuffer read_whole(int fd, std::size_t* size) {
         }
         ssize_t got = read(fd, buf.data() + n, cap - n);
         if (got < 0 && errno == EINTR) continue;
+        if (got < 0) *error = errno;
         if (got <= 0) break;
         n += static_cast<std::size_t>(got);
     }
@@ -386,8 +450,12 @@ LoadResult load_data(Model& m, const std::string& path, Diagnostics* findings) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return {LoadStatus::cannot_open, "Cannot open config file\n"};
     std::size_t size = 0;
-    m.file_text = read_whole(fd, &size);
+    int error = 0;
+    m.file_text = read_whole(fd, &size, &error);
     close(fd);
+    // Commands read what could be read; a check says the file is unreadable.
+    if (findings && error)
+        return {LoadStatus::cannot_read, format_text("%s: cannot read: %s\n", path.c_str(), std::strerror(error))};
     return load_buffer(m, size, findings);
 }
 

@@ -17,10 +17,14 @@ class ReadContext;
 // longer line arrives as several lines.
 inline constexpr std::size_t max_read = kLineReadMax;
 
+// A real-server line is read as at most this many blank-separated tokens.
+inline constexpr int max_rs_tokens = 100;
+
 enum class LoadStatus {
     ok,
     cannot_open,          // "Cannot open config file", status 3
     invalid_rs_address,   // "Invalid IP spec", status 27
+    cannot_read,          // a check's file opens but cannot be read (a directory), status 3
 };
 
 // How a load ended: its status and the message that goes to standard error

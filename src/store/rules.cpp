@@ -30,18 +30,28 @@ void rule_text(Rule_t& r, char* v, ReadContext& ctx) {
     (r.*F).take(v);
 }
 template <auto F>
-void rule_int(Rule_t& r, char* v, ReadContext&) { r.*F = config_int(v); }
+void rule_int(Rule_t& r, char* v, ReadContext& ctx) {
+    r.*F = config_int(v);
+    if (ctx.checking()) ctx.int_value(v);
+}
 template <auto F>
-void rule_byte(Rule_t& r, char* v, ReadContext&) { r.*F = low_byte(config_int(v)); }
+void rule_byte(Rule_t& r, char* v, ReadContext& ctx) {
+    r.*F = low_byte(config_int(v));
+    if (ctx.checking()) ctx.byte_value(v, r.*F);
+}
 template <auto F>
-void rule_flag(Rule_t& r, char* v, ReadContext&) { r.*F = flag_of(config_int(v)); }
+void rule_flag(Rule_t& r, char* v, ReadContext& ctx) {
+    r.*F = flag_of(config_int(v));
+    if (ctx.checking()) ctx.int_value(v);
+}
 
-void rule_match_type(Rule_t& r, char* v, ReadContext&) {
+void rule_match_type(Rule_t& r, char* v, ReadContext& ctx) {
     for (std::size_t i = 0; i < std::size(l7_match_types); ++i)
         if (strcasecmp(v, l7_match_types[i]) == 0) {
             r.match_type = static_cast<std::int8_t>(i);
             return;
         }
+    ctx.match_type_unknown(v);
 }
 
 const KeyTable<RuleHandler>& rule_keys() {
@@ -69,14 +79,17 @@ template <class Block>
 using BlockHandler = void (*)(Block&, char*, ReadContext&);
 
 template <class Block, auto F>
-void block_int(Block& b, char* v, ReadContext&) { b.*F = config_int(v); }
+void block_int(Block& b, char* v, ReadContext& ctx) {
+    b.*F = config_int(v);
+    if (ctx.checking()) ctx.int_value(v);
+}
 
 template <class Block>
 void apply(const KeyTable<BlockHandler<Block>>& keys, Block& b, char* line, ReadContext& ctx,
            const char* section) {
     char* value = nullptr;
     if (auto* h = keys.find(line, &value)) (*h)(b, value, ctx);
-    else ctx.unknown_key(section);
+    else ctx.unknown_key(section, keys.keys());
 }
 
 }  // namespace
@@ -84,7 +97,7 @@ void apply(const KeyTable<BlockHandler<Block>>& keys, Block& b, char* line, Read
 void add_rule_line(ReadContext& ctx, char* line, Rule_t& rule) {
     char* value = nullptr;
     if (auto* h = rule_keys().find(line, &value)) (*h)(rule, value, ctx);
-    else ctx.unknown_key("a rule section");
+    else ctx.unknown_key("a rule section", rule_keys().keys());
 }
 
 

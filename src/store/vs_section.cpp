@@ -20,7 +20,6 @@
 namespace lbsnap {
 namespace {
 
-constexpr int max_rs_tokens = 100;
 constexpr int max_localbinds = 256;
 
 // The next blank-separated token at p, split off in place (its blank
@@ -61,7 +60,7 @@ bool set_rip(Model& m, rs_info_t& e, lm_addr& addr, char* v) {
 
 // Real-server options. Integers are read as atoi would (clamped like every
 // other configuration integer).
-enum class RsValue { none, needed };
+enum class RsValue { none, needed, number };
 
 struct RsOption {
     RsValue value;
@@ -97,13 +96,13 @@ const RsOption* rs_option(char letter) {
     using C = ReadContext&;
     using VS = bahd_config_t&;
     static const RsOptionTable options{
-        {'w', {RsValue::needed, rs_int<&R::weight>}},
-        {'l', {RsValue::needed, rs_int<&R::limit>}},
-        {'R', {RsValue::needed, rs_int<&R::ratelimit>}},
-        {'c', {RsValue::needed, rs_int<&R::critical>}},
-        {'f', {RsValue::needed, rs_int<&R::rsfollow>}},
-        {'S', {RsValue::needed, rs_int<&R::snat_port>}},
-        {'I', {RsValue::needed, rs_int<&R::id>}},
+        {'w', {RsValue::number, rs_int<&R::weight>}},
+        {'l', {RsValue::number, rs_int<&R::limit>}},
+        {'R', {RsValue::number, rs_int<&R::ratelimit>}},
+        {'c', {RsValue::number, rs_int<&R::critical>}},
+        {'f', {RsValue::number, rs_int<&R::rsfollow>}},
+        {'S', {RsValue::number, rs_int<&R::snat_port>}},
+        {'I', {RsValue::number, rs_int<&R::id>}},
         {'d', {RsValue::needed, [](C ctx, VS, R& e, char* v) {
                    note_cut(ctx, v, e.dns, "-d");
                    e.dns.take(v);
@@ -116,7 +115,7 @@ const RsOption* rs_option(char letter) {
                    note_cut(ctx, v, vs.schedule, "-s");
                    vs.schedule.take(v);
                }}},
-        {'p', {RsValue::needed, [](C, VS vs, R&, char* v) { vs.timeout = config_int(v); }}},
+        {'p', {RsValue::number, [](C, VS vs, R&, char* v) { vs.timeout = config_int(v); }}},
         {'M', {RsValue::needed, [](C, VS, R&, char*) {}}},
     };
     return options.find(letter);
@@ -135,8 +134,14 @@ bool add_vs_line(ReadContext& ctx, char* line, bahd_config_t& vs, int& state, Rs
         return true;
     }
     char* value = nullptr;
-    if (const VsSetting* s = find_vs_key(line, &value)) s->read(VsLine{ctx, vs, value});
-    else ctx.unknown_key("a VS section");
+    const VsSetting* s = find_vs_key(line, &value);
+    if (!s) {
+        ctx.unknown_key("a VS section", vs_keys());
+        return true;
+    }
+    if (ctx.checking()) [[unlikely]] ctx.vs_key(*s, value);
+    s->read(VsLine{ctx, vs, value});
+    if (ctx.checking()) [[unlikely]] ctx.vs_key_read(*s, vs);
     return true;
 }
 
@@ -150,6 +155,7 @@ std::optional<int> apply_rs_options(ReadContext& ctx, bahd_config_t& vs, RsPendi
                                     char* const* tok, std::size_t ntok, int enabled) {
     rs_info_t& e = pending.entry;
     int added = 0;
+    bool wrote_entry = false, named = false;
     for (std::size_t i = 0; i < ntok; ++i) {
         const char* t = tok[i];
         if (t[0] != '-' || t[1] == '\0') continue;
@@ -160,15 +166,21 @@ std::optional<int> apply_rs_options(ReadContext& ctx, bahd_config_t& vs, RsPendi
             ctx.rs_option_unknown(t);
             continue;
         }
-        const bool needs_value = is_rip || o->value == RsValue::needed;
+        const bool needs_value = is_rip || o->value != RsValue::none;
         if (needs_value && !has_value) {
             ctx.rs_option_without_value(t);
             continue;
         }
         if (!is_rip) {
+            if (ctx.checking()) [[unlikely]] {
+                if (o->value == RsValue::number) ctx.rs_number(t, tok[i + 1]);
+                // -s, -p and -M are the service's, not the entry's.
+                wrote_entry |= std::strchr("spM", t[1]) == nullptr;
+            }
             o->apply(ctx, vs, e, needs_value ? tok[++i] : nullptr);
             continue;
         }
+        named = true;
         if (char* v = tok[++i]; !set_rip(ctx.m, e, pending.addr, v)) {
             if (!ctx.invalid_rs_address(v)) return std::nullopt;
             continue;
@@ -176,6 +188,7 @@ std::optional<int> apply_rs_options(ReadContext& ctx, bahd_config_t& vs, RsPendi
         e.enabled = enabled;
         if (vs.n_rs() + added < MAX_rs_data) ++added;
     }
+    if (!named && wrote_entry) ctx.rs_without_address();
     return added;
 }
 
@@ -195,8 +208,10 @@ bool add_ipvs_info(ReadContext& ctx, char* line, bahd_config_t& vs, RsPending& p
     // Excess tokens beyond the hundredth are ignored.
     char* tok[max_rs_tokens];
     std::size_t ntok = 0;
-    for (char* p = line; ntok < max_rs_tokens && (tok[ntok] = next_blank_token(p));) ++ntok;
+    char* p = line;
+    while (ntok < max_rs_tokens && (tok[ntok] = next_blank_token(p))) ++ntok;
     if (ntok == 0) return true;
+    if (ntok == max_rs_tokens && ctx.checking()) [[unlikely]] ctx.rs_tokens_lost(p);
     int enabled;
     if (tok[0][0] == '!')
         enabled = 0;

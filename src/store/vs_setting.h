@@ -96,6 +96,20 @@ struct FieldValue {
     const Rule_list* rules_value = nullptr;
 };
 
+// What a key's value must look like, as its reader takes it; the
+// configuration check tests the value against it.
+enum class ValueKind : std::uint8_t {
+    other,       // read some other way (rule lists, extra ports)
+    integer,     // a decimal integer of int's range
+    port,        // an integer from 0 to 65535
+    text,        // free text up to the field's capacity
+    address,     // an IPv4 or IPv6 address without a port, or empty
+    name,        // the VS's name: "null" stands for none
+    words,       // one of a fixed set of words, or empty
+    codes,       // blank-separated status codes
+    addresses,   // blank-separated addresses without ports
+};
+
 using KeyRead = void (*)(const VsLine&);
 using FieldOf = FieldValue (*)(const bahd_config_t&);
 
@@ -105,6 +119,9 @@ struct VsSetting {
     DumpLine line;
     Gate gate = Gate::none;
     FieldOf field = nullptr;  // null for a line of no field
+    ValueKind value = ValueKind::other;
+    std::size_t capacity = 0;         // of a text field, with its NUL; 0: not a text field
+    std::span<const char* const> words;  // of a word-set value, as the field holds it
 
     // The key of the line as the dump writes it ("ENABLED" for "ENABLED:
     // %d\n"); of a list the list's key ("EXTRAPORTS"); empty without a line.
@@ -113,6 +130,8 @@ struct VsSetting {
 
 // Every row, in the order of the dump.
 std::span<const VsSetting> vs_settings();
+// Every key of a VS section, with its colon.
+std::span<const std::string_view> vs_keys();
 // The row of the VS key that starts `line` (case ignored), with *value set
 // to the text after the key and its blanks and tabs; null for no key.
 const VsSetting* find_vs_key(char* line, char** value);

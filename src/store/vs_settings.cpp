@@ -4,9 +4,12 @@
 
 #include <array>
 #include <cstdio>
+#include <type_traits>
+#include <utility>
 
 #include "lib/config_int.h"
 #include "store/key_table.h"
+#include "store/l7user.h"
 #include "store/model.h"
 #include "store/read_context.h"
 #include "store/reader.h"
@@ -25,11 +28,16 @@ template <auto F>
 void vs_none(const VsLine&) {}
 template <auto F>
 void vs_int(const VsLine& l) { l.vs.*F = config_int(l.value); }
+// A value longer than its field is cut where it lies; a check has noted
+// that from the row's capacity before.
 template <auto F>
-void vs_text(const VsLine& l) {
-    note_cut(l.ctx, l.value, l.vs.*F);
-    (l.vs.*F).take(l.value);
-}
+void vs_text(const VsLine& l) { (l.vs.*F).take(l.value); }
+template <auto F>
+void vs_address(const VsLine& l) { vs_text<F>(l); }
+template <auto F>
+void vs_proto(const VsLine& l) { vs_text<F>(l); }
+template <auto F>
+void vs_port(const VsLine& l) { vs_int<F>(l); }
 template <auto F>
 void vs_string(const VsLine& l) { (l.vs.*F).set_view(l.value); }
 template <auto F>
@@ -73,7 +81,7 @@ void vs_extendedhealth(const VsLine& l) {
 template <auto F>
 void vs_checkcodes(const VsLine& l) {
     (l.vs.*F).clear();
-    if (lm_check2codes(l.value, MAX_checkcodes, l.vs.*F) != 0) l.ctx.checkcodes_invalid(l.value);
+    lm_check2codes(l.value, MAX_checkcodes, l.vs.*F);
 }
 
 template <auto F>
@@ -120,16 +128,53 @@ FieldValue value_of(const Rule_list& v) {
 template <auto F>
 FieldValue field_of(const B& v) { return value_of(v.*F); }
 
-template <auto F>
-constexpr VsSetting setting(const char* key, KeyRead read, DumpLine line, Gate gate) {
-    return {key ? std::string_view(key) : std::string_view(), read, line, gate, field_of<F>};
+// ---- what the check expects of a value: from the row's reader and field ----
+
+constexpr const char* proto_words[] = {"tcp", "udp"};
+
+constexpr ValueKind kind_of_reader(std::string_view r) {
+    if (r == "vs_int" || r == "vs_followvsid" || r == "vs_master" || r == "vs_extendedhealth" ||
+        r == "vs_range")
+        return ValueKind::integer;
+    if (r == "vs_port") return ValueKind::port;
+    if (r == "vs_text" || r == "vs_string") return ValueKind::text;
+    if (r == "vs_address") return ValueKind::address;
+    if (r == "vs_name") return ValueKind::name;
+    if (r == "vs_proto" || r == "vs_persist") return ValueKind::words;
+    if (r == "vs_checkcodes") return ValueKind::codes;
+    if (r == "vs_localbinds") return ValueKind::addresses;
+    return ValueKind::other;
 }
-constexpr VsSetting key_only(const char* key, KeyRead read) { return {key, read, no_line}; }
-constexpr VsSetting line_only(DumpLine line) { return {{}, nullptr, line}; }
+
+constexpr std::span<const char* const> words_of_reader(std::string_view r) {
+    if (r == "vs_proto") return proto_words;
+    if (r == "vs_persist") return l7_persist_types;
+    return {};
+}
+
+template <class T>
+constexpr std::size_t capacity_of() {
+    if constexpr (requires { T::capacity; }) return T::capacity;
+    else return 0;
+}
+
+template <auto F>
+constexpr VsSetting setting(const char* key, KeyRead read, std::string_view reader, DumpLine line,
+                            Gate gate) {
+    using Field = std::remove_cvref_t<decltype(std::declval<B&>().*F)>;
+    return {key ? std::string_view(key) : std::string_view(), read, line, gate, field_of<F>,
+            kind_of_reader(reader), capacity_of<Field>(), words_of_reader(reader)};
+}
+constexpr VsSetting key_only(const char* key, KeyRead read, std::string_view reader) {
+    return {key, read, no_line, Gate::none, nullptr, kind_of_reader(reader), 0, {}};
+}
+constexpr VsSetting line_only(DumpLine line) {
+    return {{}, nullptr, line, Gate::none, nullptr, ValueKind::other, 0, {}};
+}
 
 #define VS_SETTING(field, type, init, key, read, line, gate) \
-    setting<&B::field>(key, read<&B::field>, line, Gate::gate),
-#define VS_KEY(key, read) key_only(key, read),
+    setting<&B::field>(key, read<&B::field>, #read, line, Gate::gate),
+#define VS_KEY(key, read) key_only(key, read, #read),
 #define VS_LINE(line) line_only(line),
 constexpr VsSetting kSettings[] = {
 #include "store/vs_settings.def"
@@ -151,6 +196,16 @@ const KeyTable<const VsSetting*>& key_table() {
 }  // namespace
 
 std::span<const VsSetting> vs_settings() { return kSettings; }
+
+std::span<const std::string_view> vs_keys() {
+    static const std::vector<std::string_view> keys = [] {
+        std::vector<std::string_view> v;
+        for (const VsSetting& s : kSettings)
+            if (!s.key.empty()) v.push_back(s.key);
+        return v;
+    }();
+    return keys;
+}
 
 const VsSetting* find_vs_key(char* line, char** value) {
     const VsSetting* const* row = key_table().find(line, value);

@@ -79,9 +79,6 @@ void ReadContext::keep_line(const char* text, std::size_t raw_size, bool goes_on
         findings_->add(line_no_, Severity::error,
                        "a NUL byte ends the line's text; '%s' after it is lost",
                        excerpt(std::string_view(text + text_.size() + 1, raw_size - text_.size() - 1)).c_str());
-    else if (!layout(text_) && text_.back() == '\r')
-        findings_->add(line_no_, Severity::warning,
-                       "line ends in a carriage return (CRLF), which stays part of its value");
 }
 
 std::string ReadContext::key_of_line() const { return excerpt(text_.substr(0, text_.find(':') + 1)); }

@@ -93,6 +93,10 @@ void ReadContext::vs_key(const VsSetting& s, const char* value) {
     key_seen_[row] = line_no_;
     if (s.capacity && std::strlen(value) > s.capacity - 1) value_cut(value, s.capacity - 1);
     const std::string key = key_name();
+    const std::size_t size = std::strlen(value);
+    if ((s.value == ValueKind::text || s.value == ValueKind::name) && size && value[size - 1] == '\r')
+        findings_->add(line_no_, Severity::warning,
+                       "value of %s ends in a carriage return (a CRLF line), which stays part of it", key.c_str());
     switch (s.value) {
         case ValueKind::integer: int_value(value); break;
         case ValueKind::port:
@@ -115,9 +119,9 @@ void ReadContext::vs_key(const VsSetting& s, const char* value) {
             if (strcasecmp(value, "null") == 0)
                 findings_->add(line_no_, Severity::warning, "%s '%s' stands for no name; the VS has none",
                                key.c_str(), value);
-            else if (*value && (value[std::strlen(value) - 1] == ' ' || value[std::strlen(value) - 1] == '\t'))
+            else if (size && (value[size - 1] == ' ' || value[size - 1] == '\t'))
                 findings_->add(line_no_, Severity::warning,
-                               "%s '%s' ends in a blank, which is part of the name a VS is asked for by",
+                               "%s '%s' ends in a blank, which is part of the name: the VS is not found by the name without it",
                                key.c_str(), excerpt(value).c_str());
             break;
         case ValueKind::codes: {
@@ -134,7 +138,7 @@ void ReadContext::vs_key(const VsSetting& s, const char* value) {
                 if (lm_check2codes(tok.c_str(), 1, one) == 0) ++kept;
                 else
                     findings_->add(line_no_, Severity::warning,
-                                   "status code '%s' of %s is no number from 300 to 599; it is skipped",
+                                   "'%s' of %s is not one status code from 300 to 599 (codes are separated by blanks); it is skipped",
                                    tok.c_str(), key.c_str());
             }
             break;

@@ -27,7 +27,7 @@ constexpr const char* cert_dirs[] = {"/corvane/certs", "/tmp/certs"};
 // A follow loop is shown by this many members at most.
 constexpr std::size_t loop_shown = 8;
 // Findings of one kind shown at most; a count stands for the rest.
-constexpr int kind_shown = 20;
+constexpr int kind_shown = Diagnostics::kShownPerKind;
 
 // The file's order: the VS list is sorted by address, findings go by line.
 template <class T>
@@ -45,20 +45,37 @@ std::vector<const bahd_config_t*> vss_in_file_order(const Model& m) {
 // The real servers that follows can name: those of VSs that are not masters.
 std::vector<const rs_info_t*> real_servers_in_file_order(const std::vector<const bahd_config_t*>& vss) {
     std::vector<const rs_info_t*> v;
-    for (const bahd_config_t* vs : vss)
-        if (!vs->ismaster)
-            for (const rs_info_t& rs : vs->rsinfo) v.push_back(&rs);
-    sort_by_line(v);
+    // The VSs are in file order: each VS's own servers (sorted by address)
+    // are put back in line order, most often in the order they already have.
+    auto by_line = [](const rs_info_t* a, const rs_info_t* b) { return a->line < b->line; };
+    for (const bahd_config_t* vs : vss) {
+        if (vs->ismaster) continue;
+        const std::size_t from = v.size();
+        for (const rs_info_t& rs : vs->rsinfo) v.push_back(&rs);
+        if (!std::is_sorted(v.begin() + from, v.end(), by_line))
+            std::stable_sort(v.begin() + from, v.end(), by_line);
+    }
     return v;
 }
 
 // Records named by number twice: the later one is reported, naming the first.
+// The records come in file order; sorted by number (stably), each run of
+// one number starts with the one written first.
 template <class T, class Report>
 void check_numbers(const std::vector<const T*>& records, Report report) {
-    std::unordered_map<int, int> first_line;
-    for (const T* r : records) {
-        auto [it, fresh] = first_line.emplace(r->id, r->line);
-        if (!fresh) report(*r, it->second);
+    struct Numbered {
+        int id;
+        std::size_t place;  // in file order
+    };
+    std::vector<Numbered> by_id;
+    by_id.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) by_id.push_back({records[i]->id, i});
+    std::sort(by_id.begin(), by_id.end(), [](const Numbered& a, const Numbered& b) {
+        return a.id != b.id ? a.id < b.id : a.place < b.place;
+    });
+    for (std::size_t i = 1, first = 0; i < by_id.size(); ++i) {
+        if (by_id[i].id != by_id[first].id) first = i;
+        else report(*records[by_id[i].place], records[by_id[first].place]->line);
     }
 }
 
@@ -243,7 +260,7 @@ int print_check(Ctx& c, Diagnostics& d, const std::string& file, bool strict) {
         }
     }
 
-    const std::vector<Finding> found = d.sorted();
+    const std::vector<Finding>& found = d.sorted();
     // How many findings of each kind there are, to say how many are not shown.
     std::unordered_map<const char*, int> of_kind, shown;
     for (const Finding& f : found) ++of_kind[f.kind];

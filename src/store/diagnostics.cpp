@@ -10,34 +10,39 @@ namespace lbsnap {
 
 void Diagnostics::add(int line, Severity s, const char* fmt, ...) {
     if (muted_) return;
+    // Findings mostly arrive in line order: past the shown number, one
+    // written no earlier than those with text is never shown (the sort is
+    // stable), so its text is not made.
+    KindTexts& k = kinds_[fmt];
+    if (k.made >= kShownPerKind && line >= k.last_line) {
+        findings_.push_back({line, s, {}, fmt});
+        return;
+    }
+    ++k.made;
+    k.last_line = std::max(k.last_line, line);
     std::va_list ap;
     va_start(ap, fmt);
     findings_.push_back({line, s, vformat_text(fmt, ap), fmt});
     va_end(ap);
 }
 
-std::vector<Finding> Diagnostics::sorted() const {
-    std::vector<Finding> out = findings_;
-    std::stable_sort(out.begin(), out.end(),
+const std::vector<Finding>& Diagnostics::sorted() {
+    std::stable_sort(findings_.begin(), findings_.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });
-    return out;
+    return findings_;
 }
 
 void Diagnostics::note_key_line(int section_line, std::string_view key, int line) {
-    auto& keys = key_lines_[section_line];
-    for (auto& [k, l] : keys)
-        if (k == key) {
-            l = line;
-            return;
-        }
-    keys.emplace_back(key, line);
+    key_lines_.push_back({section_line, key, line});
 }
 
 int Diagnostics::key_line(int section_line, std::string_view key) const {
-    if (auto it = key_lines_.find(section_line); it != key_lines_.end())
-        for (const auto& [k, l] : it->second)
-            if (k == key) return l;
-    return section_line;
+    auto it = std::lower_bound(key_lines_.begin(), key_lines_.end(), section_line,
+                               [](const KeyLine& k, int l) { return k.section_line < l; });
+    int line = section_line;
+    for (; it != key_lines_.end() && it->section_line == section_line; ++it)
+        if (it->key == key) line = it->line;  // the last one written holds
+    return line;
 }
 
 }  // namespace lbsnap

@@ -28,6 +28,10 @@ struct Finding {
 
 class Diagnostics {
 public:
+    // A check shows this many findings of one kind at most, the first in
+    // line order; the text of the others is never made.
+    static constexpr int kShownPerKind = 20;
+
     [[gnu::format(printf, 4, 5)]] void add(int line, Severity s, const char* fmt, ...);
 
     // How many findings were added so far; a finding's place in that order
@@ -38,8 +42,10 @@ public:
     // While muted, findings are dropped.
     void mute(bool on) { muted_ = on; }
 
-    // The findings in line order (several on one line in the order found).
-    std::vector<Finding> sorted() const;
+    // Puts the findings in line order (several on one line in the order
+    // found) and returns them. Of each kind, the first kShownPerKind have
+    // their text.
+    const std::vector<Finding>& sorted();
 
     // Where a VS section (by its first line) set a key ("FOLLOWVSID:"): the
     // model's checks put their findings there.
@@ -50,7 +56,20 @@ public:
 private:
     std::vector<Finding> findings_;
     bool muted_ = false;
-    std::unordered_map<int, std::vector<std::pair<std::string_view, int>>> key_lines_;
+    // Per kind: how many findings have their text, and the last line of
+    // those. A finding after them in line order needs none.
+    struct KindTexts {
+        int made = 0;
+        int last_line = 0;
+    };
+    std::unordered_map<const char*, KindTexts> kinds_;
+    struct KeyLine {
+        int section_line;
+        std::string_view key;
+        int line;
+    };
+    // In the order of the sections, which is that of their lines.
+    std::vector<KeyLine> key_lines_;
 };
 
 }  // namespace lbsnap

@@ -100,7 +100,9 @@ void ReadContext::unknown_key(const char* section, std::span<const std::string_v
         return;
     }
     const std::string key = text_.substr(0, text_.find(':'));
-    if (std::string_view near = nearest_key(key, keys); !near.empty())
+    auto [it, fresh] = nearest_.try_emplace(std::string(section) + '\n' + key);
+    if (fresh) it->second = nearest_key(key, keys);
+    if (std::string_view near = it->second; !near.empty())
         findings_->add(line_no_, Severity::warning, "unknown key '%s' in %s; did you mean '%.*s'?",
                        excerpt(key).c_str(), section, static_cast<int>(near.size()), near.data());
     else

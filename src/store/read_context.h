@@ -10,6 +10,7 @@
 #include <utility>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "store/diagnostics.h"
@@ -111,6 +112,8 @@ private:
     // Of a check: per VS key row, the line that last set it in this section.
     std::vector<int> key_seen_;
     std::vector<std::pair<std::string_view, int>> located_;
+    // Unknown keys come back line after line: each is matched once.
+    std::unordered_map<std::string, std::string_view> nearest_;
     // After a marker mistake: where, in which section, and the starts of
     // the sections met since.
     struct Derailed {

@@ -45,15 +45,15 @@ std::string next_token(const char*& p) {
 
 bool ReadContext::int_value(const char* value, const char* what) {
     if (!findings_) return true;
-    const std::string key = what ? what : key_name();
+    auto name = [&] { return what ? std::string(what) : key_name(); };
     const char* end = nullptr;
     const int v = config_int(value, &end);
     if (end == value) {
         if (only_blanks(value))
-            findings_->add(line_no_, Severity::warning, "%s has no value; it is read as 0", key.c_str());
+            findings_->add(line_no_, Severity::warning, "%s has no value; it is read as 0", name().c_str());
         else
             findings_->add(line_no_, Severity::error, "value '%s' of %s is no integer; it is read as 0",
-                           excerpt(value).c_str(), key.c_str());
+                           excerpt(value).c_str(), name().c_str());
         return false;
     }
     const char* digits = value;
@@ -63,10 +63,10 @@ bool ReadContext::int_value(const char* value, const char* what) {
     if ((v == INT_MAX || v == INT_MIN) && ndigits >= 10 &&
         std::strncmp(digits, v == INT_MAX ? "2147483647" : "2147483648", ndigits) != 0)
         findings_->add(line_no_, Severity::error, "value '%.*s' of %s does not fit an integer; it is read as %d",
-                       static_cast<int>(end - value), value, key.c_str(), v);
+                       static_cast<int>(end - value), value, name().c_str(), v);
     if (!only_blanks(end))
         findings_->add(line_no_, Severity::warning, "value '%s' of %s is read as %d; '%s' after the number is ignored",
-                       excerpt(value).c_str(), key.c_str(), v, excerpt(end).c_str());
+                       excerpt(value).c_str(), name().c_str(), v, excerpt(end).c_str());
     return true;
 }
 
@@ -92,18 +92,18 @@ void ReadContext::vs_key(const VsSetting& s, const char* value) {
                        key_name().c_str(), before);
     key_seen_[row] = line_no_;
     if (s.capacity && std::strlen(value) > s.capacity - 1) value_cut(value, s.capacity - 1);
-    const std::string key = key_name();
+    auto key = [this] { return key_name(); };
     const std::size_t size = std::strlen(value);
     if ((s.value == ValueKind::text || s.value == ValueKind::name) && size && value[size - 1] == '\r')
         findings_->add(line_no_, Severity::warning,
-                       "value of %s ends in a carriage return (a CRLF line), which stays part of it", key.c_str());
+                       "value of %s ends in a carriage return (a CRLF line), which stays part of it", key().c_str());
     switch (s.value) {
         case ValueKind::integer: int_value(value); break;
         case ValueKind::port:
             if (int_value(value)) {
                 const int port = config_int(value);
                 if (port < 0 || port > kMaxPort)
-                    findings_->add(line_no_, Severity::error, "%s %d is no port (0 to %d)", key.c_str(), port,
+                    findings_->add(line_no_, Severity::error, "%s %d is no port (0 to %d)", key().c_str(), port,
                                    kMaxPort);
             }
             break;
@@ -111,18 +111,18 @@ void ReadContext::vs_key(const VsSetting& s, const char* value) {
             lm_addr a{};
             if (*value && !lm_cvtaddr(&a, value))
                 findings_->add(line_no_, Severity::error,
-                               "%s '%s' is no IP address; no command can reach the VS by it", key.c_str(),
+                               "%s '%s' is no IP address; no command can reach the VS by it", key().c_str(),
                                excerpt(value).c_str());
             break;
         }
         case ValueKind::name:
             if (strcasecmp(value, "null") == 0)
                 findings_->add(line_no_, Severity::warning, "%s '%s' stands for no name; the VS has none",
-                               key.c_str(), value);
+                               key().c_str(), value);
             else if (size && (value[size - 1] == ' ' || value[size - 1] == '\t'))
                 findings_->add(line_no_, Severity::warning,
                                "%s '%s' ends in a blank, which is part of the name: the VS is not found by the name without it",
-                               key.c_str(), excerpt(value).c_str());
+                               key().c_str(), excerpt(value).c_str());
             break;
         case ValueKind::codes: {
             const char* p = value;
@@ -130,7 +130,7 @@ void ReadContext::vs_key(const VsSetting& s, const char* value) {
             for (std::string tok = next_token(p); !tok.empty(); tok = next_token(p)) {
                 if (kept == MAX_checkcodes) {
                     findings_->add(line_no_, Severity::warning,
-                                   "%s holds more than %d codes; '%s' and what follows is dropped", key.c_str(),
+                                   "%s holds more than %d codes; '%s' and what follows is dropped", key().c_str(),
                                    MAX_checkcodes, tok.c_str());
                     break;
                 }
@@ -139,7 +139,7 @@ void ReadContext::vs_key(const VsSetting& s, const char* value) {
                 else
                     findings_->add(line_no_, Severity::warning,
                                    "'%s' of %s is not one status code from 300 to 599 (codes are separated by blanks); it is skipped",
-                                   tok.c_str(), key.c_str());
+                                   tok.c_str(), key().c_str());
             }
             break;
         }
@@ -150,17 +150,17 @@ void ReadContext::vs_key(const VsSetting& s, const char* value) {
                 if (kept == kMaxLocalBinds) {
                     findings_->add(line_no_, Severity::warning,
                                    "%s holds more than %d addresses; '%s' and what follows is ignored",
-                                   key.c_str(), kMaxLocalBinds, tok.c_str());
+                                   key().c_str(), kMaxLocalBinds, tok.c_str());
                     break;
                 }
                 lm_addr a{};
                 if (lm_cvtaddr(&a, tok.c_str())) ++kept;
                 else if (lm_family(tok.c_str()))
                     findings_->add(line_no_, Severity::warning,
-                                   "%s address '%s' carries a port; it is ignored", key.c_str(), tok.c_str());
+                                   "%s address '%s' carries a port; it is ignored", key().c_str(), tok.c_str());
                 else
                     findings_->add(line_no_, Severity::warning, "%s token '%s' is no address; it is ignored",
-                                   key.c_str(), tok.c_str());
+                                   key().c_str(), tok.c_str());
             }
             break;
         }

@@ -51,6 +51,7 @@ target_floor() {  # command
 target_growth=11
 target_startup=2.5
 target_diff=2.5
+target_check=2
 
 # Median wall time in milliseconds of `runs` runs of a command (output thrown away).
 median_ms() {  # runs command...
@@ -208,6 +209,20 @@ diff_figures() {
   printf '  peak RSS %s MiB, the two loads %s MiB (target <= 1.1x: %s)\n' "$rss" "$loads" "$judged"
 }
 
+# --check of each large file against loading it for a report (-c).
+check_figures() {
+  local f t load x
+  for f in large varied_large; do
+    t=$(median_ms "$runs" "$bin" --check -f "$work/$f.conf")
+    load=$(median_ms "$runs" "$bin" -c -f "$work/$f.conf")
+    x=$(ratio "$t" "$load")
+    judge "$x" "$target_check"
+    printf '\n--check of %s.conf: %s ms, %sx -c (%s ms; target <= %sx: %s)' "$f" "$t" "$x" "$load" \
+      "$target_check" "$judged"
+  done
+  printf '\n'
+}
+
 if ((smoke)); then
   smoke_test
   exit
@@ -252,5 +267,6 @@ printf '\n'
 startup "100-VS configuration ($(kb "$work/varied100.conf") KB)" "$work/varied100.conf" judged
 
 diff_figures
+check_figures
 
 printf '\nverdicts: %d met, %d NOT met\n' "$met" "$missed"

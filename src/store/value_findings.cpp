@@ -3,6 +3,7 @@
 // real-server options; and the sections a misplaced marker hides.
 #include <strings.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -243,10 +244,23 @@ void ReadContext::derailed_summary() {
     findings_->mute(false);
     const auto& unseen = derailed_.unseen;
     if (!unseen.empty()) {
+        // By marker, in the order met: "<SECTION VS> on lines 6, 15 and 24".
+        std::vector<std::pair<std::string, std::vector<int>>> by_marker;
+        for (const auto& [line, marker] : unseen) {
+            auto it = std::find_if(by_marker.begin(), by_marker.end(),
+                                   [&](const auto& g) { return g.first == marker; });
+            if (it == by_marker.end()) it = by_marker.insert(by_marker.end(), {marker, {}});
+            it->second.push_back(line);
+        }
         std::string list;
-        for (std::size_t i = 0; i < unseen.size() && i < kUnseenShown; ++i)
-            list += (i ? ", " : "") + unseen[i].second + " on line " + std::to_string(unseen[i].first);
-        if (unseen.size() > kUnseenShown) list += " and " + std::to_string(unseen.size() - kUnseenShown) + " more";
+        std::size_t shown = 0;
+        for (const auto& [marker, lines] : by_marker) {
+            if (shown == kUnseenShown) break;
+            list += (list.empty() ? "" : "; ") + marker + (lines.size() == 1 ? " on line " : " on lines ");
+            for (std::size_t i = 0; i < lines.size() && shown < kUnseenShown; ++i, ++shown)
+                list += (i ? ", " : "") + std::to_string(lines[i]);
+        }
+        if (unseen.size() > shown) list += " and " + std::to_string(unseen.size() - shown) + " more";
         findings_->add(derailed_.line, Severity::error,
                        "the reports do not see %zu %s (%s): their lines are read into the %s section begun on line %d",
                        unseen.size(), unseen.size() == 1 ? "section" : "sections", list.c_str(), derailed_.section,

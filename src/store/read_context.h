@@ -53,7 +53,8 @@ public:
     void rule_list_stops(const char* rest);
     void rule_wrong_kind(const Rule_t& r, bool content);
     void extraports_invalid(const char* text, std::size_t kept);
-    // A VS key's value before its reader takes it, and the field after.
+    // A VS key's value before its reader takes it, and the field after
+    // (a check only: the reader calls these when checking()).
     void vs_key(const VsSetting& s, const char* value);
     void vs_key_read(const VsSetting& s, const bahd_config_t& vs);
     // An integer value of a key or option `what` (null: the line's key);
@@ -70,16 +71,15 @@ public:
     void rs_option_without_value(const char* token);
     void rs_table_full();
     // ---- sections ----
-    void section_begins(int line);
+    void section_begins();
     // A VS section's end: the lines of the keys the model checks look at.
     void vs_section_ends(int section_line);
     // A line inside a section that looks like a section marker but is not
     // its end: the findings of the lines after it would only repeat the
     // mistake, so they give way to one line at the section's end listing
-    // the sections the reports do not see.
+    // the sections the reports do not see. A check only.
     void marker_mistake(const char* text, int section_line, const char* section, const char* end_marker,
                         bool starts_section);
-    void section_start_unseen(const char* text);
     // The open section ends here (its end marker, or the end of the file).
     void section_closed() {
         if (findings_) derailed_summary();
@@ -107,6 +107,7 @@ private:
     std::string key_of_line() const;
     std::string key_name() const;  // the key without its colon
     void derailed_summary();
+    void section_start_unseen(const char* text);
 
     Diagnostics* findings_;
     // Of a check: per VS key row, the line that last set it in this section.

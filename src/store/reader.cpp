@@ -122,7 +122,7 @@ public:
                 name_ = mk->name;
                 section_line_ = line_no;
                 ++sections_;
-                ctx_.section_begins(line_no);
+                ctx_.section_begins();
                 return true;
             }
             ctx_.outside_section();

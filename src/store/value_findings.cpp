@@ -203,7 +203,7 @@ void ReadContext::rs_without_address() {
                    "real-server line has no address (-r); its options go to the next real server of the VS");
 }
 
-void ReadContext::section_begins(int) {
+void ReadContext::section_begins() {
     if (!findings_) return;
     key_seen_.clear();
     located_.clear();

@@ -4,11 +4,14 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace lbsnap {
 
 void mangle(const char* src, std::FILE* out);
 std::string mangle_str(const char* src);
+// mangle_str appended to dest.
+void append_mangled(std::string& dest, std::string_view src);
 std::string mangle_str_per(const char* src);
 
 }  // namespace lbsnap

@@ -21,46 +21,20 @@ namespace {
 // the stream in blocks of about this size.
 constexpr std::size_t kFlushAt = 1 << 16;
 
-// A line format with one conversion, split around it once: the dump writes
-// millions of lines, and reading each format again for every line costs
-// more than the rest of the line.
-struct SplitFormat {
-    std::string_view before, after;
-};
-
-SplitFormat split(const char* format) {
-    const std::string_view f = format ? format : "";
-    const std::size_t at = f.find('%');
-    if (at == std::string_view::npos || at + 1 >= f.size()) return {f, {}};
-    return {f.substr(0, at), f.substr(at + 2)};
-}
-
-// The split format of each row's line.
-const SplitFormat& line_format(const VsSetting& row) {
-    static const std::vector<SplitFormat> formats = [] {
-        std::vector<SplitFormat> v;
-        for (const VsSetting& s : vs_settings()) v.push_back(split(s.line.format));
-        return v;
-    }();
-    return formats[static_cast<std::size_t>(&row - vs_settings().data())];
-}
-
-void number(std::string& out, const VsSetting& row, int n) {
-    const SplitFormat& f = line_format(row);
+void number(std::string& out, const DumpLine& l, int n) {
     char digits[12];
     const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
-    out.append(f.before).append(digits, end).append(f.after);
+    out.append(l.before).append(digits, end).append(l.after);
 }
 
 // Free text that may end up in a web page: raw with -a, else escaped.
-void text(std::string& out, const VsSetting& row, std::string_view value, bool raw) {
-    const SplitFormat& f = line_format(row);
-    out.append(f.before);
-    if (row.line.kind == LineKind::escaped && !raw)
-        out.append(mangle_str(std::string(value).c_str()));
+void text(std::string& out, const DumpLine& l, std::string_view value, bool raw) {
+    out.append(l.before);
+    if (l.kind == LineKind::escaped && !raw)
+        append_mangled(out, value);
     else
         out.append(value);
-    out.append(f.after);
+    out.append(l.after);
 }
 
 void ints(std::string& out, const DumpLine& l, const std::vector<int>& values) {
@@ -119,8 +93,8 @@ void dump_rs_text(std::string& out, const bahd_config_t& vs, const DumpLine& l, 
 void dump_entry_text(std::string& out, const DumpEntries& d, const DumpEntry& e, bool raw) {
     const DumpLine& l = e.row->line;
     switch (e.kind) {
-        case EntryKind::number: return number(out, *e.row, e.number);
-        case EntryKind::text: return text(out, *e.row, e.text, raw);
+        case EntryKind::number: return number(out, l, e.number);
+        case EntryKind::text: return text(out, l, e.text, raw);
         case EntryKind::ints: return ints(out, l, *e.ints);
         case EntryKind::addresses: return addresses(out, l, *e.addresses);
         case EntryKind::rules: return rules(out, l, *e.rules);

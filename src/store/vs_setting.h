@@ -64,24 +64,53 @@ struct DumpLine {
     const char* list_start = nullptr;
     const char* item = nullptr;
     Derived derived = Derived::none;
+    // A line of one value: its format before and after the conversion. The
+    // dump writes millions of such lines, and reading the format again for
+    // each would cost more than the rest of the line.
+    std::string_view before, after;
 };
 
+constexpr DumpLine make_line(LineKind kind, const char* format, const char* list_start = nullptr,
+                             const char* item = nullptr, Derived d = Derived::none) {
+    DumpLine l;
+    l.kind = kind;
+    l.format = format;
+    l.list_start = list_start;
+    l.item = item;
+    l.derived = d;
+    return l;
+}
+
+// A line of one value, its format split around the conversion.
+constexpr DumpLine one_value(LineKind kind, const char* format, Derived d = Derived::none) {
+    DumpLine l = make_line(kind, format, nullptr, nullptr, d);
+    const std::string_view f = format;
+    const std::size_t at = f.find('%');
+    if (at == std::string_view::npos || at + 1 >= f.size()) {
+        l.before = f;
+        return l;
+    }
+    l.before = f.substr(0, at);
+    l.after = f.substr(at + 2);
+    return l;
+}
+
 constexpr DumpLine no_line{};
-constexpr DumpLine line(const char* format) { return {LineKind::by_kind, format}; }
-constexpr DumpLine always(const char* format) { return {LineKind::always, format}; }
-constexpr DumpLine nonzero(const char* format) { return {LineKind::nonzero, format}; }
-constexpr DumpLine escaped(const char* format) { return {LineKind::escaped, format}; }
+constexpr DumpLine line(const char* format) { return one_value(LineKind::by_kind, format); }
+constexpr DumpLine always(const char* format) { return one_value(LineKind::always, format); }
+constexpr DumpLine nonzero(const char* format) { return one_value(LineKind::nonzero, format); }
+constexpr DumpLine escaped(const char* format) { return one_value(LineKind::escaped, format); }
 constexpr DumpLine derived(const char* format, Derived d) {
-    return {LineKind::derived, format, nullptr, nullptr, d};
+    return one_value(LineKind::derived, format, d);
 }
 constexpr DumpLine counted(const char* count, const char* start, const char* item) {
-    return {LineKind::counted, count, start, item};
+    return make_line(LineKind::counted, count, start, item);
 }
 constexpr DumpLine listed(const char* start, const char* item) {
-    return {LineKind::listed, nullptr, start, item};
+    return make_line(LineKind::listed, nullptr, start, item);
 }
 constexpr DumpLine real_servers(const char* rs, const char* rules, const char* rule) {
-    return {LineKind::real_servers, rs, rules, rule};
+    return make_line(LineKind::real_servers, rs, rules, rule);
 }
 
 // A field's value as the dump reads it.

@@ -119,5 +119,33 @@ TEST(DumpCipherSets, HeldLockCostsARunOneWaitAtMost) {
     EXPECT_EQ(entries, std::vector<std::string>{"_CIPHER_SETS"});
 }
 
+// ---- the dump of every VS goes out in blocks ----
+
+// Whatever the block boundaries cut through, the dump of every VS is the
+// dumps of the single VSs one after the other, in list order.
+TEST(DumpBlocks, EveryVsIsTheSingleDumpsInListOrder) {
+    std::string conf;
+    constexpr int kVss = 400;  // several blocks' worth of lines
+    for (int id = 1; id <= kVss; ++id) {
+        const std::string i = std::to_string(id);
+        conf += "<SECTION VS>\nVID: " + i + "\nVIP: 10.0." + std::to_string(id / 200) + "." +
+                std::to_string(id % 200 + 1) + "\nPORT: 80\nPROTO: tcp\nNAME: " +
+                std::string(static_cast<std::size_t>(id % 37), 'n') + "\n<IPVSADM>\n-a -r 192.168.0.1:80 -w " +
+                i + "\n<END>\n<END VS>\n";
+    }
+    testing::ReportHarness all(conf);
+    Ctx c = all.ctx();
+    ASSERT_EQ(perform_command(c, Command::dump, nullptr), kExitOk);
+    std::string each;
+    for (int id = 1; id <= kVss; ++id) {
+        testing::ReportHarness one(conf);
+        Ctx oc = one.ctx();
+        ASSERT_EQ(perform_command(oc, Command::dump, std::to_string(id).c_str()), kExitOk);
+        each += one.out.str();
+    }
+    EXPECT_GT(each.size(), std::size_t{3} << 16);
+    EXPECT_EQ(all.out.str(), each);
+}
+
 }  // namespace
 }  // namespace lbsnap

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdio>
+
 #include "test_support.h"
 
 namespace lbsnap {
@@ -31,6 +34,19 @@ TEST(Mangle, HtmlAndPercentEscapes) {
         EXPECT_EQ(mangled(r.in.c_str()), r.html);
         EXPECT_EQ(mangle_str(r.in.c_str()), r.html);
         EXPECT_EQ(mangle_str_per(r.in.c_str()), r.per);
+    }
+}
+
+// Every byte value escapes as the printf formats of the reports write it.
+TEST(Mangle, EveryByteAsPrintfEscapesIt) {
+    for (int c = 1; c < 256; ++c) {
+        const char src[] = {'x', static_cast<char>(c), 'y', '\0'};
+        const bool passes = std::isalnum(c) && c < 128;
+        char html[16], per[16];
+        std::snprintf(html, sizeof html, passes ? "x%cy" : "x&#%03d;y", c);
+        std::snprintf(per, sizeof per, passes ? "x%cy" : "x%%%02xy", c);
+        EXPECT_EQ(mangle_str(src), html) << c;
+        EXPECT_EQ(mangle_str_per(src), per) << c;
     }
 }
 

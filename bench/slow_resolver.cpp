@@ -1,8 +1,12 @@
-// A stand-in system resolver for the lookup benchmark, loaded with
-// LD_PRELOAD: every lookup waits a fixed time and then gives an answer that
-// depends only on what was asked, so runs can be compared byte for byte.
+// A stand-in system resolver for the lookup benchmark and the tests of the
+// lookups, loaded with LD_PRELOAD: every lookup waits a fixed time and then
+// gives an answer that depends only on what was asked, so runs can be
+// compared byte for byte.
 //
 //   BENCH_RESOLVER_DELAY_MS  wait per lookup (default 50)
+//   BENCH_RESOLVER_NEVER     a lookup whose request ("forward NAME",
+//                            "reverse ADDRESS") contains this text never
+//                            returns, as with a resolver that does not answer
 //   BENCH_RESOLVER_SERIAL    when set, lookups wait for each other (one at a time)
 //   BENCH_RESOLVER_ASKED     file that gets one line per lookup
 //   BENCH_RESOLVER_LOG       file that gets the system-log lines (else dropped)
@@ -43,9 +47,15 @@ void append_line(const char* var, const std::string& line) {
     }
 }
 
+[[noreturn]] void never_answer() {
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(1));
+}
+
 // Records the request and waits as long as a slow resolver would.
 void ask(const std::string& what) {
     append_line("BENCH_RESOLVER_ASKED", what + "\n");
+    if (const char* never = env("BENCH_RESOLVER_NEVER"); never && what.find(never) != what.npos)
+        never_answer();
     const char* ms = env("BENCH_RESOLVER_DELAY_MS");
     const auto delay = std::chrono::milliseconds(ms ? std::atoi(ms) : 50);
     if (env("BENCH_RESOLVER_SERIAL")) {

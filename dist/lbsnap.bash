@@ -10,7 +10,7 @@ _lbsnap_modifiers=ftaVH6on
 # The commands that take a VS, a rule or a sort order as their argument
 # (the first argument that is not an option); the others take none.
 _lbsnap_operands="v:VS r:rule s:VS l:VS L:VS S:VS N:VS X:VS C:VS z:VS Y:order"
-_lbsnap_long_options="--json --check --strict --diff --help --version"
+_lbsnap_long_options="--json --check --strict --diff --resolve-timeout --help --version"
 # ---- end of the options ----
 
 _lbsnap_cert_dirs="/corvane/certs /tmp/certs"
@@ -107,6 +107,11 @@ _lbsnap()
             diff=1
             continue
         fi
+        # Its value is a number of seconds, not the command argument.
+        if [[ $word == --resolve-timeout ]]; then
+            ((++i == cword)) && pending=seconds
+            continue
+        fi
         if [[ $diff && $word != -* ]]; then
             diff_files+=("$word")
             continue
@@ -140,7 +145,7 @@ _lbsnap()
         F | w | W) _lbsnap_reply < <(_lbsnap_config_names "$conf" vs | grep -x '[0-9]*'); return ;;
         R) _lbsnap_reply < <(_lbsnap_config_names "$conf" rule); return ;;
         o) _available_interfaces; return ;;
-        ?) return ;;
+        ? | seconds) return ;;
     esac
 
     if [[ $cur == -* ]]; then

@@ -62,6 +62,8 @@ struct CommandLine {
     const char* diff_old = nullptr;
     const char* diff_new = nullptr;
     About about = About::nothing;  // --help, --version
+    // Why a long option's value cannot be taken; said once parsing is done.
+    const char* refusal = nullptr;
 };
 
 }  // namespace lbsnap

@@ -4,7 +4,9 @@
 #include <getopt.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
@@ -92,6 +94,19 @@ bool apply_short(int letter, CommandLine& cl, const char* arg) {
     return false;
 }
 
+// Longer than anyone waits for a report; keeps the clock arithmetic in range.
+constexpr double kLongestResolveTimeout = 1e6;
+
+void set_resolve_timeout(CommandLine& cl, const char* arg) {
+    char* end = nullptr;
+    const double seconds = std::strtod(arg, &end);
+    if (end == arg || *end != '\0' || !std::isfinite(seconds) || seconds <= 0) {
+        cl.refusal = "--resolve-timeout takes a number of seconds above 0";
+        return;
+    }
+    cl.opt.resolve_timeout = std::chrono::duration<double>(std::min(seconds, kLongestResolveTimeout));
+}
+
 // What the tool offers beyond the short options comes as long options only,
 // one row each.
 struct LongOption {
@@ -112,6 +127,9 @@ constexpr LongOption kLongOptions[] = {
      "with --check: warnings, too, make the status 1"},
     {"diff", required_argument, [](CommandLine& cl, const char* arg) { cl.diff_old = arg; },
      "what changed from configuration file OLD to NEW (in VS only)", false, "OLD NEW [VS]"},
+    {"resolve-timeout", required_argument, set_resolve_timeout,
+     "-S, -D, -d: lookups not answered within SECONDS in all count as not found", false,
+     "SECONDS"},
     {"help", no_argument, [](CommandLine& cl, const char*) { cl.about = About::help; },
      "display this help and exit"},
     {"version", no_argument, [](CommandLine& cl, const char*) { cl.about = About::version; },
@@ -235,6 +253,10 @@ int parse_command_line(int ac, char** av, CommandLine& cl, std::FILE* err) {
             write_usage(err);
             return kExitUsage;
         }
+    }
+    if (cl.refusal) {
+        std::fprintf(err, "lbsnap: %s\n", cl.refusal);
+        return kExitUsage;
     }
     if (cl.strict && !cl.check) {
         std::fputs("lbsnap: --strict goes with --check\n", err);

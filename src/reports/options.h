@@ -2,6 +2,7 @@
 // read-only afterwards.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -26,6 +27,8 @@ struct Options {
     int followid = 0;                  // -F -b -B
     int wafid = 0;                     // -w -W
     bool json = false;                 // --json: the report in JSON form
+    // --resolve-timeout: how long -S, -D and -d wait for the resolver in all.
+    std::optional<std::chrono::duration<double>> resolve_timeout;
 };
 
 }  // namespace lbsnap

@@ -10,7 +10,9 @@
 #include "lib/addrs.h"
 #include "lib/settings.h"
 #include "lib/lookup_pool.h"
+#include "lib/lookup_progress.h"
 #include "lib/resolver.h"
+#include "reports/lookup_wait.h"
 #include "reports/realservers.h"
 
 namespace lbsnap {
@@ -139,7 +141,11 @@ void RsNameTable::print_realservers(Ctx& c, int wantrealname) {
         else
             shown[i].lookup = lookups.add(address_key(sa), sa);
     }
-    const auto hosts = lookups.run<std::optional<std::string>>(reverse_);
+    std::vector<std::optional<std::string>> hosts;
+    {
+        ProgressLine progress(c.err);
+        hosts = lookups.run<std::optional<std::string>>(reverse_, report_lookup_wait(c.opt, &progress));
+    }  // the line is gone before the first line of the report
     for (std::size_t i = 0; i < rsnames_.size(); ++i) {
         const Shown s = wantrealname ? shown[i] : Shown{};
         const char* host = s.known;

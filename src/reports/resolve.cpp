@@ -3,11 +3,15 @@
 #include <syslog.h>
 
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "lib/addrs.h"
 #include "lib/format_text.h"
 #include "lib/lookup_pool.h"
+#include "lib/lookup_progress.h"
+#include "reports/lookup_wait.h"
 #include "reports/resolve.h"
 
 namespace lbsnap {
@@ -16,6 +20,10 @@ namespace {
 
 // One real server of -D with a DNS name and a plain current address, and
 // the answer slot of its name.
+// The names of -D, each asked once. A lookup may outlive the wait, so it
+// gets its own copy of the name.
+using Names = DistinctLookups<std::string_view, std::string>;
+
 struct NameCheck {
     const bahd_config_t* vs;
     const rs_info_t* rs;
@@ -25,14 +33,14 @@ struct NameCheck {
 
 // The real servers -D checks, in list order, with their names queued once
 // each. Others are passed over silently.
-std::vector<NameCheck> collect_checks(const Model& m, DistinctLookups<std::string_view, const char*>& names) {
+std::vector<NameCheck> collect_checks(const Model& m, Names& names) {
     std::vector<NameCheck> checks;
     for (const auto& vs : m.bahd) {
         if (vs->ismaster) continue;
         for (const rs_info_t& rs : vs->rsinfo) {
             NameCheck k{vs.get(), &rs, lm_addr{}, 0};
             if (rs.dns.empty() || !lm_cvtaddr(&k.current, rs.rip.c_str())) continue;
-            k.answer = names.add(rs.dns, rs.dns.c_str());
+            k.answer = names.add(rs.dns, std::string(rs.dns));
             checks.push_back(k);
         }
     }
@@ -66,17 +74,24 @@ bool report_check(Ctx& c, const NameCheck& k, const std::optional<lm_addr>& now,
 }  // namespace
 
 void resolv_realnames(Ctx& c, const char* name, const ForwardLookup& resolve) {
+    auto by_name = [resolve](const std::string& n) { return resolve(n.c_str()); };
     if (name) {
-        if (const std::optional<lm_addr> a = resolve(name))
-            std::fprintf(c.out, "%s\n", lm_print_addr2(*a).c_str());
+        Names one;
+        one.add(name, name);
+        const auto answer = one.run<std::optional<lm_addr>>(by_name, report_lookup_wait(c.opt, nullptr));
+        if (answer[0]) std::fprintf(c.out, "%s\n", lm_print_addr2(*answer[0]).c_str());
         return;
     }
     // Every name is resolved before the first line: the lookups run side by
     // side, each distinct name once, and the script and the log lines then
     // come out in list order as if each had been asked in turn.
-    DistinctLookups<std::string_view, const char*> names;
+    Names names;
     const std::vector<NameCheck> checks = collect_checks(c.m, names);
-    const auto answers = names.run<std::optional<lm_addr>>(resolve);
+    std::vector<std::optional<lm_addr>> answers;
+    {
+        ProgressLine progress(c.err);
+        answers = names.run<std::optional<lm_addr>>(by_name, report_lookup_wait(c.opt, &progress));
+    }  // the line is gone before the first line of the script
     bool header_done = false;
     for (std::size_t i = 0; i < checks.size(); ++i) {
         if (report_check(c, checks[i], answers[checks[i].answer], header_done)) header_done = true;

@@ -246,11 +246,12 @@ void ReadContext::derailed_summary() {
     if (!unseen.empty()) {
         // By marker, in the order met: "<SECTION VS> on lines 6, 15 and 24".
         std::vector<std::pair<std::string, std::vector<int>>> by_marker;
-        for (const auto& [line, marker] : unseen) {
+        for (const auto& start : unseen) {
+            const std::string& marker = start.second;
             auto it = std::find_if(by_marker.begin(), by_marker.end(),
                                    [&](const auto& g) { return g.first == marker; });
             if (it == by_marker.end()) it = by_marker.insert(by_marker.end(), {marker, {}});
-            it->second.push_back(line);
+            it->second.push_back(start.first);
         }
         std::string list;
         std::size_t shown = 0;

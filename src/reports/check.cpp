@@ -18,6 +18,7 @@
 #include "reports/certs.h"
 #include "reports/check.h"
 #include "store/diagnostics.h"
+#include "store/indexes.h"
 
 namespace lbsnap {
 
@@ -76,6 +77,26 @@ void check_numbers(const std::vector<const T*>& records, Report report) {
     for (std::size_t i = 1, first = 0; i < by_id.size(); ++i) {
         if (by_id[i].id != by_id[first].id) first = i;
         else report(*records[by_id[i].place], records[by_id[first].place]->line);
+    }
+}
+
+// Real servers named by one id: each but the first in the file is
+// reported, naming it. The id index holds them grouped by id already, so
+// no sort of its own is needed.
+void check_rs_numbers(const Model& m, Diagnostics& d) {
+    const auto& all = indexes(m).rs_by_id;
+    for (std::size_t from = 0, to = 0; from < all.size(); from = to) {
+        while (to < all.size() && all[to].id == all[from].id) ++to;
+        // Real servers without -I all have id 0, which no follow names.
+        if (all[from].id == 0 || to - from < 2) continue;
+        const rs_info_t* first = all[from].rs;
+        for (std::size_t i = from; i < to; ++i)
+            if (all[i].rs->line < first->line) first = all[i].rs;
+        for (std::size_t i = from; i < to; ++i)
+            if (all[i].rs != first)
+                d.add(all[i].rs->line, Severity::warning,
+                      "real-server id %d is used by the real server on line %d too; follows reach only one of them",
+                      all[i].id, first->line);
     }
 }
 
@@ -238,15 +259,7 @@ int print_check(Ctx& c, Diagnostics& d, const std::string& file, bool strict) {
               "VS number %d is used by the VS on line %d too; lookups by number reach only one of them",
               vs.id, d.key_line(first, "VID:"));
     });
-    // Real servers without -I all have id 0, which no follow names.
-    std::vector<const rs_info_t*> numbered;
-    std::copy_if(rss.begin(), rss.end(), std::back_inserter(numbered),
-                 [](const rs_info_t* rs) { return rs->id != 0; });
-    check_numbers(numbered, [&](const rs_info_t& rs, int first) {
-        d.add(rs.line, Severity::warning,
-              "real-server id %d is used by the real server on line %d too; follows reach only one of them",
-              rs.id, first);
-    });
+    check_rs_numbers(m, d);
     check_vs_loops(c, d, vss);
     check_rs_loops(m, d, rss);
     const bool certs_checked = certificate_folders_exist();

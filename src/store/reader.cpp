@@ -151,6 +151,7 @@ private:
     // A marker where the section's end was due; the VS section's own
     // real-server markers are none.
     void check_marker(const char* text) {
+        if (text[0] != '<') return;  // as every marker starts
         const Marker* mk = start_marker(text);
         if (!mk && !looks_like_marker(text)) return;
         if (!mk && section_ == Section::vs && (find_key("<IPVSADM>", text) || find_key("<END>", text)))

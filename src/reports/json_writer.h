@@ -32,10 +32,6 @@ public:
 
     void field(const char* name, long long v) { key(name).number(v); }
     void field(const char* name, std::string_view s) { key(name).text(s); }
-    // The member only when the text is not empty, as the dump's lines.
-    void nonempty(const char* name, std::string_view s) {
-        if (!s.empty()) field(name, s);
-    }
     // The member only when the optional text is set (possibly empty).
     template <typename Opt>
     void if_set(const char* name, const Opt& s) {

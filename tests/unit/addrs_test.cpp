@@ -80,6 +80,7 @@ TEST(AddrParse, Forms) {
         {kHex + ":80", AF_INET6, 80, "2001:db8::1"},
         {kHex + ":*", AF_INET6, 2, "2001:db8::1"},
         {"FFFFffffFFFFffff0000000000000000", AF_INET6, 0, "ffff:ffff:ffff:ffff::"},
+        {"ABCDefffFFFFffffA00000000000000A", AF_INET6, 0, "abcd:efff:ffff:ffff:a000::a"},
     };
     for (const Row& r : rows) expect_parse(r.text, r.af, r.port, r.addr);
 }

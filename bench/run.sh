@@ -69,7 +69,9 @@ median_ms() {  # runs command...
 
 peak_mb() {  # command...
   /usr/bin/time -f %M -o "$work/rss" "$@" > /dev/null 2>&1 || true
-  awk '{ printf "%.1f", $1 / 1024 }' "$work/rss"
+  # A command that ends with a status other than 0 (--diff with
+  # differences) makes time write a line about it first.
+  tail -n 1 "$work/rss" | awk '{ printf "%.1f", $1 / 1024 }'
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", a / b }'; }

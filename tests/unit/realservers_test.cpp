@@ -175,6 +175,7 @@ TEST_F(PrintRealservers, ReverseLookupOnlyWhereNoConfiguredName) {
 TEST(PrintRealserversNames, OnlyHostNamesAreShown) {
     const std::pair<std::string, bool> answers[] = {
         {"web-1.Example.COM", true},          {"8.example", true},
+        {"az-AZ.09", true},
         {std::string(63, 'a') + ".x", true},  {"bad\nname.example", false},
         {"<b>x</b>", false},                  {"under_score.example", false},
         {"-lead.example", false},             {"trail-.example", false},

@@ -71,6 +71,12 @@ struct Answer {
     sockaddr_in sin;
 };
 
+void log_line(int priority, const char* fmt, va_list ap) {
+    char line[2048];
+    std::vsnprintf(line, sizeof line, fmt, ap);
+    append_line("BENCH_RESOLVER_LOG", "<" + std::to_string(priority) + "> " + line);
+}
+
 }  // namespace
 
 extern "C" {
@@ -116,12 +122,19 @@ int getnameinfo(const sockaddr* sa, socklen_t, char* host, socklen_t hostlen, ch
 }
 
 void syslog(int priority, const char* fmt, ...) {
-    char line[2048];
     va_list ap;
     va_start(ap, fmt);
-    std::vsnprintf(line, sizeof line, fmt, ap);
+    log_line(priority, fmt, ap);
     va_end(ap);
-    append_line("BENCH_RESOLVER_LOG", "<" + std::to_string(priority) + "> " + line);
+}
+
+// What a program built with _FORTIFY_SOURCE (as distributions build it)
+// calls for syslog.
+void __syslog_chk(int priority, int, const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    log_line(priority, fmt, ap);
+    va_end(ap);
 }
 
 }  // extern "C"

@@ -9,6 +9,7 @@
 
 #include "lib/addrs.h"
 #include "lib/config_int.h"
+#include "lib/format_text.h"
 #include "store/read_context.h"
 
 namespace lbsnap {
@@ -261,7 +262,7 @@ void ReadContext::derailed_summary() {
             for (std::size_t i = 0; i < lines.size() && shown < kUnseenShown; ++i, ++shown)
                 list += (i ? ", " : "") + std::to_string(lines[i]);
         }
-        if (unseen.size() > shown) list += " and " + std::to_string(unseen.size() - shown) + " more";
+        if (unseen.size() > shown) list += format_text(" and %zu more", unseen.size() - shown);
         findings_->add(derailed_.line, Severity::error,
                        "the reports do not see %zu %s (%s): their lines are read into the %s section begun on line %d",
                        unseen.size(), unseen.size() == 1 ? "section" : "sections", list.c_str(), derailed_.section,

@@ -47,7 +47,7 @@ void dump_of(Ctx& c, const char* arg) {
     flush_dump(c, run);
 }
 
-void vs_end_points(Ctx& c, const char* arg, int wantsslonly) {
+void vs_end_points(Ctx& c, const char* arg, bool wantsslonly) {
     one_or_all(c, arg, [&](const bahd_config_t& vs) { list_vs(c, vs, wantsslonly); });
 }
 
@@ -86,10 +86,10 @@ int template_of(Ctx& c, const char* arg) {
 
 // ---- real servers and SNAT ----
 
-void real_servers_of(Ctx& c, const char* arg, int wantrealname) {
+void real_servers_of(Ctx& c, const char* arg, bool wantrealname) {
     RsNameTable names;
     one_or_all(c, arg, [&](const bahd_config_t& vs) {
-        names.add_rslist(vs, 1, nullptr);
+        names.add_rslist(vs, true, nullptr);
         if (wantrealname) {
             names.add_oners(vs.vip.c_str(), nullptr, nullptr);
             names.add_oners(vs.vip2.c_str(), nullptr, nullptr);
@@ -102,13 +102,13 @@ void snat_rules(Ctx& c, const char* arg) {
     RsNameTable names;
     if (arg) {
         if (const bahd_config_t* vs = named_vs(c, arg)) {
-            names.add_rslist(*vs, 0, vs->proto.c_str());
+            names.add_rslist(*vs, false, vs->proto.c_str());
             gen_snat(c, names, *vs);
         }
     } else {
         // The whole configuration goes into the table before the first rule
         // asks it for duplicates.
-        every_vs(c, [&](const bahd_config_t& vs) { names.add_rslist(vs, 0, vs.proto.c_str()); });
+        every_vs(c, [&](const bahd_config_t& vs) { names.add_rslist(vs, false, vs.proto.c_str()); });
         every_vs(c, [&](const bahd_config_t& vs) { gen_snat(c, names, vs); });
     }
     if (c.opt.dflt_iface) std::fprintf(c.out, "-o %s ", c.opt.dflt_iface);
@@ -116,27 +116,27 @@ void snat_rules(Ctx& c, const char* arg) {
     std::fprintf(c.out, "--to-source %s\n", c.opt.dflt_snat ? c.opt.dflt_snat : "");
 }
 
-void gateways_of(Ctx& c, const char* arg, int wantv6) {
+void gateways_of(Ctx& c, const char* arg, bool wantv6) {
     one_or_all(c, arg, [&](const bahd_config_t& vs) { list_dflts(c, vs, wantv6); });
 }
 
 // ---- certificate reports ----
 
-void old_cert_names(Ctx& c, const char* arg, int isfips) {
+void old_cert_names(Ctx& c, const char* arg, bool isfips) {
     one_or_all(c, arg, [&](const bahd_config_t& vs) { oldcertname(c, vs, isfips); });
 }
 
-void certificate_names(Ctx& c, const char* arg, int clientcert) {
+void certificate_names(Ctx& c, const char* arg, bool clientcert) {
     one_or_all(c, arg, [&](const bahd_config_t& vs) { print_certs(c, vs, clientcert); });
 }
 
-void certificate_users(Ctx& c, int clientcert) {
+void certificate_users(Ctx& c, bool clientcert) {
     CertList certs;
     every_vs(c, [&](const bahd_config_t& vs) { certs.certname(vs, clientcert); });
     certs.print_certname(c, c.opt.certfile);
 }
 
-void certificate_lists(Ctx& c, int reenc) {
+void certificate_lists(Ctx& c, bool reenc) {
     CertCounts counts;
     every_vs(c, [&](const bahd_config_t& vs) { get_certlists(c, counts, vs, c.opt.certfile, reenc); });
     std::fprintf(c.out, "NADDRS=\"%d\"\n", counts.NADDRS);
@@ -209,7 +209,7 @@ void json_rule_listing(Ctx& c, const char* arg) {
 
 void json_real_servers(Ctx& c, const char* arg) {
     RsNameTable names;
-    one_or_all(c, arg, [&](const bahd_config_t& vs) { names.add_rslist(vs, 1, nullptr); });
+    one_or_all(c, arg, [&](const bahd_config_t& vs) { names.add_rslist(vs, true, nullptr); });
     JsonWriter w(c.out);
     json_realservers(w, names);
 }
@@ -243,20 +243,20 @@ constexpr CommandRow kCommandRows[] = {
      [](Ctx& c, const char*) { print_checks(c); return 0; },
      [](Ctx& c, const char*) { JsonWriter w(c.out); json_checks(w, c.m); }},
     {real_servers, 's', any, no_arg, vs_or_all, "the distinct real-server addresses",
-     [](Ctx& c, const char* arg) { real_servers_of(c, arg, 0); return 0; }, json_real_servers},
+     [](Ctx& c, const char* arg) { real_servers_of(c, arg, false); return 0; }, json_real_servers},
     {vs_list, 'l', any, no_arg, vs_or_all, "the VS end points, as proto/address+port",
-     [](Ctx& c, const char* arg) { vs_end_points(c, arg, 0); return 0; },
+     [](Ctx& c, const char* arg) { vs_end_points(c, arg, false); return 0; },
      [](Ctx& c, const char* arg) {
-         json_one_or_all(c, arg, [](JsonWriter& w, const bahd_config_t& vs) { json_list_vs(w, vs, 0); });
+         json_one_or_all(c, arg, [](JsonWriter& w, const bahd_config_t& vs) { json_list_vs(w, vs, false); });
      }},
     {ssl_vs_list, 'L', any, no_arg, vs_or_all, "the SSL VS end points, as address,port",
-     [](Ctx& c, const char* arg) { vs_end_points(c, arg, 1); return 0; },
+     [](Ctx& c, const char* arg) { vs_end_points(c, arg, true); return 0; },
      [](Ctx& c, const char* arg) {
-         json_one_or_all(c, arg, [](JsonWriter& w, const bahd_config_t& vs) { json_list_vs(w, vs, 1); });
+         json_one_or_all(c, arg, [](JsonWriter& w, const bahd_config_t& vs) { json_list_vs(w, vs, true); });
      }},
     {named_real_servers, 'S', any, no_arg, vs_or_all,
      "the distinct real-server and VS addresses, with names",
-     [](Ctx& c, const char* arg) { real_servers_of(c, arg, 1); return 0; }},
+     [](Ctx& c, const char* arg) { real_servers_of(c, arg, true); return 0; }},
     {snat, 'N', any, text(&Options::dflt_snat, "addr"), vs_or_all,
      "iptables SNAT rule arguments, addr as source address",
      [](Ctx& c, const char* arg) { snat_rules(c, arg); return 0; }},
@@ -264,19 +264,19 @@ constexpr CommandRow kCommandRows[] = {
      "the VSs that use rule", [](Ctx& c, const char*) { print_rule_in_vs(c); return 0; },
      [](Ctx& c, const char*) { JsonWriter w(c.out); json_rule_in_vs(c, w); }},
     {gateways, 'X', any, no_arg, vs_or_all, "IPv4 VS addresses and default gateways",
-     [](Ctx& c, const char* arg) { gateways_of(c, arg, 0); return 0; }},
+     [](Ctx& c, const char* arg) { gateways_of(c, arg, false); return 0; }},
     {gateways_v6, 'X', gateways, no_arg, vs_or_all, "IPv6 VS addresses and default gateways",
-     [](Ctx& c, const char* arg) { gateways_of(c, arg, 1); return 0; }},
+     [](Ctx& c, const char* arg) { gateways_of(c, arg, true); return 0; }},
     {cert_names, 'C', any, no_arg, vs_or_all, "certificate names of IPv4 SSL VSs",
-     [](Ctx& c, const char* arg) { old_cert_names(c, arg, 0); return 0; }},
+     [](Ctx& c, const char* arg) { old_cert_names(c, arg, false); return 0; }},
     {cert_names_fips, 'C', cert_names, no_arg, vs_or_all,
      "certificate names of IPv4 SSL VSs, FIPS naming",
-     [](Ctx& c, const char* arg) { old_cert_names(c, arg, 1); return 0; }},
+     [](Ctx& c, const char* arg) { old_cert_names(c, arg, true); return 0; }},
     {server_certs, 'z', any, no_arg, vs_or_all, "server certificate names",
-     [](Ctx& c, const char* arg) { certificate_names(c, arg, 0); return 0; }},
+     [](Ctx& c, const char* arg) { certificate_names(c, arg, false); return 0; }},
     {client_certs, 'z', server_certs, no_arg, vs_or_all,
      "client certificate names of re-encrypting VSs",
-     [](Ctx& c, const char* arg) { certificate_names(c, arg, 1); return 0; }},
+     [](Ctx& c, const char* arg) { certificate_names(c, arg, true); return 0; }},
     {reenc_without_cert, 'Z', client_certs, text(&Options::certfile, "name"), no_operand,
      "re-encrypting VSs that do not use client certificate name",
      [](Ctx& c, const char*) {
@@ -285,10 +285,10 @@ constexpr CommandRow kCommandRows[] = {
      }},
     {cert_users, 'Z', any, text(&Options::certfile, "name"), no_operand,
      "the VSs that use server certificate name",
-     [](Ctx& c, const char*) { certificate_users(c, 0); return 0; }},
+     [](Ctx& c, const char*) { certificate_users(c, false); return 0; }},
     {client_cert_users, 'Z', server_certs, text(&Options::certfile, "name"), no_operand,
      "the VSs that use client certificate name",
-     [](Ctx& c, const char*) { certificate_users(c, 1); return 0; }},
+     [](Ctx& c, const char*) { certificate_users(c, true); return 0; }},
     {cert_addable, 'M', any, text(&Options::certfile, "name"), no_operand,
      "the SSL VSs that certificate name could be added to",
      [](Ctx& c, const char*) {
@@ -303,10 +303,10 @@ constexpr CommandRow kCommandRows[] = {
      }},
     {cert_lists, 'Q', any, text(&Options::certfile, "name"), no_operand,
      "the SSL VSs that use certificate name, as shell assignments",
-     [](Ctx& c, const char*) { certificate_lists(c, 0); return 0; }},
+     [](Ctx& c, const char*) { certificate_lists(c, false); return 0; }},
     {client_cert_lists, 'q', any, text(&Options::certfile, "name"), no_operand,
      "the same for name as client certificate",
-     [](Ctx& c, const char*) { certificate_lists(c, 1); return 0; }},
+     [](Ctx& c, const char*) { certificate_lists(c, true); return 0; }},
     {vs_follows, 'F', any, number(&Options::followid, "id"), no_operand,
      "the VSs that VS id can follow",
      [](Ctx& c, const char*) {

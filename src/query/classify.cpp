@@ -124,7 +124,7 @@ int subvs_index(const bahd_config_t& master, int subvs_id) {
     return -1;
 }
 
-std::string pp_vip(const bahd_config_t& cur, int vip2) {
+std::string pp_vip(const bahd_config_t& cur, bool vip2) {
     std::string out = printed_addr(cur.vip);
     out += ':';
     out += cur.port == kWildcardPort ? std::string("*") : std::to_string(cur.port);
@@ -138,7 +138,7 @@ std::string pp_vip(const bahd_config_t& cur, int vip2) {
 std::string vs_ip_val(const bahd_config_t& cur) {
     lm_addr a{};
     if (!lm_cvtaddr(&a, cur.vip.c_str())) return "<invalid>";
-    return cur.proto.str() + "/" + pp_vip(cur, 0);
+    return cur.proto.str() + "/" + pp_vip(cur, false);
 }
 
 }  // namespace lbsnap

@@ -28,7 +28,7 @@ int calc_transparent(const bahd_config_t& cur, const bahd_config_t* ms, int typ,
 int calc_port(const bahd_config_t& cur);
 // The index of the master's first entry that names sub-VS `subvs_id`, or -1.
 int subvs_index(const bahd_config_t& master, int subvs_id);
-std::string pp_vip(const bahd_config_t& cur, int vip2);
+std::string pp_vip(const bahd_config_t& cur, bool vip2);
 std::string vs_ip_val(const bahd_config_t& cur);
 
 }  // namespace lbsnap

@@ -44,13 +44,13 @@ int isself(const Ctx& c, const char* certfile) {
     return file_exists(sys_path("/corvane/certs/" + file + ".pem")) ? 0 : 1;
 }
 
-void oldcertname(Ctx& c, const bahd_config_t& cur, int isfips) {
+void oldcertname(Ctx& c, const bahd_config_t& cur, bool isfips) {
     if (!is_ssl(cur) || lm_family(cur.vip.c_str()) != AF_INET) return;
     std::fprintf(c.out, "%s%c%d %s\n", cur.vip.c_str(), isfips ? '_' : ',', cur.port,
                  ShownCertfile(cur).c_str());
 }
 
-void print_certs(Ctx& c, const bahd_config_t& cur, int clientcert) {
+void print_certs(Ctx& c, const bahd_config_t& cur, bool clientcert) {
     if (!is_ssl(cur) || cur.reverse) return;
     if (!clientcert) {
         std::fprintf(c.out, "%s\n", ShownCertfile(cur).c_str());
@@ -59,7 +59,7 @@ void print_certs(Ctx& c, const bahd_config_t& cur, int clientcert) {
     }
 }
 
-void CertList::certname(const bahd_config_t& cur, int clientcert) {
+void CertList::certname(const bahd_config_t& cur, bool clientcert) {
     if (!is_ssl(cur) || cur.reverse) return;
     if (clientcert) {
         if (cur.reencrypt && !cur.clientcertfile.empty())
@@ -93,7 +93,7 @@ void CertList::print_certname(Ctx& c, const char* certfile) const {
         std::fprintf(c.out, "VIP%d: %s\n", i, vs.vip.c_str());
         std::fprintf(c.out, "PORT%d: %d\n", i, vs.port);
         std::fprintf(c.out, "VID%d: %d\n", i, vs.id);
-        std::fprintf(c.out, "ADDR%d %s\n", i, pp_vip(vs, 1).c_str());
+        std::fprintf(c.out, "ADDR%d %s\n", i, pp_vip(vs, true).c_str());
     }
 }
 
@@ -101,7 +101,7 @@ void print_reenc(Ctx& c, const bahd_config_t& cur, const char* certfile) {
     if (cur.isslave || !is_ssl(cur)) return;
     if (!cur.reencrypt && !cur.reverse) return;
     if (cur.clientcertfile == std::string_view(certfile ? certfile : "")) return;
-    std::fprintf(c.out, "%d %s\n", cur.id, pp_vip(cur, 1).c_str());
+    std::fprintf(c.out, "%d %s\n", cur.id, pp_vip(cur, true).c_str());
 }
 
 // The lists below read CERTFILE: as written: an SSL VS without one counts as
@@ -109,17 +109,17 @@ void print_reenc(Ctx& c, const bahd_config_t& cur, const char* certfile) {
 void get_addlist(Ctx& c, const bahd_config_t& cur, const char* cert) {
     if (!offloading_vs(cur)) return;
     if (!isself(c, cur.certfile.c_str()) && count_name(cur.certfile, cert ? cert : "") > 0) return;
-    std::fprintf(c.out, "%d %s\n", cur.id, pp_vip(cur, 0).c_str());
+    std::fprintf(c.out, "%d %s\n", cur.id, pp_vip(cur, false).c_str());
 }
 
 void get_selfsigned(Ctx& c, const bahd_config_t& cur) {
     if (!offloading_vs(cur) || !isself(c, cur.certfile.c_str())) return;
-    std::fprintf(c.out, "<br>%s\n", pp_vip(cur, 0).c_str());
+    std::fprintf(c.out, "<br>%s\n", pp_vip(cur, false).c_str());
 }
 
 void CertCounts::add_clist(const bahd_config_t& cur) {
     NADDRS++;
-    const std::string shown = pp_vip(cur, 0);
+    const std::string shown = pp_vip(cur, false);
     const std::string item = std::to_string(cur.id) + " " + shown;
     if (dellist) {
         *dellist += ' ';
@@ -136,7 +136,7 @@ void CertCounts::add_clist(const bahd_config_t& cur) {
 }
 
 void get_certlists(Ctx& c, CertCounts& counts, const bahd_config_t& cur, const char* cert,
-                   int reenc) {
+                   bool reenc) {
     if (cur.isslave || !is_ssl(cur)) return;
     const std::string_view name = cert ? cert : "";
     if (reenc) {

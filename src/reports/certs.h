@@ -28,8 +28,8 @@ void for_each_name(std::string_view list, F f) {
 
 int isself(const Ctx& c, const char* certfile);
 
-void oldcertname(Ctx& c, const bahd_config_t& cur, int isfips);
-void print_certs(Ctx& c, const bahd_config_t& cur, int clientcert);
+void oldcertname(Ctx& c, const bahd_config_t& cur, bool isfips);
+void print_certs(Ctx& c, const bahd_config_t& cur, bool clientcert);
 void print_reenc(Ctx& c, const bahd_config_t& cur, const char* certfile);
 void get_addlist(Ctx& c, const bahd_config_t& cur, const char* cert);
 void get_selfsigned(Ctx& c, const bahd_config_t& cur);
@@ -44,7 +44,7 @@ struct CertUsers {
 // The grouping of VSs by certificate name for one command.
 class CertList {
 public:
-    void certname(const bahd_config_t& cur, int clientcert);
+    void certname(const bahd_config_t& cur, bool clientcert);
     void print_certname(Ctx& c, const char* certfile) const;
 
 private:
@@ -65,7 +65,7 @@ struct CertCounts {
 };
 
 void get_certlists(Ctx& c, CertCounts& counts, const bahd_config_t& cur, const char* cert,
-                   int reenc);
+                   bool reenc);
 void get_3rdcertlists(CertCounts& counts, const bahd_config_t& cur, const char* cert);
 
 }  // namespace lbsnap

@@ -12,7 +12,7 @@ namespace lbsnap {
 
 namespace {
 
-std::string vs_label(const bahd_config_t& vs) { return "VS " + pp_vip(vs, 0); }
+std::string vs_label(const bahd_config_t& vs) { return "VS " + pp_vip(vs, false); }
 
 bool is_ordinary(const bahd_config_t& vs) { return !vs.ismaster && !vs.isslave; }
 

@@ -28,7 +28,7 @@ void json_dump_value(JsonWriter& w, const DumpEntries& d, const DumpEntry& e);
 void json_real_server(JsonWriter& w, const bahd_config_t& vs, const RsLine& line);
 // One rule object (-r), unless the -t filter leaves the rule out.
 void json_rule(JsonWriter& w, const Options& opt, const Rule_t& rule);
-void json_list_vs(JsonWriter& w, const bahd_config_t& cur, int wantsslonly);
+void json_list_vs(JsonWriter& w, const bahd_config_t& cur, bool wantsslonly);
 void json_checks(JsonWriter& w, const Model& m);
 void json_realservers(JsonWriter& w, RsNameTable& names);
 void json_realserverlist(JsonWriter& w, rs_disp_tab& tab, const char* sortorder);

@@ -47,7 +47,7 @@ void vs_ref(JsonWriter& w, const bahd_config_t& vs) {
     w.begin_object();
     w.field("vid", vs.id);
     w.field("name", std::string_view(vs.name));
-    if (!vs.isslave) w.field("address", pp_vip(vs, 0));
+    if (!vs.isslave) w.field("address", pp_vip(vs, false));
     w.end_object();
 }
 
@@ -103,7 +103,7 @@ void json_rule_in_vs_all(Ctx& c, JsonWriter& w) {
     w.end_array();
 }
 
-void json_list_vs(JsonWriter& w, const bahd_config_t& cur, int wantsslonly) {
+void json_list_vs(JsonWriter& w, const bahd_config_t& cur, bool wantsslonly) {
     if (wantsslonly && !is_ssl_endpoint(cur)) return;
     w.begin_object();
     w.field("vid", cur.id);

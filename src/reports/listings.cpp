@@ -25,7 +25,7 @@ bool is_ssl_endpoint(const bahd_config_t& cur) {
     return cur.proto == tcp_string && !cur.sslaccel.empty() && cur.reverse == 0;
 }
 
-void list_vs(Ctx& c, const bahd_config_t& cur, int wantsslonly) {
+void list_vs(Ctx& c, const bahd_config_t& cur, bool wantsslonly) {
     if (!wantsslonly) {
         std::fprintf(c.out, "%s/%s+%d\n", cur.proto.c_str(), cur.vip.c_str(), cur.port);
         return;
@@ -34,7 +34,7 @@ void list_vs(Ctx& c, const bahd_config_t& cur, int wantsslonly) {
         std::fprintf(c.out, "%s,%d\n", cur.vip.c_str(), cur.port);
 }
 
-void list_dflts(Ctx& c, const bahd_config_t& cur, int wantv6) {
+void list_dflts(Ctx& c, const bahd_config_t& cur, bool wantv6) {
     lm_family_t want = wantv6 ? AF_INET6 : AF_INET;
     gateway_lines(c, cur, cur.dfltgw, want);
     gateway_lines(c, cur, cur.dfltgw2, want);

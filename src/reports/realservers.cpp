@@ -93,7 +93,7 @@ int RsNameTable::has_dup(const char* rsname, const char* proto) const {
     return i == rsnames_.npos ? 0 : rsnames_[i].dupcnt;
 }
 
-void RsNameTable::add_rslist(const bahd_config_t& cur, int chkenable, const char* proto) {
+void RsNameTable::add_rslist(const bahd_config_t& cur, bool chkenable, const char* proto) {
     if (cur.ismaster) return;  // its entries are sub-VS references
     for (const rs_info_t& rs : cur.rsinfo) {
         if (rs.rip.empty()) continue;
@@ -119,7 +119,7 @@ void RsNameTable::sort_rsnames() {
         false);
 }
 
-void RsNameTable::print_realservers(Ctx& c, int wantrealname) {
+void RsNameTable::print_realservers(Ctx& c, bool wantrealname) {
     const int dnsnames = read_ival("DNSNAMES_ENABLE", 0);
     sort_rsnames();
     // Every line's name is settled before the first line is printed: the

@@ -39,11 +39,11 @@ public:
 
     void add_oners(const char* rsname, const char* proto, const char* dnsname);
     int has_dup(const char* rsname, const char* proto) const;
-    void add_rslist(const bahd_config_t& cur, int chkenable, const char* proto);
+    void add_rslist(const bahd_config_t& cur, bool chkenable, const char* proto);
     // By address (IPv6 before IPv4, then numerically), then by protocol
     // text; texts that are no plain address go last, by text. Stable.
     void sort_rsnames();
-    void print_realservers(Ctx& c, int wantrealname);
+    void print_realservers(Ctx& c, bool wantrealname);
 
     int size() const { return static_cast<int>(rsnames_.size()); }
     const std::deque<rsdups_t>& entries() const { return rsnames_.entries(); }

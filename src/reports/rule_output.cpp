@@ -19,7 +19,7 @@ bool vs_uses_rule(const bahd_config_t& vs, const Rule_t* rule) {
 }
 
 // The VS address text: pp_vip without the second address.
-std::string vs_address(const bahd_config_t& vs) { return pp_vip(vs, 0); }
+std::string vs_address(const bahd_config_t& vs) { return pp_vip(vs, false); }
 
 }  // namespace
 

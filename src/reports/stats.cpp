@@ -77,7 +77,7 @@ void add_cstats(Ctx& c, CallhomeData& d, const bahd_config_t& cur) {
         if (auto e = waf_entry(c.m, cur, rules)) d.owasp_info.push_back(std::move(*e));
     }
     if (strcasecmp(cur.adaptive_method.c_str(), "snd_gstats") == 0) d.stats.sdn_inuse += 1;
-    d.rsnames.add_rslist(cur, 1, nullptr);
+    d.rsnames.add_rslist(cur, true, nullptr);
 }
 
 }  // namespace
@@ -90,7 +90,7 @@ void print_wafvs(Ctx& c, InterceptMode type) {
             label = vs->name.empty() ? format_text("#%d", vs->id)
                                      : format_text("%s (#%d)", vs->name.c_str(), vs->id);
         } else {
-            const std::string addr = pp_vip(*vs, 0);
+            const std::string addr = pp_vip(*vs, false);
             label = vs->name.empty() ? addr
                                      : format_text("%s (%s)", vs->name.c_str(), addr.c_str());
         }

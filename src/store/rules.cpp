@@ -115,7 +115,7 @@ const Rule_t* id_to_rule(const Model& m, int id) {
     return it == m.rule_by_id.end() ? nullptr : it->second;
 }
 
-void expand_rules(ReadContext& ctx, const char* src, Rule_list& rl, int content) {
+void expand_rules(ReadContext& ctx, const char* src, Rule_list& rl, bool content) {
     const Model& m = ctx.m;
     rl.rule_list.clear();
     bool saw_default = false;
@@ -140,7 +140,7 @@ void expand_rules(ReadContext& ctx, const char* src, Rule_list& rl, int content)
         }
         // Content lists take content rules only, the other lists the others.
         const bool is_content = r->rule_type == kRuleContent;
-        if (!is_content == (content != 0)) ctx.rule_wrong_kind(*r, content);
+        if (!is_content == content) ctx.rule_wrong_kind(*r, content);
         if (content) {
             if (!is_content) continue;
             if (r == m.default_rule)

@@ -14,7 +14,7 @@ class ReadContext;
 void add_rule_line(ReadContext& ctx, char* line, Rule_t& rule);
 // Replaces rl by the rules numbered in src; content 1 admits type-0 rules
 // (default rule kept last), 0 admits the other types.
-void expand_rules(ReadContext& ctx, const char* src, Rule_list& rl, int content);
+void expand_rules(ReadContext& ctx, const char* src, Rule_list& rl, bool content);
 void add_ruleid(const Model& m, Rule_list& rl, const Rule_t* rule);
 const Rule_t* id_to_rule(const Model& m, int id);
 

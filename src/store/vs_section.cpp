@@ -107,7 +107,7 @@ const RsOption* rs_option(char letter) {
                    note_cut(ctx, v, e.dns, "-d");
                    e.dns.take(v);
                }}},
-        {'y', {RsValue::needed, [](C ctx, VS, R& e, char* v) { expand_rules(ctx, v, e.r, 1); }}},
+        {'y', {RsValue::needed, [](C ctx, VS, R& e, char* v) { expand_rules(ctx, v, e.r, true); }}},
         {'g', {RsValue::none, rs_method<'g'>}},
         {'i', {RsValue::none, rs_method<'i'>}},
         {'m', {RsValue::none, rs_method<'m'>}},

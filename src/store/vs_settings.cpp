@@ -41,9 +41,9 @@ void vs_port(const VsLine& l) { vs_int<F>(l); }
 template <auto F>
 void vs_string(const VsLine& l) { (l.vs.*F).set_view(l.value); }
 template <auto F>
-void vs_content_rules(const VsLine& l) { expand_rules(l.ctx, l.value, l.vs.*F, 1); }
+void vs_content_rules(const VsLine& l) { expand_rules(l.ctx, l.value, l.vs.*F, true); }
 template <auto F>
-void vs_header_rules(const VsLine& l) { expand_rules(l.ctx, l.value, l.vs.*F, 0); }
+void vs_header_rules(const VsLine& l) { expand_rules(l.ctx, l.value, l.vs.*F, false); }
 
 template <auto F>
 void vs_persist(const VsLine& l) {

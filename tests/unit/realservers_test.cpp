@@ -94,12 +94,12 @@ TEST(RsNameTable, AddRslistTakesServersByEnableFlag) {
         "<IPVSADM>\n-a -r 10.0.0.1:80\n!-a -r 10.0.0.2:80\n-a -r 10.0.0.3:80 -r 10.0.0.1:80\n"));
     const bahd_config_t& vs = testing::only_vs(*m);
     RsNameTable all;
-    all.add_rslist(vs, 1, nullptr);
+    all.add_rslist(vs, true, nullptr);
     EXPECT_EQ(names_of(all), (std::vector<std::string>{"10.0.0.1/", "10.0.0.2/"}));
     EXPECT_EQ(all.has_dup("10.0.0.1", ""), 1);
 
     RsNameTable enabled;
-    enabled.add_rslist(vs, 0, "tcp");
+    enabled.add_rslist(vs, false, "tcp");
     EXPECT_EQ(names_of(enabled), (std::vector<std::string>{"10.0.0.1/tcp"}));
     EXPECT_EQ(enabled.has_dup("10.0.0.1", "tcp"), 1);
 }
@@ -137,7 +137,7 @@ protected:
             return resolver(lm_print_addr2(a));
         });
     }
-    std::string print(int wantrealname) {
+    std::string print(bool wantrealname) {
         testing::ReportHarness r;
         Ctx c = r.ctx();
         t.print_realservers(c, wantrealname);
@@ -157,16 +157,16 @@ protected:
 TEST_F(PrintRealservers, ReverseLookupOnlyWhereNoConfiguredName) {
     using Asked = std::vector<std::string>;
     root.write("/corvane/cfg/_DNSNAMES_ENABLE", "yes\n");
-    EXPECT_EQ(print(1),
+    EXPECT_EQ(print(true),
               "2001:db8::9 (v6.reverse)\n[2001:db8::9] (v6.reverse)\n192.0.2.3\n192.0.2.3\n"
               "192.0.2.20 (web.example)\nnot-an-address\n");
     EXPECT_EQ(resolver.take_asked(), (Asked{"192.0.2.3", "2001:db8::9"}));
     root.write("/corvane/cfg/_DNSNAMES_ENABLE", "0\n");
-    EXPECT_EQ(print(1),
+    EXPECT_EQ(print(true),
               "2001:db8::9 (v6.reverse)\n[2001:db8::9] (v6.reverse)\n192.0.2.3\n192.0.2.3\n"
               "192.0.2.20 (twenty.reverse)\nnot-an-address\n");
     EXPECT_EQ(resolver.take_asked(), (Asked{"192.0.2.20", "192.0.2.3", "2001:db8::9"}));
-    print(0);
+    print(false);
     EXPECT_EQ(resolver.take_asked(), Asked{});
 }
 
@@ -190,7 +190,7 @@ TEST(PrintRealserversNames, OnlyHostNamesAreShown) {
         t.set_reverse_lookup([&answer = answer](const lm_sockaddr&) { return std::optional<std::string>(answer); });
         testing::ReportHarness r;
         Ctx c = r.ctx();
-        t.print_realservers(c, 1);
+        t.print_realservers(c, true);
         EXPECT_EQ(r.out.str(), shown ? "192.0.2.1 (" + answer + ")\n" : "192.0.2.1\n") << answer;
     }
 }

@@ -70,6 +70,18 @@ std::vector<std::size_t> FollowChains::loop_from(std::size_t start) {
     return loop;
 }
 
+std::vector<std::vector<std::size_t>> FollowChains::loops() {
+    std::vector<std::vector<std::size_t>> all;
+    std::vector<bool> taken(members_);
+    for (std::size_t i = 0; i < members_; ++i) {
+        if (taken[i]) continue;
+        std::vector<std::size_t> loop = loop_from(i);
+        for (std::size_t member : loop) taken[member] = true;
+        if (!loop.empty()) all.push_back(std::move(loop));
+    }
+    return all;
+}
+
 RsFollowChains::RsFollowChains(const Model& m, ZeroFollow zero, const rs_info_t* chosen)
     : m_(m),
       idx_(indexes(m)),
@@ -110,12 +122,16 @@ std::optional<RsFollowChains::Chain> RsFollowChains::from(const rs_info_t& rs) {
     return chain_at(place);
 }
 
-std::vector<const rs_info_t*> RsFollowChains::loop_from(const rs_info_t& rs) {
-    const std::size_t place = place_of(rs);
-    if (place == FollowChains::kNone) return {};
-    std::vector<const rs_info_t*> loop;
-    for (std::size_t p : chains_.loop_from(place)) loop.push_back(idx_.rs_by_id[p].rs);
-    return loop;
+std::vector<std::vector<const rs_info_t*>> RsFollowChains::loops() {
+    std::vector<std::vector<const rs_info_t*>> all;
+    auto by_line = [](const rs_info_t* a, const rs_info_t* b) { return a->line < b->line; };
+    for (const std::vector<std::size_t>& members : chains_.loops()) {
+        std::vector<const rs_info_t*> loop;
+        for (std::size_t p : members) loop.push_back(idx_.rs_by_id[p].rs);
+        std::rotate(loop.begin(), std::min_element(loop.begin(), loop.end(), by_line), loop.end());
+        all.push_back(std::move(loop));
+    }
+    return all;
 }
 
 }  // namespace lbsnap

@@ -40,6 +40,8 @@ public:
     // The members of the loop through `start`, from it on in follow order;
     // empty when it is on no loop.
     std::vector<std::size_t> loop_from(std::size_t start);
+    // Every loop once, each from its lowest-numbered member.
+    std::vector<std::vector<std::size_t>> loops();
 
 private:
     void walk(std::size_t start);
@@ -81,8 +83,8 @@ public:
     std::optional<Chain> from_id(int id);
     // The chain from `rs`; nullopt when rs is not the first of its id.
     std::optional<Chain> from(const rs_info_t& rs);
-    // The loop through `rs`, from it on; empty when it is on none.
-    std::vector<const rs_info_t*> loop_from(const rs_info_t& rs);
+    // Every loop once, each from its member written first.
+    std::vector<std::vector<const rs_info_t*>> loops();
 
 private:
     std::size_t place_of_id(int id) const;

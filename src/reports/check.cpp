@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "lib/exit_status.h"
@@ -30,32 +29,11 @@ constexpr std::size_t loop_shown = 8;
 // Findings of one kind shown at most; a count stands for the rest.
 constexpr int kind_shown = Diagnostics::kShownPerKind;
 
-// The file's order: the VS list is sorted by address, findings go by line.
-template <class T>
-void sort_by_line(std::vector<const T*>& v) {
-    std::stable_sort(v.begin(), v.end(), [](const T* a, const T* b) { return a->line < b->line; });
-}
-
+// The VS list is sorted by address; findings go by line.
 std::vector<const bahd_config_t*> vss_in_file_order(const Model& m) {
     std::vector<const bahd_config_t*> v;
-    for (const auto& vs : m.bahd) v.push_back(vs.get());
-    sort_by_line(v);
-    return v;
-}
-
-// The real servers that follows can name: those of VSs that are not masters.
-std::vector<const rs_info_t*> real_servers_in_file_order(const std::vector<const bahd_config_t*>& vss) {
-    std::vector<const rs_info_t*> v;
-    // The VSs are in file order: each VS's own servers (sorted by address)
-    // are put back in line order, most often in the order they already have.
-    auto by_line = [](const rs_info_t* a, const rs_info_t* b) { return a->line < b->line; };
-    for (const bahd_config_t* vs : vss) {
-        if (vs->ismaster) continue;
-        const std::size_t from = v.size();
-        for (const rs_info_t& rs : vs->rsinfo) v.push_back(&rs);
-        if (!std::is_sorted(v.begin() + from, v.end(), by_line))
-            std::stable_sort(v.begin() + from, v.end(), by_line);
-    }
+    v.reserve(m.bahd.size());
+    for (std::uint32_t i : indexes(m).in_file_order) v.push_back(m.bahd[i].get());
     return v;
 }
 
@@ -137,38 +115,28 @@ void report_loop(Diagnostics& d, const std::vector<const T*>& loop, const char* 
     d.add(loop[0]->line, Severity::warning, "follow loop of %s %s", kind, ids.c_str());
 }
 
-// Each record follows at most one other, so a loop is met first, in file
-// order, at its member written first; it is reported there, once.
 void check_vs_loops(Ctx& c, Diagnostics& d, const std::vector<const bahd_config_t*>& vss) {
     std::unordered_map<const bahd_config_t*, std::size_t> place;
     for (std::size_t i = 0; i < vss.size(); ++i) place.emplace(vss[i], i);
     std::vector<std::size_t> next(vss.size(), FollowChains::kNone);
     for (std::size_t i = 0; i < vss.size(); ++i)
         if (const bahd_config_t* t = vs_follow(c, d, *vss[i])) next[i] = place.at(t);
+    // Members are numbered in file order: each loop from its member written first.
     FollowChains chains(vss.size(), [&next](std::size_t i) { return next[i]; });
-    std::vector<bool> reported(vss.size());
-    for (std::size_t i = 0; i < vss.size(); ++i) {
-        if (reported[i]) continue;
+    for (const std::vector<std::size_t>& members : chains.loops()) {
         std::vector<const bahd_config_t*> loop;
-        for (std::size_t member : chains.loop_from(i)) {
-            reported[member] = true;
-            loop.push_back(vss[member]);
-        }
-        if (!loop.empty()) report_loop(d, loop, "VSs");
+        for (std::size_t member : members) loop.push_back(vss[member]);
+        report_loop(d, loop, "VSs");
     }
 }
 
 // Past a real server that follows nobody the chain ends, as in the dump.
-void check_rs_loops(const Model& m, Diagnostics& d, const std::vector<const rs_info_t*>& rss) {
-    for (const rs_info_t* rs : rss) check_rs_follow(m, d, *rs);
+void check_rs_loops(const Model& m, Diagnostics& d) {
+    for (const auto& vs : m.bahd)
+        if (!vs->ismaster)
+            for (const rs_info_t& rs : vs->rsinfo) check_rs_follow(m, d, rs);
     RsFollowChains chains(m, ZeroFollow::ends);
-    std::unordered_set<const rs_info_t*> reported;
-    for (const rs_info_t* rs : rss) {
-        if (reported.count(rs)) continue;
-        const std::vector<const rs_info_t*> loop = chains.loop_from(*rs);
-        reported.insert(loop.begin(), loop.end());
-        if (!loop.empty()) report_loop(d, loop, "real-server ids");
-    }
+    for (const std::vector<const rs_info_t*>& loop : chains.loops()) report_loop(d, loop, "real-server ids");
 }
 
 // A master's entries name its sub-VSs by number ("#" and the number).
@@ -253,7 +221,6 @@ void print_finding(Ctx& c, const std::string& file, int line, const char* severi
 int print_check(Ctx& c, Diagnostics& d, const std::string& file, bool strict) {
     const Model& m = c.m;
     const auto vss = vss_in_file_order(m);
-    const auto rss = real_servers_in_file_order(vss);
     check_numbers(vss, [&](const bahd_config_t& vs, int first) {
         d.add(d.key_line(vs.line, "VID:"), Severity::error,
               "VS number %d is used by the VS on line %d too; lookups by number reach only one of them",
@@ -261,7 +228,7 @@ int print_check(Ctx& c, Diagnostics& d, const std::string& file, bool strict) {
     });
     check_rs_numbers(m, d);
     check_vs_loops(c, d, vss);
-    check_rs_loops(m, d, rss);
+    check_rs_loops(m, d);
     const bool certs_checked = certificate_folders_exist();
     bool certs_skipped = false;
     for (const bahd_config_t* vs : vss) {

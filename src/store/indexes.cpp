@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <numeric>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 
@@ -29,6 +31,15 @@ void index_ports(VsIndexes::AddrGroup& g) {
 
 namespace {
 
+std::vector<std::uint32_t> file_order(const Model& m) {
+    std::vector<std::uint32_t> order(m.bahd.size());
+    std::iota(order.begin(), order.end(), 0);
+    // Each VS has a line of its own: no ties.
+    std::sort(order.begin(), order.end(),
+              [&m](std::uint32_t a, std::uint32_t b) { return m.bahd[a]->line < m.bahd[b]->line; });
+    return order;
+}
+
 std::unique_ptr<VsIndexes> build_indexes(const Model& m) {
     auto built = std::make_unique<VsIndexes>();
     VsIndexes& idx = *built;
@@ -48,16 +59,28 @@ std::unique_ptr<VsIndexes> build_indexes(const Model& m) {
             if (std::string_view(vs->vip2) != std::string_view(vs->vip))
                 idx.by_addr[std::string_view(vs->vip2)].vss.push_back(vs);
         }
-        if (!vs->ismaster)
-            for (const rs_info_t& rs : vs->rsinfo) idx.rs_by_id.push_back({rs.id, i, &rs});
     }
+    idx.in_file_order = file_order(m);
     // Sorted in place (a stable sort would want a second copy of the
     // table); a VS's entries lie in one array, in order.
     auto walk_order = [](const VsIndexes::RsEntry& a, const VsIndexes::RsEntry& b) {
         if (a.id != b.id) return a.id < b.id;
         return a.vs_index != b.vs_index ? a.vs_index < b.vs_index : a.rs < b.rs;
     };
-    // Ids often grow with the list already.
+    // Ids mostly grow down the file, so entries taken in file order are
+    // often in walk order already and need no sort. Of the real servers
+    // without an id only the first in walk order is kept: a follow of 0
+    // reaches no other.
+    std::optional<VsIndexes::RsEntry> first_without_id;
+    for (std::uint32_t i : idx.in_file_order) {
+        if (m.bahd[i]->ismaster) continue;
+        for (const rs_info_t& rs : m.bahd[i]->rsinfo) {
+            const VsIndexes::RsEntry e{rs.id, i, &rs};
+            if (rs.id != 0) idx.rs_by_id.push_back(e);
+            else if (!first_without_id || walk_order(e, *first_without_id)) first_without_id = e;
+        }
+    }
+    if (first_without_id) idx.rs_by_id.insert(idx.rs_by_id.begin(), *first_without_id);
     if (!std::is_sorted(idx.rs_by_id.begin(), idx.rs_by_id.end(), walk_order))
         std::sort(idx.rs_by_id.begin(), idx.rs_by_id.end(), walk_order);
     for (auto& [addr, group] : idx.by_addr) index_ports(group);

@@ -175,13 +175,16 @@ struct VsIndexes {
     };
     std::unordered_map<std::string_view, AddrGroup> by_addr;
     // The real-server entries of VSs that are not masters, by id; among
-    // equal ids in list order, so the first is the one a walk finds.
+    // equal ids in list order, so the first is the one a walk finds. Of
+    // those without an id (0) only that first one is here.
     struct RsEntry {
         int id;
         std::uint32_t vs_index;  // in the VS list; with rs, the walk's order
         const rs_info_t* rs;
     };
     std::vector<RsEntry> rs_by_id;
+    // The VS list's places in the order the VSs are written in the file.
+    std::vector<std::uint32_t> in_file_order;
 };
 
 struct Model {

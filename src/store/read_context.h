@@ -110,8 +110,10 @@ private:
     void section_start_unseen(const char* text);
 
     Diagnostics* findings_;
-    // Of a check: per VS key row, the line that last set it in this section.
+    // Of a check: per VS key row, the line that last set it; lines before
+    // the current section's are of earlier sections.
     std::vector<int> key_seen_;
+    int section_line_ = 0;
     std::vector<std::pair<std::string_view, int>> located_;
     // Unknown keys come back line after line: each is matched once.
     std::unordered_map<std::string, std::string_view> nearest_;

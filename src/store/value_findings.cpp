@@ -23,6 +23,17 @@ constexpr std::size_t kUnseenShown = 20;
 // The keys whose lines the model's checks report at.
 constexpr std::string_view located_keys[] = {"VID:", "FOLLOW:", "FOLLOWVSID:", "SLAVE:", "CERTFILE:"};
 
+// Whether a VS key row is one of located_keys.
+bool located_row(std::size_t row) {
+    static const std::vector<bool> located = [] {
+        std::vector<bool> v;
+        for (const VsSetting& s : vs_settings())
+            v.push_back(std::find(std::begin(located_keys), std::end(located_keys), s.key) != std::end(located_keys));
+        return v;
+    }();
+    return located[row];
+}
+
 bool only_blanks(const char* p) {
     while (*p == ' ' || *p == '\t' || *p == '\r') ++p;
     return *p == '\0';
@@ -89,7 +100,7 @@ void ReadContext::match_type_unknown(const char* value) {
 void ReadContext::vs_key(const VsSetting& s, const char* value) {
     const std::size_t row = static_cast<std::size_t>(&s - vs_settings().data());
     if (key_seen_.empty()) key_seen_.assign(vs_settings().size(), 0);
-    if (int before = key_seen_[row])
+    if (int before = key_seen_[row]; before > section_line_)
         findings_->add(line_no_, Severity::warning, "%s is given again; the value on line %d is replaced",
                        key_name().c_str(), before);
     key_seen_[row] = line_no_;
@@ -170,8 +181,7 @@ void ReadContext::vs_key(const VsSetting& s, const char* value) {
         case ValueKind::words:
         case ValueKind::other: break;
     }
-    for (std::string_view k : located_keys)
-        if (s.key == k) located_.emplace_back(k, line_no_);
+    if (located_row(row)) located_.emplace_back(s.key, line_no_);
 }
 
 void ReadContext::vs_key_read(const VsSetting& s, const bahd_config_t& vs) {
@@ -206,7 +216,7 @@ void ReadContext::rs_without_address() {
 
 void ReadContext::section_begins() {
     if (!findings_) return;
-    key_seen_.clear();
+    section_line_ = line_no_;
     located_.clear();
 }
 

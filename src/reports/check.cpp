@@ -240,23 +240,18 @@ int print_check(Ctx& c, Diagnostics& d, const std::string& file, bool strict) {
         }
     }
 
-    const std::vector<Finding>& found = d.sorted();
-    // How many findings of each kind there are, to say how many are not shown.
-    std::unordered_map<const char*, int> of_kind, shown;
-    for (const Finding& f : found) ++of_kind[f.kind];
-    int errors = 0, warnings = 0;
-    for (const Finding& f : found) {
-        const bool error = f.severity == Severity::error;
-        ++(error ? errors : warnings);
+    std::unordered_map<const char*, int> shown;
+    for (const Finding& f : d.sorted()) {
         const int n = ++shown[f.kind];
-        const char* severity = error ? "error" : "warning";
+        const char* severity = f.severity == Severity::error ? "error" : "warning";
         if (n <= kind_shown)
             print_finding(c, file, f.line, severity, f.text);
-        if (n == kind_shown && of_kind[f.kind] > kind_shown)
+        if (n == kind_shown && d.count(f.kind) > kind_shown)
             print_finding(c, file, f.line, severity,
                           format_text("%d more findings like the one above follow; they are not shown",
-                                      of_kind[f.kind] - kind_shown));
+                                      d.count(f.kind) - kind_shown));
     }
+    const int errors = d.count(Severity::error), warnings = d.count(Severity::warning);
     if (certs_skipped)
         std::fprintf(c.out, "%s: note: neither %s nor %s exists; the certificate files were not checked\n",
                      file.c_str(), cert_dirs[0], cert_dirs[1]);

@@ -10,25 +10,39 @@ namespace lbsnap {
 
 void Diagnostics::add(int line, Severity s, const char* fmt, ...) {
     if (muted_) return;
+    const auto order = static_cast<std::uint32_t>(added_++);
+    ++(s == Severity::error ? errors_ : warnings_);
     // Findings mostly arrive in line order: past the shown number, one
-    // written no earlier than those with text is never shown (the sort is
-    // stable), so its text is not made.
+    // written no earlier than those kept is never shown (ties go by the
+    // order found), so it is not kept.
     KindTexts& k = kinds_[fmt];
-    if (k.made >= kShownPerKind && line >= k.last_line) {
-        findings_.push_back({line, s, {}, fmt});
-        return;
-    }
+    ++k.found;
+    if (k.made >= kShownPerKind && line >= k.last_line) return;
     ++k.made;
     k.last_line = std::max(k.last_line, line);
     std::va_list ap;
     va_start(ap, fmt);
-    findings_.push_back({line, s, vformat_text(fmt, ap), fmt});
+    findings_.push_back({line, s, order, vformat_text(fmt, ap), fmt});
     va_end(ap);
 }
 
+void Diagnostics::reword(std::size_t index, std::string text) {
+    // Kept findings are in the order added until sorted; one not kept is
+    // never shown.
+    auto it = std::lower_bound(findings_.begin(), findings_.end(), index,
+                               [](const Finding& f, std::size_t i) { return f.order < i; });
+    if (it != findings_.end() && it->order == index) it->text = std::move(text);
+}
+
+int Diagnostics::count(const char* kind) const {
+    auto it = kinds_.find(kind);
+    return it == kinds_.end() ? 0 : it->second.found;
+}
+
 const std::vector<Finding>& Diagnostics::sorted() {
-    std::stable_sort(findings_.begin(), findings_.end(),
-                     [](const Finding& a, const Finding& b) { return a.line < b.line; });
+    std::sort(findings_.begin(), findings_.end(), [](const Finding& a, const Finding& b) {
+        return a.line != b.line ? a.line < b.line : a.order < b.order;
+    });
     return findings_;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -20,6 +21,7 @@ inline constexpr int kWholeFile = 0;
 struct Finding {
     int line;
     Severity severity;
+    std::uint32_t order;  // of adding: several on one line in the order found
     std::string text;
     // Findings of one kind share their format; a flood of one kind is cut
     // short by it.
@@ -29,23 +31,26 @@ struct Finding {
 class Diagnostics {
 public:
     // A check shows this many findings of one kind at most, the first in
-    // line order; the text of the others is never made.
+    // line order; the others are only counted.
     static constexpr int kShownPerKind = 20;
 
     [[gnu::format(printf, 4, 5)]] void add(int line, Severity s, const char* fmt, ...);
 
     // How many findings were added so far; a finding's place in that order
     // names it to reword, once what it says is known better.
-    std::size_t size() const { return findings_.size(); }
-    void reword(std::size_t index, std::string text) { findings_.at(index).text = std::move(text); }
+    std::size_t size() const { return added_; }
+    void reword(std::size_t index, std::string text);
 
     // While muted, findings are dropped.
     void mute(bool on) { muted_ = on; }
 
-    // Puts the findings in line order (several on one line in the order
-    // found) and returns them. Of each kind, the first kShownPerKind have
-    // their text.
+    // Puts the kept findings in line order (several on one line in the
+    // order found) and returns them: of each kind at least the first
+    // kShownPerKind, with their text.
     const std::vector<Finding>& sorted();
+    // All findings added, kept or only counted.
+    int count(Severity s) const { return s == Severity::error ? errors_ : warnings_; }
+    int count(const char* kind) const;
 
     // Where a VS section (by its first line) set a key ("FOLLOWVSID:"): the
     // model's checks put their findings there.
@@ -55,10 +60,15 @@ public:
 
 private:
     std::vector<Finding> findings_;
+    std::size_t added_ = 0;
+    int errors_ = 0;
+    int warnings_ = 0;
     bool muted_ = false;
-    // Per kind: how many findings have their text, and the last line of
-    // those. A finding after them in line order needs none.
+    // Per kind: how many findings there are, how many are kept, and the
+    // last line of those. A finding after them in line order is never
+    // shown, so it is only counted.
     struct KindTexts {
+        int found = 0;
         int made = 0;
         int last_line = 0;
     };

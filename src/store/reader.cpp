@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <numeric>
 
 #include "lib/format_text.h"
@@ -168,6 +169,7 @@ private:
                 if (!vs_) {
                     vs_ = std::make_unique<bahd_config_t>();
                     vs_->line = section_line_;
+                    vs_->rsinfo = std::move(rs_work_);
                 }
                 rs_pending_.entry.line = ctx_.line_no();
                 return add_vs_line(ctx_, text, *vs_, has_ipvsadm_, rs_pending_);
@@ -190,6 +192,7 @@ private:
             ctx_.vs_section_ends(section_line_);
             for (const rs_info_t& rs : vs_->rsinfo) merge_rules(m, vs_->r, rs.r);
             sort_rs(*vs_, rs_pending_.addrs);
+            fit_rs(*vs_);
             // The list is put in order once the whole file is read.
             m.bahd.push_back(std::move(vs_));
             rs_pending_.entry = rs_info_t{};
@@ -219,6 +222,20 @@ private:
     std::unique_ptr<Rule_t> rule_;
     int has_ipvsadm_ = 0;
     RsPending rs_pending_;
+    // The list a VS's real servers are gathered in, its room kept from
+    // one VS to the next.
+    std::vector<rs_info_t> rs_work_;
+
+    // The VS gets a list of exactly its real servers: no VS pays for the
+    // growth of its list or keeps its slack.
+    void fit_rs(bahd_config_t& vs) {
+        std::vector<rs_info_t> fitted;
+        fitted.reserve(vs.rsinfo.size());
+        std::move(vs.rsinfo.begin(), vs.rsinfo.end(), std::back_inserter(fitted));
+        rs_work_ = std::move(vs.rsinfo);
+        rs_work_.clear();
+        vs.rsinfo = std::move(fitted);
+    }
 };
 
 // The address a record sorts by. Text that is no address without a port

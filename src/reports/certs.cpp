@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "lib/addrs.h"
+#include "lib/out_printf.h"
 #include "lib/sysroot.h"
 #include "query/classify.h"
 #include "query/derived.h"
@@ -46,16 +47,16 @@ int isself(const Ctx& c, const char* certfile) {
 
 void oldcertname(Ctx& c, const bahd_config_t& cur, bool isfips) {
     if (!is_ssl(cur) || lm_family(cur.vip.c_str()) != AF_INET) return;
-    std::fprintf(c.out, "%s%c%d %s\n", cur.vip.c_str(), isfips ? '_' : ',', cur.port,
+    out_printf(c.out, "%s%c%d %s\n", cur.vip.c_str(), isfips ? '_' : ',', cur.port,
                  ShownCertfile(cur).c_str());
 }
 
 void print_certs(Ctx& c, const bahd_config_t& cur, bool clientcert) {
     if (!is_ssl(cur) || cur.reverse) return;
     if (!clientcert) {
-        std::fprintf(c.out, "%s\n", ShownCertfile(cur).c_str());
+        out_printf(c.out, "%s\n", ShownCertfile(cur).c_str());
     } else if (cur.reencrypt && !cur.clientcertfile.empty()) {
-        std::fprintf(c.out, "%s\n", cur.clientcertfile.c_str());
+        out_printf(c.out, "%s\n", cur.clientcertfile.c_str());
     }
 }
 
@@ -87,13 +88,13 @@ void CertList::print_certname(Ctx& c, const char* certfile) const {
     auto it = by_name_.find(certfile ? certfile : "");
     if (it == by_name_.end()) return;
     const CertUsers& entry = cert_users_[it->second];
-    std::fprintf(c.out, "NADDRS: %d\n", entry.nbahds);
+    out_printf(c.out, "NADDRS: %d\n", entry.nbahds);
     for (int i = 0; i < entry.nbahds; ++i) {
         const bahd_config_t& vs = *entry.bahds[i];
-        std::fprintf(c.out, "VIP%d: %s\n", i, vs.vip.c_str());
-        std::fprintf(c.out, "PORT%d: %d\n", i, vs.port);
-        std::fprintf(c.out, "VID%d: %d\n", i, vs.id);
-        std::fprintf(c.out, "ADDR%d %s\n", i, pp_vip(vs, true).c_str());
+        out_printf(c.out, "VIP%d: %s\n", i, vs.vip.c_str());
+        out_printf(c.out, "PORT%d: %d\n", i, vs.port);
+        out_printf(c.out, "VID%d: %d\n", i, vs.id);
+        out_printf(c.out, "ADDR%d %s\n", i, pp_vip(vs, true).c_str());
     }
 }
 
@@ -101,7 +102,7 @@ void print_reenc(Ctx& c, const bahd_config_t& cur, const char* certfile) {
     if (cur.isslave || !is_ssl(cur)) return;
     if (!cur.reencrypt && !cur.reverse) return;
     if (cur.clientcertfile == std::string_view(certfile ? certfile : "")) return;
-    std::fprintf(c.out, "%d %s\n", cur.id, pp_vip(cur, true).c_str());
+    out_printf(c.out, "%d %s\n", cur.id, pp_vip(cur, true).c_str());
 }
 
 // The lists below read CERTFILE: as written: an SSL VS without one counts as
@@ -109,12 +110,12 @@ void print_reenc(Ctx& c, const bahd_config_t& cur, const char* certfile) {
 void get_addlist(Ctx& c, const bahd_config_t& cur, const char* cert) {
     if (!offloading_vs(cur)) return;
     if (!isself(c, cur.certfile.c_str()) && count_name(cur.certfile, cert ? cert : "") > 0) return;
-    std::fprintf(c.out, "%d %s\n", cur.id, pp_vip(cur, false).c_str());
+    out_printf(c.out, "%d %s\n", cur.id, pp_vip(cur, false).c_str());
 }
 
 void get_selfsigned(Ctx& c, const bahd_config_t& cur) {
     if (!offloading_vs(cur) || !isself(c, cur.certfile.c_str())) return;
-    std::fprintf(c.out, "<br>%s\n", pp_vip(cur, false).c_str());
+    out_printf(c.out, "<br>%s\n", pp_vip(cur, false).c_str());
 }
 
 void CertCounts::add_clist(const bahd_config_t& cur) {

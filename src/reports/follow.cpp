@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "lib/out_printf.h"
 #include "query/classify.h"
 #include "query/lookup.h"
 #include "reports/follow.h"
@@ -28,7 +29,7 @@ std::string subvs_tag(const bahd_config_t& master, const bahd_config_t& sub) {
 }
 
 void print_option(Ctx& c, int rsid, const rs_info_t& me, const rs_info_t& e) {
-    std::fprintf(c.out, "<option value=\"%d/%d\" %s>%s/%d</option>\n", rsid, e.id,
+    out_printf(c.out, "<option value=\"%d/%d\" %s>%s/%d</option>\n", rsid, e.id,
                  e.id == me.rsfollow ? "selected" : "", e.rip.c_str(), e.port);
 }
 
@@ -46,7 +47,7 @@ void print_candidates(Ctx& c, int rsid, const rs_info_t& me, LoopTest& loops,
         }
         print_option(c, rsid, me, e);
     }
-    if (opened) std::fprintf(c.out, "%s\n", close);
+    if (opened) out_printf(c.out, "%s\n", close);
 }
 
 }  // namespace
@@ -88,7 +89,7 @@ void print_follows(Ctx& c, int followid) {
         if (!(has_src_addr(p) && has_src_addr(q)) && p != q) continue;
         lm_addr plain;
         if (!lm_cvtaddr(&plain, v.vip.c_str())) continue;
-        std::fprintf(c.out, "%d %s\n", v.id, vs_ip_val(v).c_str());
+        out_printf(c.out, "%d %s\n", v.id, vs_ip_val(v).c_str());
     }
 }
 
@@ -107,7 +108,7 @@ void print_rsfollows(Ctx& c, int rsid) {
     const bahd_config_t* home = nullptr;
     const rs_info_t* me = find_rs_follow(c.m, rsid, &home);
     if (!me || !home->extendedhealth) return;
-    std::fprintf(c.out, "<option value=\"%d/0\" %s>Self</option>\n", rsid,
+    out_printf(c.out, "<option value=\"%d/0\" %s>Self</option>\n", rsid,
                  me->rsfollow == 0 ? "selected" : "");
     LoopTest loops(c.m, *me);
     for (const rs_info_t& e : home->rsinfo)
@@ -119,7 +120,7 @@ void print_rsfollows(Ctx& c, int rsid) {
         print_candidates(
             c, rsid, *me, loops, vs,
             [&] {
-                std::fprintf(c.out, "<optgroup id=vs%d label=\"%s\">\n", vs.id,
+                out_printf(c.out, "<optgroup id=vs%d label=\"%s\">\n", vs.id,
                              vs_label(vs).c_str());
             },
             "</optgroup>");
@@ -137,9 +138,9 @@ void print_rsfollows(Ctx& c, int rsid) {
                 const std::string outer = vs_label(*master);
                 const std::string tag = subvs_tag(*master, sub);
                 const std::string inner = tag.empty() ? outer : "SubVs " + tag;
-                std::fprintf(c.out, "<optgroup id=svs%d label=\"%s\">\n", master->id,
+                out_printf(c.out, "<optgroup id=svs%d label=\"%s\">\n", master->id,
                              outer.c_str());
-                std::fprintf(c.out, "<optgroup id=sub%d label=\"%s\">\n", master->id,
+                out_printf(c.out, "<optgroup id=sub%d label=\"%s\">\n", master->id,
                              inner.c_str());
             },
             "</optgroup></optgroup>");
@@ -151,7 +152,7 @@ void print_hasfollows(Ctx& c, int rsid) {
     const rs_info_t* me = find_rs_follow(c.m, rsid, &home);
     if (!me || !home->extendedhealth) return;
     for (const rs_info_t& e : home->rsinfo)
-        if (e.rsfollow == rsid) std::fprintf(c.out, "%s/%d\n", e.rip.c_str(), e.port);
+        if (e.rsfollow == rsid) out_printf(c.out, "%s/%d\n", e.rip.c_str(), e.port);
 
     // Labels are built only for VSs that have a follower.
     auto print_followers = [&](const bahd_config_t& vs, auto make_label) {
@@ -159,7 +160,7 @@ void print_hasfollows(Ctx& c, int rsid) {
         for (const rs_info_t& e : vs.rsinfo) {
             if (e.rsfollow != rsid) continue;
             if (label.empty()) label = make_label();
-            std::fprintf(c.out, "%s RS %s/%d\n", label.c_str(), e.rip.c_str(), e.port);
+            out_printf(c.out, "%s RS %s/%d\n", label.c_str(), e.rip.c_str(), e.port);
         }
     };
     for (const auto& vp : c.m.bahd)

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "lib/addrs.h"
+#include "lib/out_printf.h"
 #include "reports/listings.h"
 
 namespace lbsnap {
@@ -14,9 +15,9 @@ namespace {
 void gateway_lines(Ctx& c, const bahd_config_t& cur, const FixedText<64>& gw, lm_family_t want) {
     if (gw.empty() || lm_family(gw.c_str()) != want) return;
     if (lm_family(cur.vip.c_str()) == want)
-        std::fprintf(c.out, "%s %s\n", cur.vip.c_str(), gw.c_str());
+        out_printf(c.out, "%s %s\n", cur.vip.c_str(), gw.c_str());
     if (!cur.vip2.empty() && lm_family(cur.vip2.c_str()) == want)
-        std::fprintf(c.out, "%s %s\n", cur.vip2.c_str(), gw.c_str());
+        out_printf(c.out, "%s %s\n", cur.vip2.c_str(), gw.c_str());
 }
 
 }  // namespace
@@ -27,11 +28,11 @@ bool is_ssl_endpoint(const bahd_config_t& cur) {
 
 void list_vs(Ctx& c, const bahd_config_t& cur, bool wantsslonly) {
     if (!wantsslonly) {
-        std::fprintf(c.out, "%s/%s+%d\n", cur.proto.c_str(), cur.vip.c_str(), cur.port);
+        out_printf(c.out, "%s/%s+%d\n", cur.proto.c_str(), cur.vip.c_str(), cur.port);
         return;
     }
     if (is_ssl_endpoint(cur))
-        std::fprintf(c.out, "%s,%d\n", cur.vip.c_str(), cur.port);
+        out_printf(c.out, "%s,%d\n", cur.vip.c_str(), cur.port);
 }
 
 void list_dflts(Ctx& c, const bahd_config_t& cur, bool wantv6) {
@@ -42,16 +43,16 @@ void list_dflts(Ctx& c, const bahd_config_t& cur, bool wantv6) {
 
 void print_checks(Ctx& c) {
     const Model& m = c.m;
-    std::fprintf(c.out, "CINTERVAL: %d\n", m.chk_args.chk_interval);
-    std::fprintf(c.out, "TIMEOUT: %d\n", m.chk_args.chk_timeout);
-    std::fprintf(c.out, "RETRY: %d\n", m.chk_args.chk_retrycount);
-    std::fprintf(c.out, "URL: %s\n", m.adapt_args.url.c_str());
-    std::fprintf(c.out, "PORT: %d\n", m.adapt_args.http_port);
-    std::fprintf(c.out, "AINTERVAL: %d\n", m.adapt_args.interval);
-    std::fprintf(c.out, "CMINP: %d\n", m.adapt_args.ctrl_minp);
-    std::fprintf(c.out, "SDN_AINTERVAL: %d\n", m.sdn_adapt_args.interval);
-    std::fprintf(c.out, "SDN_NAVG: %d\n", m.sdn_adapt_args.navg);
-    std::fprintf(c.out, "SDN_CMINP: %d\n", m.sdn_adapt_args.ctrl_minp);
+    out_printf(c.out, "CINTERVAL: %d\n", m.chk_args.chk_interval);
+    out_printf(c.out, "TIMEOUT: %d\n", m.chk_args.chk_timeout);
+    out_printf(c.out, "RETRY: %d\n", m.chk_args.chk_retrycount);
+    out_printf(c.out, "URL: %s\n", m.adapt_args.url.c_str());
+    out_printf(c.out, "PORT: %d\n", m.adapt_args.http_port);
+    out_printf(c.out, "AINTERVAL: %d\n", m.adapt_args.interval);
+    out_printf(c.out, "CMINP: %d\n", m.adapt_args.ctrl_minp);
+    out_printf(c.out, "SDN_AINTERVAL: %d\n", m.sdn_adapt_args.interval);
+    out_printf(c.out, "SDN_NAVG: %d\n", m.sdn_adapt_args.navg);
+    out_printf(c.out, "SDN_CMINP: %d\n", m.sdn_adapt_args.ctrl_minp);
 }
 
 }  // namespace lbsnap

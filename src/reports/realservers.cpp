@@ -8,10 +8,11 @@
 #include <utility>
 
 #include "lib/addrs.h"
-#include "lib/settings.h"
 #include "lib/lookup_pool.h"
 #include "lib/lookup_progress.h"
+#include "lib/out_printf.h"
 #include "lib/resolver.h"
+#include "lib/settings.h"
 #include "reports/lookup_wait.h"
 #include "reports/realservers.h"
 
@@ -152,9 +153,9 @@ void RsNameTable::print_realservers(Ctx& c, bool wantrealname) {
         if (s.lookup != no_lookup && hosts[s.lookup] && is_host_name(*hosts[s.lookup]))
             host = hosts[s.lookup]->c_str();
         if (host)
-            std::fprintf(c.out, "%s (%s)\n", rsnames_[i].name, host);
+            out_printf(c.out, "%s (%s)\n", rsnames_[i].name, host);
         else
-            std::fprintf(c.out, "%s\n", rsnames_[i].name);
+            out_printf(c.out, "%s\n", rsnames_[i].name);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "lib/format_text.h"
 #include "lib/lookup_pool.h"
 #include "lib/lookup_progress.h"
+#include "lib/out_printf.h"
 #include "reports/lookup_wait.h"
 #include "reports/resolve.h"
 
@@ -62,10 +63,10 @@ bool report_check(Ctx& c, const NameCheck& k, const std::optional<lm_addr>& now,
         return false;
     }
     const std::string addr = lm_print_addr2(*now);
-    if (!header_done) std::fprintf(c.out, "vip %d\n", k.vs->id);
-    std::fprintf(c.out, "server #%d\n", rs.id);
-    std::fprintf(c.out, "addr %s\n", addr.c_str());
-    std::fprintf(c.out, "exit\n");
+    if (!header_done) out_printf(c.out, "vip %d\n", k.vs->id);
+    out_printf(c.out, "server #%d\n", rs.id);
+    out_printf(c.out, "addr %s\n", addr.c_str());
+    out_printf(c.out, "exit\n");
     c.log(LOG_INFO, format_text("changing RS#%d (%s) from %s to %s\n", rs.id, rs.dns.c_str(),
                                 rs.rip.c_str(), addr.c_str()));
     return true;
@@ -79,7 +80,7 @@ void resolv_realnames(Ctx& c, const char* name, const ForwardLookup& resolve) {
         Names one;
         one.add(name, name);
         const auto answer = one.run<std::optional<lm_addr>>(by_name, report_lookup_wait(c.opt, nullptr));
-        if (answer[0]) std::fprintf(c.out, "%s\n", lm_print_addr2(*answer[0]).c_str());
+        if (answer[0]) out_printf(c.out, "%s\n", lm_print_addr2(*answer[0]).c_str());
         return;
     }
     // Every name is resolved before the first line: the lookups run side by
@@ -97,7 +98,7 @@ void resolv_realnames(Ctx& c, const char* name, const ForwardLookup& resolve) {
         if (report_check(c, checks[i], answers[checks[i].answer], header_done)) header_done = true;
         const bool vs_ends = i + 1 == checks.size() || checks[i + 1].vs != checks[i].vs;
         if (!vs_ends) continue;
-        if (header_done) std::fprintf(c.out, "exit\n");
+        if (header_done) out_printf(c.out, "exit\n");
         header_done = false;
     }
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "lib/mangle.h"
+#include "lib/out_printf.h"
 #include "query/classify.h"
 #include "reports/rule_output.h"
 #include "store/rule_list.h"
@@ -92,7 +93,7 @@ void print_rule(Ctx& c, const Rule_t& rule) {
     const MatchWord mw = match_word(rule.match_type);
     // A replaceuri rule has no query option; its slot shows the version switch.
     const int sixth = rule.rule_type == kRuleReplaceUri ? rule.forcevers : rule.inc_query;
-    std::fprintf(c.out, "%s: %d %s %d %d %d %d %d %d %d %d", rule.rule_name.c_str(),
+    out_printf(c.out, "%s: %d %s %d %d %d %d %d %d %d %d", rule.rule_name.c_str(),
                  rule.rule_type, mw.word, mw.host, rule.negation, sixth, rule.nocase,
                  rule.must_fail, rule.only_on_flag, rule.set_flag_onmatch, rule.only_on_noflag);
     mangle_minus(c.out, rule.pattern.c_str());
@@ -108,13 +109,13 @@ void print_rule_in_vs(Ctx& c) {
         const bahd_config_t& vs = *vsp;
         if (vs.isslave) {
             if (!vs.name.empty())
-                std::fprintf(c.out, "%s (#%d)\n", vs.name.c_str(), vs.id);
+                out_printf(c.out, "%s (#%d)\n", vs.name.c_str(), vs.id);
             else
-                std::fprintf(c.out, "#%d\n", vs.id);
+                out_printf(c.out, "#%d\n", vs.id);
         } else if (!vs.name.empty()) {
-            std::fprintf(c.out, "%s (%s)\n", vs.name.c_str(), vs_address(vs).c_str());
+            out_printf(c.out, "%s (%s)\n", vs.name.c_str(), vs_address(vs).c_str());
         } else {
-            std::fprintf(c.out, "%s\n", vs_address(vs).c_str());
+            out_printf(c.out, "%s\n", vs_address(vs).c_str());
         }
     }
 }
@@ -127,15 +128,15 @@ void print_rule_in_vs_all(Ctx& c) {
         bool first = true;
         for (const bahd_config_t* vs : it->second) {
             if (first)
-                std::fprintf(c.out, "%s: ", rule->rule_name.c_str());
+                out_printf(c.out, "%s: ", rule->rule_name.c_str());
             else
                 std::fputc(';', c.out);
             first = false;
             if (vs->isslave)
-                std::fprintf(c.out, "#%d", vs->id);
+                out_printf(c.out, "#%d", vs->id);
             else
-                std::fprintf(c.out, "%s", vs_address(*vs).c_str());
-            if (!vs->name.empty()) std::fprintf(c.out, " (%s)", vs->name.c_str());
+                out_printf(c.out, "%s", vs_address(*vs).c_str());
+            if (!vs->name.empty()) out_printf(c.out, " (%s)", vs->name.c_str());
         }
         std::fputc('\n', c.out);
     }

@@ -5,6 +5,7 @@
 
 #include "lib/addrs.h"
 #include "lib/format_text.h"
+#include "lib/out_printf.h"
 #include "query/lookup.h"
 #include "reports/server_lists.h"
 
@@ -89,12 +90,12 @@ void sort_rs_tab(rs_disp_tab& tab, unsigned sorttype) {
 
 void print_rs_tab_entry(Ctx& c, const HostMap& hosts, const rs_disp_entry& rs) {
     const bool has_dns = !rs.dns.empty();
-    std::fprintf(c.out, "<option value=\"%s\">", has_dns ? rs.dns.c_str() : rs.rip.c_str());
+    out_printf(c.out, "<option value=\"%s\">", has_dns ? rs.dns.c_str() : rs.rip.c_str());
     if (!has_dns) {
         if (const char* name = hosts.name_of(rs.rip.c_str(), nullptr))
-            std::fprintf(c.out, "%s %s</option>", rs.rip.c_str(), name);
+            out_printf(c.out, "%s %s</option>", rs.rip.c_str(), name);
     }
-    std::fprintf(c.out, "\n");
+    out_printf(c.out, "\n");
 }
 
 std::string newrs_label(const HostMap& hosts, const rs_disp_entry& rs) {
@@ -105,7 +106,7 @@ std::string newrs_label(const HostMap& hosts, const rs_disp_entry& rs) {
 
 void print_newrs_tab_entry(Ctx& c, const HostMap& hosts, const rs_disp_entry& rs) {
     const std::string label = newrs_label(hosts, rs);
-    std::fprintf(c.out, "%s %d %d %s\n", rs.rip.c_str(), rs.ntotal, rs.nok, label.c_str());
+    out_printf(c.out, "%s %d %d %s\n", rs.rip.c_str(), rs.ntotal, rs.nok, label.c_str());
 }
 
 void gen_add_rs_list(Ctx& c, const bahd_config_t& arg) {

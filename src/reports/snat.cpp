@@ -2,6 +2,7 @@
 #include <sys/socket.h>
 
 #include "lib/addrs.h"
+#include "lib/out_printf.h"
 #include "query/lookup.h"
 #include "reports/realservers.h"
 #include "reports/snat.h"
@@ -26,10 +27,10 @@ void print_snat_iptables(Ctx& c, const RsNameTable& names, const bahd_config_t& 
         // apart, unless the VS takes every port and the server has no own.
         if (names.has_dup(rs.rip.c_str(), cur.proto.c_str()) > 0 &&
             (rs.snat_port || cur.port != kWildcardPort)) {
-            std::fprintf(c.out, "-p %s --src %s --to-source %s --dport %d\n", cur.proto.c_str(),
+            out_printf(c.out, "-p %s --src %s --to-source %s --dport %d\n", cur.proto.c_str(),
                          rs.rip.c_str(), cur.vip.c_str(), rs.snat_port ? rs.snat_port : cur.port);
         } else {
-            std::fprintf(c.out, "-p %s --src %s --to-source %s\n", cur.proto.c_str(),
+            out_printf(c.out, "-p %s --src %s --to-source %s\n", cur.proto.c_str(),
                          rs.rip.c_str(), cur.vip.c_str());
         }
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "lib/format_text.h"
+#include "lib/out_printf.h"
 #include "query/classify.h"
 #include "query/lookup.h"
 #include "reports/stats.h"
@@ -94,7 +95,7 @@ void print_wafvs(Ctx& c, InterceptMode type) {
             label = vs->name.empty() ? addr
                                      : format_text("%s (%s)", vs->name.c_str(), addr.c_str());
         }
-        std::fprintf(c.out, "<option value=\"%d\" %s>%s</option>\n", vs->id,
+        out_printf(c.out, "<option value=\"%d\" %s>%s</option>\n", vs->id,
                      vs->id == c.opt.wafid ? "selected" : "", label.c_str());
     }
 }
@@ -126,20 +127,20 @@ CallhomeData collect_callhomedata(Ctx& c) {
 void gen_callhomedata(Ctx& c) {
     const CallhomeData d = collect_callhomedata(c);
     const callhome_stats& s = d.stats;
-    std::fprintf(c.out, "vs_created=%d&", s.vs_created);
-    std::fprintf(c.out, "rs_available=%d&", s.rs_available);
-    std::fprintf(c.out, "wafvs_cnt=%d&", s.wafvs_cnt);
-    std::fprintf(c.out, "owaspvs_cnt=%d&", s.owaspvs_cnt);
-    std::fprintf(c.out, "espvs_cnt=%d&", s.espvs_cnt);
-    std::fprintf(c.out, "sdn_inuse=%s&", s.sdn_inuse ? "yes" : "no");
-    std::fprintf(c.out, "client_auth=%s&", d.clientAuth.c_str());
-    std::fprintf(c.out, "server_auth=%s&", d.serverAuth.c_str());
-    std::fprintf(c.out, "ocsp=%d&", d.ocsp_flag);
-    std::fprintf(c.out, "waf_info=");
+    out_printf(c.out, "vs_created=%d&", s.vs_created);
+    out_printf(c.out, "rs_available=%d&", s.rs_available);
+    out_printf(c.out, "wafvs_cnt=%d&", s.wafvs_cnt);
+    out_printf(c.out, "owaspvs_cnt=%d&", s.owaspvs_cnt);
+    out_printf(c.out, "espvs_cnt=%d&", s.espvs_cnt);
+    out_printf(c.out, "sdn_inuse=%s&", s.sdn_inuse ? "yes" : "no");
+    out_printf(c.out, "client_auth=%s&", d.clientAuth.c_str());
+    out_printf(c.out, "server_auth=%s&", d.serverAuth.c_str());
+    out_printf(c.out, "ocsp=%d&", d.ocsp_flag);
+    out_printf(c.out, "waf_info=");
     for (const WafEntry& e : d.waf_info) std::fputs(waf_entry_text(e).c_str(), c.out);
-    std::fprintf(c.out, "owasp_info=");
+    out_printf(c.out, "owasp_info=");
     for (const WafEntry& e : d.owasp_info) std::fputs(waf_entry_text(e).c_str(), c.out);
-    std::fprintf(c.out, "&");
+    out_printf(c.out, "&");
 }
 
 int get_vs_min_interval(const Model& m, const bahd_config_t& vdata) {
@@ -154,7 +155,7 @@ void print_max_check_time(Ctx& c) {
     for (const auto& vs : c.m.bahd) {
         if (vs->chk_interval == 0) longest = std::max(longest, get_vs_min_interval(c.m, *vs));
     }
-    std::fprintf(c.out, "%d\n", longest);
+    out_printf(c.out, "%d\n", longest);
 }
 
 }  // namespace lbsnap

@@ -67,18 +67,21 @@ std::unique_ptr<VsIndexes> build_indexes(const Model& m) {
         if (a.id != b.id) return a.id < b.id;
         return a.vs_index != b.vs_index ? a.vs_index < b.vs_index : a.rs < b.rs;
     };
-    // Ids mostly grow down the file, so entries taken in file order are
-    // often in walk order already and need no sort. Of the real servers
-    // without an id only the first in walk order is kept: a follow of 0
-    // reaches no other.
+    // Ids mostly grow down the file, so entries taken in file order (each
+    // VS's few put in order, its list being sorted by address) are often
+    // in walk order already and need no sort of the whole. Of the real
+    // servers without an id only the first in walk order is kept: a
+    // follow of 0 reaches no other.
     std::optional<VsIndexes::RsEntry> first_without_id;
     for (std::uint32_t i : idx.in_file_order) {
         if (m.bahd[i]->ismaster) continue;
+        const std::size_t from = idx.rs_by_id.size();
         for (const rs_info_t& rs : m.bahd[i]->rsinfo) {
             const VsIndexes::RsEntry e{rs.id, i, &rs};
             if (rs.id != 0) idx.rs_by_id.push_back(e);
             else if (!first_without_id || walk_order(e, *first_without_id)) first_without_id = e;
         }
+        std::sort(idx.rs_by_id.begin() + static_cast<std::ptrdiff_t>(from), idx.rs_by_id.end(), walk_order);
     }
     if (first_without_id) idx.rs_by_id.insert(idx.rs_by_id.begin(), *first_without_id);
     if (!std::is_sorted(idx.rs_by_id.begin(), idx.rs_by_id.end(), walk_order))

@@ -16,7 +16,7 @@ namespace {
 // VSs on one address) get a port index.
 constexpr std::size_t kPortIndexFrom = 32;
 
-void index_ports(VsIndexes::AddrGroup& g) {
+void index_ports(VsTextIndexes::AddrGroup& g) {
     if (g.vss.size() < kPortIndexFrom) return;
     g.by_port = std::make_unique<std::unordered_map<int, std::vector<const bahd_config_t*>>>();
     auto& by_port = *g.by_port;
@@ -47,19 +47,7 @@ std::unique_ptr<VsIndexes> build_indexes(const Model& m) {
     for (const auto& vs : m.bahd) nrs += vs->ismaster ? 0 : vs->rsinfo.size();
     idx.rs_by_id.reserve(nrs);
     idx.by_id.reserve(m.bahd.size());
-    idx.by_name.reserve(m.bahd.size());
-    idx.by_addr.reserve(m.bahd.size());
-    for (std::uint32_t i = 0; i < m.bahd.size(); ++i) {
-        const bahd_config_t* vs = m.bahd[i].get();
-        idx.by_id.emplace(vs->id, vs);
-        idx.by_name.emplace(std::string_view(vs->name), vs);
-        if (!vs->isslave) {
-            idx.by_addr[std::string_view(vs->vip)].vss.push_back(vs);
-            // A VS whose two addresses are the same text is one candidate.
-            if (std::string_view(vs->vip2) != std::string_view(vs->vip))
-                idx.by_addr[std::string_view(vs->vip2)].vss.push_back(vs);
-        }
-    }
+    for (const auto& vs : m.bahd) idx.by_id.emplace(vs->id, vs.get());
     idx.in_file_order = file_order(m);
     // Sorted in place (a stable sort would want a second copy of the
     // table); a VS's entries lie in one array, in order.
@@ -86,6 +74,22 @@ std::unique_ptr<VsIndexes> build_indexes(const Model& m) {
     if (first_without_id) idx.rs_by_id.insert(idx.rs_by_id.begin(), *first_without_id);
     if (!std::is_sorted(idx.rs_by_id.begin(), idx.rs_by_id.end(), walk_order))
         std::sort(idx.rs_by_id.begin(), idx.rs_by_id.end(), walk_order);
+    return built;
+}
+
+std::unique_ptr<VsTextIndexes> build_text_indexes(const Model& m) {
+    auto built = std::make_unique<VsTextIndexes>();
+    VsTextIndexes& idx = *built;
+    idx.by_name.reserve(m.bahd.size());
+    idx.by_addr.reserve(m.bahd.size());
+    for (const auto& vs : m.bahd) {
+        idx.by_name.emplace(std::string_view(vs->name), vs.get());
+        if (vs->isslave) continue;
+        idx.by_addr[std::string_view(vs->vip)].vss.push_back(vs.get());
+        // A VS whose two addresses are the same text is one candidate.
+        if (std::string_view(vs->vip2) != std::string_view(vs->vip))
+            idx.by_addr[std::string_view(vs->vip2)].vss.push_back(vs.get());
+    }
     for (auto& [addr, group] : idx.by_addr) index_ports(group);
     return built;
 }
@@ -97,7 +101,12 @@ const VsIndexes& indexes(const Model& m) {
     return *m.idx;
 }
 
-const std::vector<const bahd_config_t*>& port_candidates(const VsIndexes::AddrGroup& g, int port) {
+const VsTextIndexes& text_indexes(const Model& m) {
+    if (!m.text_idx) m.text_idx = build_text_indexes(m);
+    return *m.text_idx;
+}
+
+const std::vector<const bahd_config_t*>& port_candidates(const VsTextIndexes::AddrGroup& g, int port) {
     static const std::vector<const bahd_config_t*> none;
     if (port == 0 || !g.by_port) return g.vss;
     auto it = g.by_port->find(port);

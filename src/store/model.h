@@ -160,20 +160,11 @@ struct bahd_config_t {
     int ncheckcodes() const { return static_cast<int>(checkcodes.size()); }
 };
 
-// Lookup indexes over the VS list (indexes.cpp), built on first use. Each keeps the first match in list order, so a lookup
-// answers as a walk from the head of the list would.
+// Lookup indexes over the VS list (indexes.cpp), built on first use. Each
+// keeps the first match in list order, so a lookup answers as a walk from
+// the head of the list would.
 struct VsIndexes {
     std::unordered_map<int, const bahd_config_t*> by_id;
-    std::unordered_map<std::string_view, const bahd_config_t*> by_name;
-    // The non-sub VSs that hold one address text (as vip or vip2), in list
-    // order; a large group also by every port it serves (port and extra
-    // ports), so a lookup with a port does not walk the whole group.
-    struct AddrGroup {
-        std::vector<const bahd_config_t*> vss;
-        // Only large groups have one: most addresses hold one VS or two.
-        std::unique_ptr<std::unordered_map<int, std::vector<const bahd_config_t*>>> by_port;
-    };
-    std::unordered_map<std::string_view, AddrGroup> by_addr;
     // The real-server entries of VSs that are not masters, by id; among
     // equal ids in list order, so the first is the one a walk finds. Of
     // those without an id (0) only that first one is here.
@@ -185,6 +176,22 @@ struct VsIndexes {
     std::vector<RsEntry> rs_by_id;
     // The VS list's places in the order the VSs are written in the file.
     std::vector<std::uint32_t> in_file_order;
+};
+
+// The lookups by name and by address, built apart on the first of them:
+// hashing every VS's texts is most of what indexes cost, and the commands
+// that follow numbers (the check, the follow selectors) never ask.
+struct VsTextIndexes {
+    std::unordered_map<std::string_view, const bahd_config_t*> by_name;
+    // The non-sub VSs that hold one address text (as vip or vip2), in list
+    // order; a large group also by every port it serves (port and extra
+    // ports), so a lookup with a port does not walk the whole group.
+    struct AddrGroup {
+        std::vector<const bahd_config_t*> vss;
+        // Only large groups have one: most addresses hold one VS or two.
+        std::unique_ptr<std::unordered_map<int, std::vector<const bahd_config_t*>>> by_port;
+    };
+    std::unordered_map<std::string_view, AddrGroup> by_addr;
 };
 
 struct Model {
@@ -211,10 +218,12 @@ struct Model {
     sdn_adapt_args_t sdn_adapt_args = def_sdn_adapt_args;
     int got_adapt_args = 0;
 
-    // Built by the first lookup (indexes(m) in indexes.h): most commands
+    // Built by the first lookup that needs them (indexes(m) and
+    // text_indexes(m) in indexes.h): most commands
     // look no VS up, and a large configuration's indexes cost a tenth of
     // its load. The tool looks VSs up on one thread only.
     mutable std::unique_ptr<const VsIndexes> idx;
+    mutable std::unique_ptr<const VsTextIndexes> text_idx;
 };
 
 }  // namespace lbsnap

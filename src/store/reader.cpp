@@ -297,6 +297,7 @@ const char* find_key(const char* val, const char* line) {
 void clean_up(Model& m) {
     m.bahd.clear();
     m.idx.reset();
+    m.text_idx.reset();
     m.Rules.clear();
     m.rule_by_id.clear();
     auto def = std::make_unique<Rule_t>();

@@ -182,6 +182,9 @@ TEST(PrintRealserversNames, OnlyHostNamesAreShown) {
         {"a..b", false},                      {"dot.example.", false},
         {"", false},                          {std::string(64, 'a') + ".x", false},
         {std::string(250, 'a') + ".x.y", false},
+        // 253 characters at most, in labels of 63 at most
+        {std::string(63, 'a') + "." + std::string(63, 'b') + "." + std::string(63, 'c') + "." + std::string(61, 'd'), true},
+        {std::string(63, 'a') + "." + std::string(63, 'b') + "." + std::string(63, 'c') + "." + std::string(62, 'd'), false},
     };
     for (const auto& [answer, shown] : answers) {
         TempRoot root;

@@ -16,7 +16,7 @@ std::unique_ptr<Model> one_vs(const std::string& body) { return load_ok(vs_secti
 
 TEST(VsKeys, IntegersReadAsStrtolAndClampToInt) {
     auto m = one_vs("PORT: 99999999999\nSTDBYPORT: -99999999999\nCHKPORT: 12abc\nTLIMIT: abc\n"
-                    "ENABLE: 0\nIOPTS: +7\nCONNLIMIT:   -3\n");
+                    "ENABLE: 0\nIOPTS: +7\nCONNLIMIT:   -3\nBANDWIDTH:\v\f\r 9\n");
     const bahd_config_t& vs = only_vs(*m);
     EXPECT_EQ(vs.port, INT_MAX);
     EXPECT_EQ(vs.stdb_port, INT_MIN);
@@ -25,6 +25,7 @@ TEST(VsKeys, IntegersReadAsStrtolAndClampToInt) {
     EXPECT_EQ(vs.enabled, 0);
     EXPECT_EQ(vs.iopts, 7);
     EXPECT_EQ(vs.connlimit, -3);
+    EXPECT_EQ(vs.bandwidth, 9);  // strtol's white space, the line's own blanks past
     EXPECT_EQ(only_vs(*one_vs("VID: 1\n")).enabled, 1);
 }
 

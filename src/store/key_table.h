@@ -78,6 +78,8 @@ private:
     }
     static bool same_key(std::string_view table_key, std::string_view line_key) {
         if (table_key.size() != line_key.size()) return false;
+        // Keys are mostly written as the table has them.
+        if (table_key == line_key) return true;
         for (std::size_t i = 0; i < line_key.size(); ++i)
             if (ascii_upper(line_key[i]) != ascii_upper(table_key[i])) return false;
         return true;

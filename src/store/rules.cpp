@@ -118,6 +118,9 @@ const Rule_t* id_to_rule(const Model& m, int id) {
 void expand_rules(ReadContext& ctx, const char* src, Rule_list& rl, bool content) {
     const Model& m = ctx.m;
     rl.rule_list.clear();
+    // One allocation: at most one rule per comma-separated token.
+    const std::size_t tokens = 1 + static_cast<std::size_t>(std::count(src, src + std::strlen(src), ','));
+    rl.rule_list.reserve(std::min(tokens, static_cast<std::size_t>(MAX_rules)));
     bool saw_default = false;
     const char* p = src;
     while (true) {

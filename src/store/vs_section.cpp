@@ -29,7 +29,7 @@ char* next_blank_token(char*& p) {
     while (*p == ' ') ++p;
     if (!*p) return nullptr;
     char* start = p;
-    while (*p && *p != ' ') ++p;
+    p = strchrnul(p, ' ');
     if (*p) *p++ = '\0';
     return start;
 }

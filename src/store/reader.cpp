@@ -284,16 +284,6 @@ std::vector<std::size_t> identity(std::size_t n) {
 
 }  // namespace
 
-const char* find_key(const char* val, const char* line) {
-    // strncasecmp over the key's length, done here because every line of
-    // the file meets a marker test or two, most failing at the first byte.
-    const char* v = line;
-    for (; *val; ++val, ++v)
-        if (ascii_upper(*val) != ascii_upper(*v)) return nullptr;
-    while (*v == ' ' || *v == '\t') ++v;
-    return v;
-}
-
 void clean_up(Model& m) {
     m.bahd.clear();
     m.idx.reset();

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "lib/ascii.h"
 #include "lib/line_read.h"
 #include "store/model.h"
 
@@ -45,8 +46,15 @@ LoadResult load_data(Model& m, const std::string& path, Diagnostics* findings = 
 LoadResult load_text(Model& m, std::string_view text, Diagnostics* findings = nullptr);
 
 // The value after key `val` at the start of `line` (case ignored, blanks and
-// tabs after the key skipped), or null.
-const char* find_key(const char* val, const char* line);
+// tabs after the key skipped), or null. Inline because every line of the
+// file meets a marker test or two, most failing at the first byte.
+inline const char* find_key(const char* val, const char* line) {
+    const char* v = line;
+    for (; *val; ++val, ++v)
+        if (ascii_upper(*val) != ascii_upper(*v)) return nullptr;
+    while (*v == ' ' || *v == '\t') ++v;
+    return v;
+}
 
 void clean_up(Model& m);
 void merge_rules(const Model& m, Rule_list& rv, const Rule_list& rl);

@@ -102,6 +102,24 @@ TEST(AddrParse, Refusals) {
         expect_refused(t);
 }
 
+// Dotted quads are read by hand: the same texts as inet_pton takes, with
+// the same address, over parts at and past every edge.
+TEST(AddrParse, DottedQuadsAsInetPton) {
+    const std::vector<std::string> parts = {"0", "00", "01", "9", "10", "99", "255", "256", "1000", "", "1a", "-1", " 1"};
+    for (const std::string& a : parts)
+        for (const std::string& b : {std::string("0"), std::string("255"), std::string("025")})
+            for (const std::string& tail : {std::string(".7"), std::string(".7."), std::string(""), std::string(".7.8")}) {
+                const std::string text = a + "." + b + ".1" + tail;
+                in_addr want{};
+                lm_addr got{};
+                const bool ok = inet_pton(AF_INET, text.c_str(), &want) == 1;
+                ASSERT_EQ(lm_cvtaddr(&got, text.c_str()) == 1 && got.af == AF_INET, ok) << text;
+                if (ok) {
+                    EXPECT_EQ(got.ad.v4.s_addr, want.s_addr) << text;
+                }
+            }
+}
+
 TEST(AddrParse, LongAndOddTexts) {
     std::string longtext(100000, '1');
     expect_refused(longtext);

@@ -67,15 +67,16 @@ void put_int(Sink& sink, int v) {
     sink.put(digits, static_cast<std::size_t>(r.ptr - digits));
 }
 
-// A simple format's conversions, one after the other.
+// A simple format's conversions, one after the other; false at the first
+// conversion that is none of them, with the output so far left in the sink.
 template <class Sink>
-void format_simple(Sink& sink, const char* fmt, va_list ap) {
+bool format_simple(Sink& sink, const char* fmt, va_list ap) {
     const char* p = fmt;
     while (true) {
         const char* pct = p;
         while (*pct && *pct != '%') ++pct;
         sink.put(p, static_cast<std::size_t>(pct - p));
-        if (!*pct) break;
+        if (!*pct) return true;
         switch (pct[1]) {
             case 'd': put_int(sink, va_arg(ap, int)); break;
             case 's': {
@@ -88,7 +89,8 @@ void format_simple(Sink& sink, const char* fmt, va_list ap) {
                 sink.put(&ch, 1);
                 break;
             }
-            default: sink.put("%", 1); break;
+            case '%': sink.put("%", 1); break;
+            default: return false;
         }
         p = pct + 2;
     }
@@ -113,21 +115,24 @@ int out_printf(std::FILE* out, const char* fmt, ...) {
 void append_printf(std::string& out, const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
-    if (simple_format(fmt)) {
-        StringSink sink(out);
-        format_simple(sink, fmt, ap);
-    } else {
-        va_list again;
-        va_copy(again, ap);
-        const int n = std::vsnprintf(nullptr, 0, fmt, again);
-        va_end(again);
+    va_list measure, write;
+    va_copy(measure, ap);
+    va_copy(write, ap);
+    const std::size_t start = out.size();
+    StringSink sink(out);
+    // One pass for the formats the dump uses; any other is taken back and
+    // handed to vsnprintf whole.
+    if (!format_simple(sink, fmt, ap)) {
+        out.resize(start);
+        const int n = std::vsnprintf(nullptr, 0, fmt, measure);
         if (n > 0) {
-            const std::size_t at = out.size();
-            out.resize(at + static_cast<std::size_t>(n) + 1);
-            std::vsnprintf(out.data() + at, static_cast<std::size_t>(n) + 1, fmt, ap);
-            out.resize(at + static_cast<std::size_t>(n));
+            out.resize(start + static_cast<std::size_t>(n) + 1);
+            std::vsnprintf(out.data() + start, static_cast<std::size_t>(n) + 1, fmt, write);
+            out.resize(start + static_cast<std::size_t>(n));
         }
     }
+    va_end(write);
+    va_end(measure);
     va_end(ap);
 }
 

@@ -170,14 +170,17 @@ private:
 // piece is at most kLineReadMax characters, as for every line reader of the
 // appliance: a longer line reads as several lines.
 bool read_piece(std::FILE* f, std::string& piece) {
-    piece.clear();
+    char buf[kLineReadMax];
+    std::size_t n = 0;
     int ch;
-    while (piece.size() < kLineReadMax && (ch = std::getc(f)) != EOF) {
-        piece.push_back(static_cast<char>(ch));
+    // The stream is this thread's alone: no lock per character.
+    while (n < kLineReadMax && (ch = getc_unlocked(f)) != EOF) {
+        buf[n++] = static_cast<char>(ch);
         if (ch == '\n')
             break;
     }
-    return !piece.empty();
+    piece.assign(buf, n);
+    return n > 0;
 }
 
 bool ends_line(const std::string& piece) { return !piece.empty() && piece.back() == '\n'; }

@@ -17,6 +17,7 @@
 #include <thread>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "lib/ascii.h"
 #include "lib/settings.h"
@@ -166,22 +167,43 @@ private:
 
 // ---- cipher-set lines ----
 
-// Reads the next piece raw (NUL bytes kept, so copies stay byte-exact). A
-// piece is at most kLineReadMax characters, as for every line reader of the
-// appliance: a longer line reads as several lines.
-bool read_piece(std::FILE* f, std::string& piece) {
-    char buf[kLineReadMax];
-    std::size_t n = 0;
-    int ch;
-    // The stream is this thread's alone: no lock per character.
-    while (n < kLineReadMax && (ch = getc_unlocked(f)) != EOF) {
-        buf[n++] = static_cast<char>(ch);
-        if (ch == '\n')
-            break;
+// Hands out a stream's pieces raw (NUL bytes kept, so copies stay
+// byte-exact). A piece is at most kLineReadMax characters, as for every line
+// reader of the appliance: a longer line reads as several lines. The stream
+// is read in blocks, and pieces are cut where memchr finds a newline.
+class PieceReader {
+public:
+    explicit PieceReader(std::FILE* f) : f_(f) {}
+
+    bool next(std::string& piece) {
+        piece.clear();
+        while (piece.size() < kLineReadMax && (at_ < end_ || fill())) {
+            const std::size_t room = std::min(kLineReadMax - piece.size(), end_ - at_);
+            const char* from = block_.data() + at_;
+            const auto* newline = static_cast<const char*>(std::memchr(from, '\n', room));
+            const std::size_t take = newline ? static_cast<std::size_t>(newline - from) + 1 : room;
+            piece.append(from, take);
+            at_ += take;
+            if (newline)
+                break;
+        }
+        return !piece.empty();
     }
-    piece.assign(buf, n);
-    return n > 0;
-}
+
+private:
+    static constexpr std::size_t kBlock = 1 << 16;
+
+    bool fill() {
+        at_ = 0;
+        end_ = std::fread(block_.data(), 1, block_.size(), f_);
+        return end_ > 0;
+    }
+
+    std::FILE* f_;
+    std::vector<char> block_ = std::vector<char>(kBlock);
+    std::size_t at_ = 0;
+    std::size_t end_ = 0;
+};
 
 bool ends_line(const std::string& piece) { return !piece.empty() && piece.back() == '\n'; }
 
@@ -246,14 +268,15 @@ int copy_replacing(int dir, const std::string& file, std::FILE* out, const char*
     bool replaced = false;
     int err = 0;
     std::string piece;
-    while (!err && read_piece(in, piece)) {
+    PieceReader pieces(in);
+    while (!err && pieces.next(piece)) {
         if (replaced || !line_has_set(piece, name)) {
             err = write_raw(out, piece);
             continue;
         }
         replaced = true;
         err = write_set_line(out, name, ciphers);
-        while (!ends_line(piece) && read_piece(in, piece)) {
+        while (!ends_line(piece) && pieces.next(piece)) {
         }
     }
     if (!err && std::ferror(in))
@@ -421,7 +444,8 @@ bool index_lines(SetIndex& idx, off_t offset) {
     bool ok = fseeko(f, offset, SEEK_SET) == 0;
     std::string piece;
     std::optional<std::string> added;
-    while (ok && read_piece(f, piece)) {
+    PieceReader pieces(f);
+    while (ok && pieces.next(piece)) {
         idx.ends_line = ends_line(piece);
         added.reset();
         if (auto set = parse_set_line(piece)) {

@@ -66,15 +66,22 @@ TEST(CipherSetRead, LineForms) {
 }
 
 TEST(CipherSetRead, OverlongLineReadsAsSeveralLines) {
-    Recorder rec;
-    TempRoot root;
     // 8190 characters per read: the name, the blank and 8186 list characters;
-    // the rest of the line is read as a line of its own.
-    const std::string text = "Big " + std::string(8186, 'x') + "Rest tail\n";
-    root.write(kCustom, text);
-    EXPECT_EQ(rec.sets.update("Big", std::string(8186, 'x').c_str()), 0);
-    EXPECT_EQ(rec.sets.update("Rest", "tail"), 0);
-    EXPECT_TRUE(root.read(kCustom) == text);
+    // the rest of the line is read as a line of its own. Also with the line
+    // across the file's first 64 KiB, where the reader's block ends.
+    std::string comments;
+    for (int i = 0; i < 16381; ++i) comments += "# c\n";
+    for (const std::string& before : {std::string(), comments}) {
+        Recorder rec;
+        TempRoot root;
+        const std::string text = before + "Big " + std::string(8186, 'x') + "Rest tail\n";
+        root.write(kCustom, text);
+        EXPECT_EQ(rec.sets.update("Big", std::string(8186, 'x').c_str()), 0);
+        EXPECT_EQ(rec.sets.update("Rest", "tail"), 0);
+        EXPECT_TRUE(root.read(kCustom) == text);
+        EXPECT_EQ(rec.sets.update("Big", "y"), 0);
+        EXPECT_TRUE(root.read(kCustom) == before + "Big y\n") << before.size();
+    }
 }
 
 // ---- recording cipher sets ----

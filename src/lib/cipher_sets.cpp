@@ -170,7 +170,8 @@ private:
 // Hands out a stream's pieces raw (NUL bytes kept, so copies stay
 // byte-exact). A piece is at most kLineReadMax characters, as for every line
 // reader of the appliance: a longer line reads as several lines. The stream
-// is read in blocks, and pieces are cut where memchr finds a newline.
+// is read in blocks, each cut by next_piece as the configuration reader
+// cuts its file.
 class PieceReader {
 public:
     explicit PieceReader(std::FILE* f) : f_(f) {}
@@ -178,13 +179,10 @@ public:
     bool next(std::string& piece) {
         piece.clear();
         while (piece.size() < kLineReadMax && (at_ < end_ || fill())) {
-            const std::size_t room = std::min(kLineReadMax - piece.size(), end_ - at_);
-            const char* from = block_.data() + at_;
-            const auto* newline = static_cast<const char*>(std::memchr(from, '\n', room));
-            const std::size_t take = newline ? static_cast<std::size_t>(newline - from) + 1 : room;
-            piece.append(from, take);
-            at_ += take;
-            if (newline)
+            const Piece taken = next_piece(block_.data() + at_, end_ - at_, kLineReadMax - piece.size());
+            piece.append(block_.data() + at_, taken.size);
+            at_ += taken.size;
+            if (taken.ends_line)
                 break;
         }
         return !piece.empty();

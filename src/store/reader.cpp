@@ -71,17 +71,16 @@ public:
         if (pos_ >= size_) return nullptr;
         line_no_ += ended_;
         char* start = text_ + pos_;
-        std::size_t len = std::min(max_read, size_ - pos_);
-        if (auto* nl = static_cast<char*>(std::memchr(start, '\n', len))) {
-            *nl = '\0';
-            pos_ += nl - start + 1;
-            ended_ = true;
-            raw_size_ = static_cast<std::size_t>(nl - start);
+        const Piece piece = next_piece(start, size_ - pos_, max_read);
+        pos_ += piece.size;
+        ended_ = piece.ends_line;
+        if (piece.ends_line) {
+            start[piece.size - 1] = '\0';
+            raw_size_ = piece.size - 1;
             return start;
         }
-        pos_ += len;
+        const std::size_t len = piece.size;
         raw_size_ = len;
-        ended_ = false;
         // The last piece ends at the NUL after the buffer. A piece of a
         // longer line runs on into the next piece, so it gets an end of its
         // own in a copy, unless a NUL ends its text earlier.

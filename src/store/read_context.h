@@ -140,8 +140,6 @@ private:
 std::string excerpt(std::string_view text);
 
 // Notes a value a fixed-capacity field will cut; free when not checking.
-// Call it before the field takes the value, since taking cuts it where it
-// lies.
 template <std::size_t N>
 void note_cut(ReadContext& ctx, const char* value, const FixedText<N>&, const char* what = nullptr) {
     if (ctx.checking() && std::strlen(value) > N - 1) ctx.value_cut(value, N - 1, what);

@@ -76,9 +76,9 @@ struct RsPending {
     std::vector<lm_addr> addrs;
 };
 // The VS-section line handler; false when an invalid real-server address
-// ends the load (ctx's result says so). The line is the text the reader
-// split out of the configuration: the values kept point into it, and it is
-// cut into tokens in place.
+// ends the load (ctx's result says so). The line is the reader's until the
+// next line is read: it is cut into tokens in place, and the values kept
+// are copies.
 bool add_vs_line(ReadContext& ctx, char* line, bahd_config_t& vs, int& state, RsPending& pending);
 bool add_ipvs_info(ReadContext& ctx, char* line, bahd_config_t& vs, RsPending& pending);
 void add_localbinds(bahd_config_t& vs, char* text);

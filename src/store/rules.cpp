@@ -27,7 +27,7 @@ using RuleHandler = void (*)(Rule_t&, char*, ReadContext&);
 template <auto F>
 void rule_text(Rule_t& r, char* v, ReadContext& ctx) {
     note_cut(ctx, v, r.*F);
-    (r.*F).take(v);
+    (r.*F).take(ctx.m.arena, v);
 }
 template <auto F>
 void rule_int(Rule_t& r, char* v, ReadContext& ctx) {
@@ -173,7 +173,7 @@ void add_adapt_line(ReadContext& ctx, char* line) {
         {"INTERVAL:", block_int<adapt_args_t, &adapt_args_t::interval>},
         {"URL:", [](adapt_args_t& b, char* v, ReadContext& c) {
              note_cut(c, v, b.url);
-             b.url.take(v);
+             b.url.take(c.m.arena, v);
          }},
         {"CTRL_MINP:", block_int<adapt_args_t, &adapt_args_t::ctrl_minp>},
         {"HTTP_PORT:", block_int<adapt_args_t, &adapt_args_t::http_port>},

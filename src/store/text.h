@@ -1,6 +1,5 @@
 // The text fields of the model. A field is one pointer to NUL-terminated
-// text that outlives the record: the configuration buffer the reader split
-// in place, the model's arena, or a literal. Records of a large
+// text that outlives the record: a copy in the model's arena, or a literal. Records of a large
 // configuration hold dozens of texts each, so a field costs eight bytes and
 // no allocation of its own.
 #pragma once
@@ -15,6 +14,20 @@
 
 namespace lbsnap {
 
+// The texts the records keep (values as read, normalised addresses), packed
+// one after the other and kept for the life of one model.
+class TextArena {
+public:
+    const char* keep(std::string_view text);
+    char* keep_mutable(std::string_view text);
+
+private:
+    static constexpr std::size_t block_size = 1 << 16;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* free_ = nullptr;
+    std::size_t left_ = 0;
+};
+
 class Text {
 public:
     Text() = default;
@@ -26,8 +39,8 @@ public:
     operator std::string_view() const { return p_; }
     bool operator==(std::string_view v) const { return std::string_view(p_) == v; }
 
-    // Points the field at text that already outlives the record and is
-    // NUL-terminated (the reader's way in: no copy).
+    // Points the field at NUL-terminated text that already outlives the
+    // record: a literal, or the arena's.
     void set_view(const char* p) { p_ = p; }
 
 protected:
@@ -41,12 +54,9 @@ class FixedText : public Text {
 public:
     static constexpr std::size_t capacity = N;
 
-    // The reader's way in: `v` lies in a line the reader owns and will not
-    // read again, so a value longer than the field is cut where it lies.
-    void take(char* v) {
-        if (strnlen(v, N - 1) == N - 1) v[N - 1] = '\0';
-        p_ = v;
-    }
+    // The reader's way in: a copy of `v` in the arena, cut to the field's
+    // capacity (the line it lies in is gone once the next line is read).
+    void take(TextArena& arena, const char* v) { p_ = arena.keep({v, strnlen(v, N - 1)}); }
 };
 
 // An optional text of the configuration ("owned copy"): unset differs from
@@ -66,7 +76,9 @@ public:
         return o ? *this == std::string_view(*o) : !p_;
     }
 
-    // The reader's way in (see Text::set_view).
+    // The reader's way in (see FixedText::take); set, even when empty.
+    void take(TextArena& arena, const char* v) { p_ = arena.keep(v); }
+    // For texts that outlive the record as they are (literals).
     void set_view(const char* p) { p_ = p; }
 };
 
@@ -89,18 +101,5 @@ private:
     std::size_t size_ = 0;
 };
 
-// The few texts the reader builds (normalised addresses, line pieces that
-// need a terminating NUL), kept for the life of one model.
-class TextArena {
-public:
-    const char* keep(std::string_view text);
-    char* keep_mutable(std::string_view text);
-
-private:
-    static constexpr std::size_t block_size = 1 << 16;
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    char* free_ = nullptr;
-    std::size_t left_ = 0;
-};
 
 }  // namespace lbsnap

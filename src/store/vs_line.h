@@ -11,7 +11,7 @@ class ReadContext;
 struct VsLine {
     ReadContext& ctx;
     bahd_config_t& vs;
-    char* value;  // in the line the reader split out; values are kept in place
+    char* value;  // in the line the reader split out; fields keep copies
 };
 
 }  // namespace lbsnap

@@ -34,27 +34,18 @@ char* next_blank_token(char*& p) {
     return start;
 }
 
-// The entry's address as validate_ip normalises it. The text mostly is in
-// that form already at the start of the token, before its port: then the
-// field points into the line, else into the reader's arena. False for an
-// invalid address.
-bool set_rip(Model& m, rs_info_t& e, lm_addr& addr, char* v) {
+// The entry's address as validate_ip normalises it. False for an invalid
+// address.
+bool set_rip(Model& m, rs_info_t& e, lm_addr& addr, const char* v) {
     AddrText buf;
     int port = 0;
     auto ip = normal_address(v, &port, buf, &addr);
     if (!ip) return false;
     e.port = port;
-    if (ip->data() == v) {
-        e.rip.take(v);  // a sub-VS reference, as written
-        return true;
-    }
-    std::size_t n = ip->size();
-    if (std::strncmp(v, ip->data(), n) == 0 && (v[n] == ':' || v[n] == '+' || v[n] == '\0')) {
-        v[n] = '\0';
-        e.rip.set_view(v);
-    } else {
+    if (ip->data() == v)
+        e.rip.take(m.arena, v);  // a sub-VS reference, as written
+    else
         e.rip.set_view(m.arena.keep(*ip));
-    }
     return true;
 }
 
@@ -105,7 +96,7 @@ const RsOption* rs_option(char letter) {
         {'I', {RsValue::number, rs_int<&R::id>}},
         {'d', {RsValue::needed, [](C ctx, VS, R& e, char* v) {
                    note_cut(ctx, v, e.dns, "-d");
-                   e.dns.take(v);
+                   e.dns.take(ctx.m.arena, v);
                }}},
         {'y', {RsValue::needed, [](C ctx, VS, R& e, char* v) { expand_rules(ctx, v, e.r, true); }}},
         {'g', {RsValue::none, rs_method<'g'>}},
@@ -113,7 +104,7 @@ const RsOption* rs_option(char letter) {
         {'m', {RsValue::none, rs_method<'m'>}},
         {'s', {RsValue::needed, [](C ctx, VS vs, R&, char* v) {
                    note_cut(ctx, v, vs.schedule, "-s");
-                   vs.schedule.take(v);
+                   vs.schedule.take(ctx.m.arena, v);
                }}},
         {'p', {RsValue::number, [](C, VS vs, R&, char* v) { vs.timeout = config_int(v); }}},
         {'M', {RsValue::needed, [](C, VS, R&, char*) {}}},

@@ -28,10 +28,10 @@ template <auto F>
 void vs_none(const VsLine&) {}
 template <auto F>
 void vs_int(const VsLine& l) { l.vs.*F = config_int(l.value); }
-// A value longer than its field is cut where it lies; a check has noted
-// that from the row's capacity before.
+// A value longer than its field is cut; a check has noted that from the
+// row's capacity before.
 template <auto F>
-void vs_text(const VsLine& l) { (l.vs.*F).take(l.value); }
+void vs_text(const VsLine& l) { (l.vs.*F).take(l.ctx.m.arena, l.value); }
 template <auto F>
 void vs_address(const VsLine& l) { vs_text<F>(l); }
 template <auto F>
@@ -39,7 +39,7 @@ void vs_proto(const VsLine& l) { vs_text<F>(l); }
 template <auto F>
 void vs_port(const VsLine& l) { vs_int<F>(l); }
 template <auto F>
-void vs_string(const VsLine& l) { (l.vs.*F).set_view(l.value); }
+void vs_string(const VsLine& l) { (l.vs.*F).take(l.ctx.m.arena, l.value); }
 template <auto F>
 void vs_content_rules(const VsLine& l) { expand_rules(l.ctx, l.value, l.vs.*F, true); }
 template <auto F>
@@ -48,7 +48,7 @@ void vs_header_rules(const VsLine& l) { expand_rules(l.ctx, l.value, l.vs.*F, fa
 template <auto F>
 void vs_persist(const VsLine& l) {
     auto& p = l.vs.*F;
-    p.take(l.value);
+    p.take(l.ctx.m.arena, l.value);
     if (strcasecmp(p.c_str(), "none") == 0)
         p.set_view("");
     else if (strcasecmp(p.c_str(), "srcaddr") == 0)
@@ -57,7 +57,7 @@ void vs_persist(const VsLine& l) {
 
 template <auto F>
 void vs_name(const VsLine& l) {
-    if (strcasecmp(l.value, "null") != 0) (l.vs.*F).take(l.value);
+    if (strcasecmp(l.value, "null") != 0) (l.vs.*F).take(l.ctx.m.arena, l.value);
 }
 
 // A VS to follow by number replaces one to follow by port.

@@ -195,10 +195,8 @@ struct VsTextIndexes {
 };
 
 struct Model {
-    // The configuration file, read once and split into lines in place:
-    // the model's texts point into it, so it lives as long as the model.
-    FileBuffer file_text;
-    // The texts the reader builds rather than finds in the file.
+    // The texts of the records: copies of what the file says, so the file
+    // itself is not kept.
     TextArena arena;
 
     // The VS list in list order: ordinary VSs by address and port, then

@@ -4,13 +4,13 @@
 
 #include <fcntl.h>
 #include <strings.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <numeric>
 
 #include "lib/format_text.h"
@@ -55,23 +55,58 @@ bool looks_like_marker(const char* text) {
     return text[n - 1] == '>';
 }
 
+// Where the configuration's bytes come from: a file, or text already in
+// memory (tests and fuzzers). A read error ends the bytes as the end of the
+// file would; error() says which it was (0: none).
+class ByteSource {
+public:
+    explicit ByteSource(int fd) : fd_(fd) {}
+    explicit ByteSource(std::string_view text) : text_(text) {}
+
+    // Up to `room` bytes into `to`; 0 at the end.
+    std::size_t read_into(char* to, std::size_t room) {
+        if (fd_ < 0) {
+            const std::size_t n = std::min(room, text_.size());
+            std::memcpy(to, text_.data(), n);
+            text_.remove_prefix(n);
+            return n;
+        }
+        while (true) {
+            const ssize_t got = read(fd_, to, room);
+            if (got >= 0) return static_cast<std::size_t>(got);
+            if (errno == EINTR) continue;
+            error_ = errno;
+            return 0;
+        }
+    }
+    int error() const { return error_; }
+
+private:
+    int fd_ = -1;
+    std::string_view text_;
+    int error_ = 0;
+};
+
 // Hands out the file's lines as fgets would read them: at most max_read
 // bytes each, ending after a newline. The text of a line is what a C string
-// function sees, so it ends at the first NUL byte. Lines are split in place:
-// the newline becomes the NUL that ends the text, and the values the model
-// keeps point into the buffer. Counts the file's lines, so the pieces of a
-// longer line share its number.
+// function sees, so it ends at the first NUL byte. The file is read a block
+// at a time into one buffer and split in place there: the newline becomes
+// the NUL that ends the text. A line is good until the next one is asked
+// for. Counts the file's lines, so the pieces of a longer line share its
+// number.
 class LineSplitter {
 public:
-    // text[size] must be a NUL.
-    LineSplitter(char* text, std::size_t size, TextArena& arena)
-        : text_(text), size_(size), arena_(arena) {}
+    explicit LineSplitter(ByteSource& source) : source_(source) { fill(); }
+
+    // The file's first bytes, as many as one block holds.
+    std::string_view head() const { return {buf_.get(), end_}; }
 
     char* next() {
-        if (pos_ >= size_) return nullptr;
+        if (end_ - pos_ <= max_read && !at_end_) fill();
+        if (pos_ >= end_) return nullptr;
         line_no_ += ended_;
-        char* start = text_ + pos_;
-        const Piece piece = next_piece(start, size_ - pos_, max_read);
+        char* start = buf_.get() + pos_;
+        const Piece piece = next_piece(start, end_ - pos_, max_read);
         pos_ += piece.size;
         ended_ = piece.ends_line;
         if (piece.ends_line) {
@@ -81,11 +116,13 @@ public:
         }
         const std::size_t len = piece.size;
         raw_size_ = len;
-        // The last piece ends at the NUL after the buffer. A piece of a
+        // The last piece ends at the NUL after the bytes read. A piece of a
         // longer line runs on into the next piece, so it gets an end of its
         // own in a copy, unless a NUL ends its text earlier.
-        if (pos_ == size_ || std::memchr(start, '\0', len)) return start;
-        return arena_.keep_mutable(std::string_view(start, len));
+        if (pos_ == end_ || std::memchr(start, '\0', len)) return start;
+        std::memcpy(piece_, start, len);
+        piece_[len] = '\0';
+        return piece_;
     }
 
     int line_no() const { return line_no_; }
@@ -93,13 +130,35 @@ public:
     std::size_t raw_size() const { return raw_size_; }
     // The last piece handed out is not the whole rest of its line: more
     // than its newline follows.
-    bool line_goes_on() const { return !ended_ && pos_ < size_ && text_[pos_] != '\n'; }
+    bool line_goes_on() const { return !ended_ && pos_ < end_ && buf_[pos_] != '\n'; }
 
 private:
-    char* text_;
-    std::size_t size_;
-    TextArena& arena_;
+    // Whole blocks are the cheapest reads; a block holds many pieces, and
+    // the unread rest of the last one moves to the front.
+    static constexpr std::size_t block_size = 1 << 17;
+    static_assert(block_size > max_read + 1);
+
+    // Tops the buffer up to a full block, or to the end of the file, so a
+    // whole piece and the byte after it are at hand whenever the file has
+    // them.
+    void fill() {
+        std::memmove(buf_.get(), buf_.get() + pos_, end_ - pos_);
+        end_ -= pos_;
+        pos_ = 0;
+        while (end_ < block_size && !at_end_) {
+            const std::size_t got = source_.read_into(buf_.get() + end_, block_size - end_);
+            end_ += got;
+            at_end_ = got == 0;
+        }
+        buf_[end_] = '\0';
+    }
+
+    ByteSource& source_;
+    std::unique_ptr<char[]> buf_ = std::make_unique_for_overwrite<char[]>(block_size + 1);
+    char piece_[max_read + 1];
     std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    bool at_end_ = false;
     std::size_t raw_size_ = 0;
     int line_no_ = 0;
     bool ended_ = true;
@@ -396,75 +455,42 @@ bool looks_like_text(const char* text, std::size_t size) {
     return control * share <= n;
 }
 
-// Loads the first `size` bytes of m.file_text (followed by a NUL).
-LoadResult load_buffer(Model& m, std::size_t size, Diagnostics* findings) {
+// Loads the configuration that `source` reads. A check says a file that
+// cannot be read is unreadable; commands read what could be read.
+LoadResult load_from(Model& m, ByteSource& source, Diagnostics* findings, const char* path) {
     clean_up(m);
-    if (findings && !looks_like_text(m.file_text.data(), size)) {
+    LineSplitter lines(source);
+    if (findings && !source.error() && !looks_like_text(lines.head().data(), lines.head().size())) {
         findings->add(kWholeFile, Severity::error,
                       "the file is not text (it holds NUL bytes or other control characters); nothing is read");
         return {};
     }
     Loader loader(m, findings);
-    LineSplitter lines(m.file_text.data(), size, m.arena);
     while (char* line = lines.next())
         if (!loader.line(line, lines.line_no(), lines.raw_size(), lines.line_goes_on()))
             return loader.result();
+    if (findings && source.error())
+        return {LoadStatus::cannot_read, format_text("%s: cannot read: %s\n", path, std::strerror(source.error()))};
     loader.end_of_file();
     if (m.got_adapt_args && m.adapt_args.http_port == 0) m.adapt_args.http_port = 80;
     sort_vs_list(m);
     return {};
 }
 
-// Reads the whole file into one buffer with a NUL after it, at the size
-// the file says it has; a file that grows while it is read, or does not
-// know its size, gets a larger buffer. *size is the number of bytes read.
-// A read error ends the text as the end of the file would; *error says
-// which it was (0: none).
-FileBuffer read_whole(int fd, std::size_t* size, int* error) {
-    struct stat st {};
-    std::size_t cap = 0;
-    if (fstat(fd, &st) == 0 && st.st_size > 0) cap = static_cast<std::size_t>(st.st_size);
-    cap += 1 << 12;
-    FileBuffer buf(cap + 1);
-    std::size_t n = 0;
-    while (true) {
-        if (n == cap) {
-            FileBuffer bigger(2 * cap + 1);
-            std::memcpy(bigger.data(), buf.data(), n);
-            buf = std::move(bigger);
-            cap *= 2;
-        }
-        ssize_t got = read(fd, buf.data() + n, cap - n);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) *error = errno;
-        if (got <= 0) break;
-        n += static_cast<std::size_t>(got);
-    }
-    buf.data()[n] = '\0';
-    *size = n;
-    return buf;
-}
-
 }  // namespace
 
 LoadResult load_text(Model& m, std::string_view text, Diagnostics* findings) {
-    m.file_text = FileBuffer(text.size() + 1);
-    std::memcpy(m.file_text.data(), text.data(), text.size());
-    m.file_text.data()[text.size()] = '\0';
-    return load_buffer(m, text.size(), findings);
+    ByteSource source(text);
+    return load_from(m, source, findings, "");
 }
 
 LoadResult load_data(Model& m, const std::string& path, Diagnostics* findings) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return {LoadStatus::cannot_open, "Cannot open config file\n"};
-    std::size_t size = 0;
-    int error = 0;
-    m.file_text = read_whole(fd, &size, &error);
+    ByteSource source(fd);
+    LoadResult result = load_from(m, source, findings, path.c_str());
     close(fd);
-    // Commands read what could be read; a check says the file is unreadable.
-    if (findings && error)
-        return {LoadStatus::cannot_read, format_text("%s: cannot read: %s\n", path.c_str(), std::strerror(error))};
-    return load_buffer(m, size, findings);
+    return result;
 }
 
 }  // namespace lbsnap

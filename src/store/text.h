@@ -19,7 +19,6 @@ namespace lbsnap {
 class TextArena {
 public:
     const char* keep(std::string_view text);
-    char* keep_mutable(std::string_view text);
 
 private:
     static constexpr std::size_t block_size = 1 << 16;
@@ -81,25 +80,5 @@ public:
     // For texts that outlive the record as they are (literals).
     void set_view(const char* p) { p_ = p; }
 };
-
-// The configuration file's bytes: one writable block straight from the
-// kernel. It is read once and then touched whole, so it asks for huge
-// pages: tens of megabytes then cost a few page faults, not thousands.
-class FileBuffer {
-public:
-    FileBuffer() = default;
-    explicit FileBuffer(std::size_t size);
-    FileBuffer(FileBuffer&& o) noexcept : data_(o.data_), size_(o.size_) { o.data_ = nullptr; }
-    FileBuffer& operator=(FileBuffer&& o) noexcept;
-    ~FileBuffer();
-
-    char* data() const { return data_; }
-    std::size_t size() const { return size_; }
-
-private:
-    char* data_ = nullptr;
-    std::size_t size_ = 0;
-};
-
 
 }  // namespace lbsnap

@@ -50,8 +50,9 @@ const bahd_config_t* find_vip_id(const Model& m, int id) {
 }
 
 const bahd_config_t* find_vip_name(const Model& m, const char* name) {
-    auto it = text_indexes(m).by_name.find(std::string_view(name));
-    return it == text_indexes(m).by_name.end() ? nullptr : it->second;
+    const auto& by_name = name_index(m).by_name;
+    auto it = by_name.find(std::string_view(name));
+    return it == by_name.end() ? nullptr : it->second;
 }
 
 int maybe_ip(const char* name) {
@@ -86,7 +87,7 @@ std::optional<std::string_view> validate_ip(const char* param, const char** rpro
 VsLookup find_vip_cur(const Model& m, const bahd_config_t* current, std::string_view vip,
                       const char* proto, int port) {
     const bahd_config_t* match = nullptr;
-    const auto& by_addr = text_indexes(m).by_addr;
+    const auto& by_addr = addr_index(m).by_addr;
     auto it = by_addr.find(vip);
     if (it != by_addr.end()) {
         // The candidates are the non-sub VSs that hold vip, in list order.

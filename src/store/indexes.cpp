@@ -16,7 +16,7 @@ namespace {
 // VSs on one address) get a port index.
 constexpr std::size_t kPortIndexFrom = 32;
 
-void index_ports(VsTextIndexes::AddrGroup& g) {
+void index_ports(VsAddrIndex::AddrGroup& g) {
     if (g.vss.size() < kPortIndexFrom) return;
     g.by_port = std::make_unique<std::unordered_map<int, std::vector<const bahd_config_t*>>>();
     auto& by_port = *g.by_port;
@@ -77,13 +77,18 @@ std::unique_ptr<VsIndexes> build_indexes(const Model& m) {
     return built;
 }
 
-std::unique_ptr<VsTextIndexes> build_text_indexes(const Model& m) {
-    auto built = std::make_unique<VsTextIndexes>();
-    VsTextIndexes& idx = *built;
-    idx.by_name.reserve(m.bahd.size());
+std::unique_ptr<VsNameIndex> build_name_index(const Model& m) {
+    auto built = std::make_unique<VsNameIndex>();
+    built->by_name.reserve(m.bahd.size());
+    for (const auto& vs : m.bahd) built->by_name.emplace(std::string_view(vs->name), vs.get());
+    return built;
+}
+
+std::unique_ptr<VsAddrIndex> build_addr_index(const Model& m) {
+    auto built = std::make_unique<VsAddrIndex>();
+    VsAddrIndex& idx = *built;
     idx.by_addr.reserve(m.bahd.size());
     for (const auto& vs : m.bahd) {
-        idx.by_name.emplace(std::string_view(vs->name), vs.get());
         if (vs->isslave) continue;
         idx.by_addr[std::string_view(vs->vip)].vss.push_back(vs.get());
         // A VS whose two addresses are the same text is one candidate.
@@ -101,12 +106,17 @@ const VsIndexes& indexes(const Model& m) {
     return *m.idx;
 }
 
-const VsTextIndexes& text_indexes(const Model& m) {
-    if (!m.text_idx) m.text_idx = build_text_indexes(m);
-    return *m.text_idx;
+const VsNameIndex& name_index(const Model& m) {
+    if (!m.name_idx) m.name_idx = build_name_index(m);
+    return *m.name_idx;
 }
 
-const std::vector<const bahd_config_t*>& port_candidates(const VsTextIndexes::AddrGroup& g, int port) {
+const VsAddrIndex& addr_index(const Model& m) {
+    if (!m.addr_idx) m.addr_idx = build_addr_index(m);
+    return *m.addr_idx;
+}
+
+const std::vector<const bahd_config_t*>& port_candidates(const VsAddrIndex::AddrGroup& g, int port) {
     static const std::vector<const bahd_config_t*> none;
     if (port == 0 || !g.by_port) return g.vss;
     auto it = g.by_port->find(port);

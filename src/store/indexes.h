@@ -1,4 +1,4 @@
-// The lookup indexes over the VS list (Model::idx, Model::text_idx), each
+// The lookup indexes over the VS list (Model::idx, name_idx, addr_idx), each
 // built once, on first use.
 #pragma once
 
@@ -10,14 +10,15 @@ namespace lbsnap {
 
 // The indexes of the loaded model, built on the first call.
 const VsIndexes& indexes(const Model& m);
-// The lookups by name and address, built on the first call.
-const VsTextIndexes& text_indexes(const Model& m);
+// The lookups by name and by address, each built on its first call.
+const VsNameIndex& name_index(const Model& m);
+const VsAddrIndex& addr_index(const Model& m);
 
 // The first real-server entry with `id` in the id index (the one a walk of
 // the VS list finds first), or null.
 const VsIndexes::RsEntry* first_rs_entry(const VsIndexes& idx, int id);
 
 // The VSs of an address group that may serve `port` (0: any), in list order.
-const std::vector<const bahd_config_t*>& port_candidates(const VsTextIndexes::AddrGroup& g, int port);
+const std::vector<const bahd_config_t*>& port_candidates(const VsAddrIndex::AddrGroup& g, int port);
 
 }  // namespace lbsnap

@@ -178,11 +178,14 @@ struct VsIndexes {
     std::vector<std::uint32_t> in_file_order;
 };
 
-// The lookups by name and by address, built apart on the first of them:
-// hashing every VS's texts is most of what indexes cost, and the commands
-// that follow numbers (the check, the follow selectors) never ask.
-struct VsTextIndexes {
+// The lookups by name and by address, each built apart on the first
+// lookup of its kind: hashing every VS's texts is most of what indexes
+// cost, the commands that follow numbers (the check, the follow selectors)
+// ask neither, and the dump only asks by address.
+struct VsNameIndex {
     std::unordered_map<std::string_view, const bahd_config_t*> by_name;
+};
+struct VsAddrIndex {
     // The non-sub VSs that hold one address text (as vip or vip2), in list
     // order; a large group also by every port it serves (port and extra
     // ports), so a lookup with a port does not walk the whole group.
@@ -216,12 +219,13 @@ struct Model {
     sdn_adapt_args_t sdn_adapt_args = def_sdn_adapt_args;
     int got_adapt_args = 0;
 
-    // Built by the first lookup that needs them (indexes(m) and
-    // text_indexes(m) in indexes.h): most commands
-    // look no VS up, and a large configuration's indexes cost a tenth of
-    // its load. The tool looks VSs up on one thread only.
+    // Built by the first lookup that needs them (indexes(m), name_index(m)
+    // and addr_index(m) in indexes.h): most commands look no VS up, and a
+    // large configuration's indexes cost a tenth of its load. The tool
+    // looks VSs up on one thread only.
     mutable std::unique_ptr<const VsIndexes> idx;
-    mutable std::unique_ptr<const VsTextIndexes> text_idx;
+    mutable std::unique_ptr<const VsNameIndex> name_idx;
+    mutable std::unique_ptr<const VsAddrIndex> addr_idx;
 };
 
 }  // namespace lbsnap

@@ -345,7 +345,8 @@ std::vector<std::size_t> identity(std::size_t n) {
 void clean_up(Model& m) {
     m.bahd.clear();
     m.idx.reset();
-    m.text_idx.reset();
+    m.name_idx.reset();
+    m.addr_idx.reset();
     m.Rules.clear();
     m.rule_by_id.clear();
     auto def = std::make_unique<Rule_t>();

@@ -95,7 +95,7 @@ void json_vs(JsonWriter& w, Ctx& c, const bahd_config_t& cur, DumpRun& run) {
     run.entries.build(c.m, cur, run);
     w.begin_object();
     for (const DumpEntry& e : run.entries.entries) {
-        w.key(dump_member_name(*e.row).c_str());
+        w.key(dump_member_name(*e.row));
         json_dump_value(w, run.entries, e);
     }
     w.end_object();

@@ -11,8 +11,14 @@ namespace {
 
 constexpr std::size_t kIndent = 2;
 // A dump of every VS is made of millions of small pieces: they gather in the
-// writer's own buffer and go to the stream in blocks of about this size.
-constexpr std::size_t kFlushAt = 1 << 16;
+// writer's own buffer and go to the stream in blocks of this size.
+constexpr std::size_t kBlock = 1 << 16;
+
+// A newline and the indentation of the levels most documents reach, to be
+// copied in one piece.
+constexpr std::size_t kIndentedLevels = 15;
+constexpr char kNewlineIndent[] = "\n                              ";
+static_assert(sizeof kNewlineIndent - 1 == 1 + kIndentedLevels * kIndent);
 
 // Texts made only of printable ASCII other than the quote and the backslash
 // are their own JSON form; every other text goes through the library.
@@ -24,16 +30,32 @@ bool plain(std::string_view s) {
 
 }  // namespace
 
+JsonWriter::JsonWriter(std::FILE* out)
+    : out_(out), buf_(std::make_unique_for_overwrite<char[]>(kBlock)), pos_(buf_.get()), end_(pos_ + kBlock) {}
+
 JsonWriter::~JsonWriter() { flush(); }
 
 void JsonWriter::flush() {
-    std::fwrite(buf_.data(), 1, buf_.size(), out_);
-    buf_.clear();
+    std::fwrite(buf_.get(), 1, static_cast<std::size_t>(pos_ - buf_.get()), out_);
+    pos_ = buf_.get();
+}
+
+// What does not fit in the block's rest: after a flush, in the block, or
+// written apart when larger than a block.
+void JsonWriter::put_apart(const char* s, std::size_t n) {
+    if (n > kBlock) {
+        flush();
+        std::fwrite(s, 1, n, out_);
+        return;
+    }
+    std::memcpy(room(n), s, n);
+    pos_ += n;
 }
 
 void JsonWriter::newline_indent(std::size_t depth) {
-    buf_ += '\n';
-    buf_.append(depth * kIndent, ' ');
+    if (depth <= kIndentedLevels) return put(kNewlineIndent, 1 + depth * kIndent);
+    put('\n');
+    for (std::size_t i = 0; i < depth * kIndent; ++i) put(' ');
 }
 
 // Separates an array element or an object member from the one before it.
@@ -43,68 +65,66 @@ void JsonWriter::value_start() {
         return;
     }
     if (has_members_.empty()) return;
-    if (has_members_.back()) buf_ += ',';
+    if (has_members_.back()) put(',');
     has_members_.back() = true;
     newline_indent(has_members_.size());
 }
 
-JsonWriter& JsonWriter::key(const char* name) {
+JsonWriter& JsonWriter::key(std::string_view name) {
     value_start();
-    buf_ += '"';
-    buf_ += name;
-    buf_ += "\": ";
+    put('"');
+    put(name);
+    put("\": ", 3);
     after_key_ = true;
     return *this;
 }
 
 void JsonWriter::number(long long v) {
     value_start();
-    char buf[24];
-    const auto res = std::to_chars(buf, buf + sizeof buf, v);
-    buf_.append(buf, res.ptr);
+    constexpr std::size_t kDigits = 24;  // a sign and 19 digits at most
+    char* at = room(kDigits);
+    pos_ = std::to_chars(at, at + kDigits, v).ptr;
     value_end();
 }
 
 void JsonWriter::text(std::string_view s) {
     value_start();
     if (plain(s)) {
-        buf_ += '"';
-        buf_ += s;
-        buf_ += '"';
+        put('"');
+        put(s);
+        put('"');
     } else {
-        buf_ += nlohmann::json(std::string(s)).dump(-1, ' ', false,
-                                                    nlohmann::json::error_handler_t::replace);
+        put(nlohmann::json(std::string(s)).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
     }
     value_end();
 }
 
 void JsonWriter::boolean(bool b) {
     value_start();
-    buf_ += b ? "true" : "false";
+    put(b ? std::string_view("true") : std::string_view("false"));
     value_end();
 }
 
 void JsonWriter::null() {
     value_start();
-    buf_ += "null";
+    put("null", 4);
     value_end();
 }
 
 // A document ends with a newline, as the text reports' lines do.
 void JsonWriter::value_end() {
-    if (has_members_.empty()) buf_ += '\n';
-    if (buf_.size() >= kFlushAt) flush();
+    if (has_members_.empty()) put('\n');
 }
 
 void JsonWriter::begin_object() {
     value_start();
-    buf_ += '{';
+    put('{');
     has_members_.push_back(false);
 }
 
 void JsonWriter::begin_array() {
     value_start();
-    buf_ += '[';
+    put('[');
     has_members_.push_back(false);
 }
 
@@ -112,7 +132,7 @@ void JsonWriter::end(char close) {
     const bool had = has_members_.back();
     has_members_.pop_back();
     if (had) newline_indent(has_members_.size());
-    buf_ += close;
+    put(close);
     value_end();
 }
 

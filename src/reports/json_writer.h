@@ -3,8 +3,10 @@
 // escapes them and replaces invalid UTF-8 with U+FFFD.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
-#include <string>
+#include <cstring>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -14,13 +16,13 @@ namespace lbsnap {
 // thousands of VSs never holds more than one of them.
 class JsonWriter {
 public:
-    explicit JsonWriter(std::FILE* out) : out_(out) {}
+    explicit JsonWriter(std::FILE* out);
     ~JsonWriter();
     JsonWriter(const JsonWriter&) = delete;
     JsonWriter& operator=(const JsonWriter&) = delete;
 
     // name is a lower_snake_case constant: written as it is.
-    JsonWriter& key(const char* name);
+    JsonWriter& key(std::string_view name);
     void number(long long v);
     void text(std::string_view s);
     void boolean(bool b);
@@ -30,11 +32,11 @@ public:
     void begin_array();
     void end_array();
 
-    void field(const char* name, long long v) { key(name).number(v); }
-    void field(const char* name, std::string_view s) { key(name).text(s); }
+    void field(std::string_view name, long long v) { key(name).number(v); }
+    void field(std::string_view name, std::string_view s) { key(name).text(s); }
     // The member only when the optional text is set (possibly empty).
     template <typename Opt>
-    void if_set(const char* name, const Opt& s) {
+    void if_set(std::string_view name, const Opt& s) {
         if (s) field(name, std::string_view(*s));
     }
 
@@ -44,10 +46,30 @@ private:
     void newline_indent(std::size_t depth);
     void end(char close);
     void flush();
+    // Room for n more bytes at pos_, flushing first when the block lacks it.
+    char* room(std::size_t n) {
+        if (static_cast<std::size_t>(end_ - pos_) < n) flush();
+        return pos_;
+    }
+    void put(const char* s, std::size_t n) {
+        if (static_cast<std::size_t>(end_ - pos_) < n) return put_apart(s, n);
+        std::memcpy(pos_, s, n);
+        pos_ += n;
+    }
+    void put_apart(const char* s, std::size_t n);
+    void put(std::string_view s) { put(s.data(), s.size()); }
+    void put(char ch) {
+        *room(1) = ch;
+        ++pos_;
+    }
 
     std::FILE* out_;
-    std::string buf_;
-    std::vector<bool> has_members_;  // one per open object or array
+    // The output not yet written: a dump is millions of pieces of a few
+    // bytes, each copied here by hand rather than through a growing string.
+    std::unique_ptr<char[]> buf_;
+    char* pos_;
+    char* end_;
+    std::vector<char> has_members_;  // one per open object or array
     bool after_key_ = false;
 };
 

@@ -1,0 +1,73 @@
+#include "reports/json_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "test_support.h"
+
+namespace lbsnap {
+namespace {
+
+using nlohmann::json;
+
+// Writes `j` through the writer, call by call, in the order the library
+// lays it out.
+void write(JsonWriter& w, const json& j) {
+    if (j.is_object()) {
+        w.begin_object();
+        for (const auto& [k, v] : j.items()) {
+            w.key(k);
+            write(w, v);
+        }
+        w.end_object();
+    } else if (j.is_array()) {
+        w.begin_array();
+        for (const json& v : j) write(w, v);
+        w.end_array();
+    } else if (j.is_number()) {
+        w.number(j.get<long long>());
+    } else if (j.is_string()) {
+        w.text(j.get_ref<const std::string&>());
+    } else if (j.is_boolean()) {
+        w.boolean(j.get<bool>());
+    } else {
+        w.null();
+    }
+}
+
+// The writer's text is the library's, indented by two, with a newline after.
+void expect_laid_out_as_library(const json& j) {
+    testing::Capture out;
+    {
+        JsonWriter w(out.file());
+        write(w, j);
+    }
+    EXPECT_EQ(out.str(), j.dump(2, ' ', false, json::error_handler_t::replace) + "\n");
+}
+
+TEST(JsonWriter, NumbersTextsAndNestingAsTheLibraryWritesThem) {
+    expect_laid_out_as_library({{"limits", {0, -1, INT_MIN, INT_MAX, LLONG_MIN, LLONG_MAX}},
+                                {"texts", {"", "plain", "q\"b\\", "tab\tnl\n", "\u00e9", "bad\xff"}},
+                                {"empty", {{"a", json::array()}, {"o", json::object()}}},
+                                {"flags", {true, false, nullptr}}});
+    json deep = 7;
+    for (int level = 0; level < 40; ++level) deep = json::array({deep, json::object({{"k", level}})});
+    expect_laid_out_as_library(deep);
+}
+
+// The writer's block fills and empties at every offset: pieces of all
+// sizes around it, and texts larger than the block itself.
+TEST(JsonWriter, OutputCrossesItsBlockAnywhere) {
+    constexpr std::size_t kBlock = 1 << 16;
+    json pieces = json::array();
+    for (std::size_t n = 0; n < 700; ++n) pieces.push_back(std::string(n * 7 % 613, 'a' + n % 26));
+    for (std::size_t n : {kBlock - 1, kBlock, kBlock + 1, 3 * kBlock})
+        pieces.push_back(std::string(n, 'z'));
+    expect_laid_out_as_library({{"pieces", pieces}});
+}
+
+}  // namespace
+}  // namespace lbsnap

@@ -222,6 +222,12 @@ lm_family_t lm_family(const char* a) {
     return sa.sa.sa_family;
 }
 
+bool lm_is_v6(const char* a) {
+    // lm_str2addr reads IPv6 only in brackets, with colons, or as 32 digits.
+    if (a[0] != '[' && !std::strchr(a, ':') && std::strlen(a) != kHexV6Len) return false;
+    return lm_family(a) == AF_INET6;
+}
+
 int lm_addrcmp(const lm_addr& a, const lm_addr& b) {
     // Ascending sorts put every IPv6 address before every IPv4 address.
     if (a.af != b.af) return b.af - a.af;

@@ -50,6 +50,8 @@ int lm_cvtaddr(lm_addr* a, const char* addr);
 void lm_unmapaddr(lm_addr* ret, const lm_sockaddr& ad);
 // AF_INET, AF_INET6, or 0 for text that is not an address (a port is allowed).
 lm_family_t lm_family(const char* a);
+// lm_family(a) == AF_INET6, without reading texts whose shape rules it out.
+bool lm_is_v6(const char* a);
 int lm_addrcmp(const lm_addr& a, const lm_addr& b);
 // IPv6 in brackets.
 std::string lm_print_addr(const lm_addr& a);

@@ -81,6 +81,7 @@ bool format_simple(Sink& sink, const char* fmt, va_list ap) {
             case 'd': put_int(sink, va_arg(ap, int)); break;
             case 's': {
                 const char* s = va_arg(ap, const char*);
+                if (!s) s = "(null)";  // as glibc prints a null text
                 sink.put(s, std::strlen(s));
                 break;
             }
@@ -115,6 +116,11 @@ int out_printf(std::FILE* out, const char* fmt, ...) {
 void append_printf(std::string& out, const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
+    append_vprintf(out, fmt, ap);
+    va_end(ap);
+}
+
+void append_vprintf(std::string& out, const char* fmt, va_list ap) {
     va_list measure, write;
     va_copy(measure, ap);
     va_copy(write, ap);
@@ -133,7 +139,6 @@ void append_printf(std::string& out, const char* fmt, ...) {
     }
     va_end(write);
     va_end(measure);
-    va_end(ap);
 }
 
 }  // namespace lbsnap

@@ -1,6 +1,7 @@
 // Formatted output for the reports that write millions of short lines.
 #pragma once
 
+#include <cstdarg>
 #include <cstdio>
 #include <string>
 
@@ -13,5 +14,6 @@ namespace lbsnap {
 int out_printf(std::FILE* out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 // The same, appended to a text instead of written.
 void append_printf(std::string& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void append_vprintf(std::string& out, const char* fmt, std::va_list ap) __attribute__((format(printf, 2, 0)));
 
 }  // namespace lbsnap

@@ -56,10 +56,10 @@ int non_http(const char* per, int src) {
 }
 
 int hasv6(const bahd_config_t& cur) {
-    if (lm_family(cur.vip.c_str()) == AF_INET6) return kCharIpv6;
-    if (!cur.vip2.empty() && lm_family(cur.vip2.c_str()) == AF_INET6) return kCharIpv6;
+    if (lm_is_v6(cur.vip.c_str())) return kCharIpv6;
+    if (!cur.vip2.empty() && lm_is_v6(cur.vip2.c_str())) return kCharIpv6;
     for (const rs_info_t& rs : cur.rsinfo)
-        if (!rs.rip.empty() && lm_family(rs.rip.c_str()) == AF_INET6) return kCharIpv6;
+        if (!rs.rip.empty() && lm_is_v6(rs.rip.c_str())) return kCharIpv6;
     return 0;
 }
 

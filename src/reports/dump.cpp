@@ -65,15 +65,21 @@ void rules(std::string& out, const DumpLine& l, const Rule_list& rl) {
 }
 
 // A master's entries show the sub-VS's name, escaped like other free text;
-// others the address, after the DNS name if there is one.
-std::string display_name(const bahd_config_t& vs, const RsLine& rs, bool raw) {
+// others the address, after the DNS name if there is one. Most entries
+// show their address as it is: `made` holds the name only when it is put
+// together.
+const char* display_name(const bahd_config_t& vs, const RsLine& rs, bool raw, std::string& made) {
     const rs_info_t& e = *rs.rs;
     if (vs.ismaster) {
         if (!rs.subvs || rs.subvs->name.empty()) return "-";
-        return raw ? rs.subvs->name.str() : mangle_str(rs.subvs->name.c_str());
+        if (raw) return rs.subvs->name.c_str();
+        made = mangle_str(rs.subvs->name.c_str());
+        return made.c_str();
     }
-    if (e.dns.empty()) return e.rip.str();
-    return e.dns.str() + "&nbsp;(" + e.rip.str() + ")";
+    if (e.dns.empty()) return e.rip.c_str();
+    made.reserve(e.dns.size() + e.rip.size() + 8);
+    made.append(e.dns).append("&nbsp;(").append(e.rip).append(")");
+    return made.c_str();
 }
 
 }  // namespace
@@ -81,7 +87,8 @@ std::string display_name(const bahd_config_t& vs, const RsLine& rs, bool raw) {
 void dump_rs_text(std::string& out, const bahd_config_t& vs, const DumpLine& l, const RsLine& rs,
                   bool raw) {
     const rs_info_t& e = *rs.rs;
-    append_printf(out, l.format, rs.index, display_name(vs, rs, raw).c_str(), e.port,
+    std::string made;
+    append_printf(out, l.format, rs.index, display_name(vs, rs, raw, made), e.port,
                   e.for_method_str(), e.weight, e.enabled, e.snat_port, e.id, e.limit,
                   e.ratelimit, e.critical, e.rsfollow, e.dns.c_str());
     if (e.r.rules() == 0) return;

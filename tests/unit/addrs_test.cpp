@@ -39,11 +39,13 @@ void expect_parse(const std::string& text, int af, int port, const std::string& 
     EXPECT_EQ(p.af, af);
     EXPECT_EQ(p.port, port);
     EXPECT_EQ(p.addr, addr);
+    EXPECT_EQ(lm_is_v6(text.c_str()), af == AF_INET6);
 }
 
 void expect_refused(const std::string& text) {
     EXPECT_EQ(parse(text).ok, 0) << text;
     EXPECT_EQ(lm_family(text.c_str()), 0) << text;
+    EXPECT_FALSE(lm_is_v6(text.c_str())) << text;
 }
 
 const std::string kHex = "20010db8000000000000000000000001";

@@ -5,6 +5,7 @@
 #include <climits>
 #include <string>
 
+#include "lib/format_text.h"
 #include "test_support.h"
 
 namespace lbsnap {
@@ -22,6 +23,20 @@ TEST(OutPrintf, PrintsWhatFprintfPrints) {
     append_printf(appended, "a%db%dc%s%c%%\n", INT_MIN, INT_MAX, "x y", 'z');
     append_printf(appended, "%d|%05d|%-3s|%s", 0, -42, "l", std::string(600, 'w').c_str());
     EXPECT_EQ(appended, "<" + libc.str());
+    EXPECT_EQ(format_text("a%db%dc%s%c%%\n", INT_MIN, INT_MAX, "x y", 'z') +
+                  format_text("%d|%05d|%-3s|%s", 0, -42, "l", std::string(600, 'w').c_str()),
+              libc.str());
+}
+
+// A null text prints as glibc prints it, on every path.
+TEST(OutPrintf, NullTextAsGlibcPrintsIt) {
+    const char* volatile none = nullptr;
+    char libc[64];
+    std::snprintf(libc, sizeof libc, "[%s]%d", none, 1);
+    EXPECT_EQ(format_text("[%s]%d", none, 1), libc);
+    testing::Capture out;
+    out_printf(out.file(), "[%s]%d", none, 1);
+    EXPECT_EQ(out.str(), libc);
 }
 
 }  // namespace

@@ -113,6 +113,28 @@ int out_printf(std::FILE* out, const char* fmt, ...) {
     return line.finish();
 }
 
+SplitFormat::SplitFormat(const char* fmt) : format_(fmt) {
+    std::string run;
+    for (const char* p = fmt; *p; ++p) {
+        if (*p != '%') {
+            run += *p;
+            continue;
+        }
+        ++p;
+        if (*p == '%') {
+            run += '%';
+            continue;
+        }
+        if (*p != 'd' && *p != 's') throw std::logic_error(std::string("format not split: ") + fmt);
+        conversions_ += *p;
+        literal_size_ += run.size();
+        runs_.push_back(std::move(run));
+        run.clear();
+    }
+    literal_size_ += run.size();
+    runs_.push_back(std::move(run));
+}
+
 void append_printf(std::string& out, const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);

@@ -5,6 +5,8 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstring>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,7 +26,8 @@ constexpr std::size_t kFlushAt = 1 << 16;
 void number(std::string& out, const DumpLine& l, int n) {
     char digits[12];
     const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
-    out.append(l.before).append(digits, end).append(l.after);
+    // By length: the pair-of-pointers append is the general range insert.
+    out.append(l.before).append(digits, static_cast<std::size_t>(end - digits)).append(l.after);
 }
 
 // Free text that may end up in a web page: raw with -a, else escaped.
@@ -82,15 +85,23 @@ const char* display_name(const bahd_config_t& vs, const RsLine& rs, bool raw, st
     return made.c_str();
 }
 
+// The real-server line's format, split on first use: one row holds it, and
+// a large dump writes it a hundred thousand times.
+const SplitFormat& rs_line_format(const char* format) {
+    static const SplitFormat split(format);
+    if (std::strcmp(split.format(), format) != 0) throw std::logic_error("a second real-server format");
+    return split;
+}
+
 }  // namespace
 
 void dump_rs_text(std::string& out, const bahd_config_t& vs, const DumpLine& l, const RsLine& rs,
                   bool raw) {
     const rs_info_t& e = *rs.rs;
     std::string made;
-    append_printf(out, l.format, rs.index, display_name(vs, rs, raw, made), e.port,
-                  e.for_method_str(), e.weight, e.enabled, e.snat_port, e.id, e.limit,
-                  e.ratelimit, e.critical, e.rsfollow, e.dns.c_str());
+    rs_line_format(l.format)
+        .append(out, rs.index, display_name(vs, rs, raw, made), e.port, e.for_method_str(), e.weight,
+                e.enabled, e.snat_port, e.id, e.limit, e.ratelimit, e.critical, e.rsfollow, e.dns.c_str());
     if (e.r.rules() == 0) return;
     append_printf(out, l.list_start, rs.index, e.rip.c_str(), e.port, e.r.rules());
     for (const Rule_t* rule : entry_rules(vs, e)) append_printf(out, l.item, rule->rule_name.c_str());

@@ -28,6 +28,26 @@ TEST(OutPrintf, PrintsWhatFprintfPrints) {
               libc.str());
 }
 
+// A split format appends what append_printf appends: values at the
+// limits, empty runs between conversions, escaped percent signs, a null
+// text; arguments unlike its conversions are refused.
+TEST(OutPrintf, SplitFormatAppendsWhatAppendPrintfAppends) {
+    const SplitFormat f("RS%d: %s%d %%%s %d%d|");
+    for (int v : {0, -1, 7, -42, INT_MIN, INT_MAX}) {
+        std::string split = "<", printed = "<";
+        f.append(split, v, "a b", v, static_cast<const char*>(nullptr), INT_MIN, INT_MAX);
+        append_printf(printed, "RS%d: %s%d %%%s %d%d|", v, "a b", v, "(null)", INT_MIN, INT_MAX);
+        EXPECT_EQ(split, printed);
+    }
+    std::string out;
+    SplitFormat("%s").append(out, "");
+    SplitFormat("plain\n").append(out);
+    EXPECT_EQ(out, "plain\n");
+    EXPECT_THROW(f.append(out, 1, "x", 1, "y", 1), std::logic_error);
+    EXPECT_THROW(f.append(out, 1, "x", 1, "y", 1, "z"), std::logic_error);
+    EXPECT_THROW(SplitFormat("%5d"), std::logic_error);
+}
+
 // A null text prints as glibc prints it, on every path.
 TEST(OutPrintf, NullTextAsGlibcPrintsIt) {
     const char* volatile none = nullptr;

@@ -45,8 +45,9 @@ int id_to_vip(const char* name) {
 }
 
 const bahd_config_t* find_vip_id(const Model& m, int id) {
-    auto it = indexes(m).by_id.find(id);
-    return it == indexes(m).by_id.end() ? nullptr : it->second;
+    const auto& by_id = id_index(m).by_id;
+    auto it = by_id.find(id);
+    return it == by_id.end() ? nullptr : it->second;
 }
 
 const bahd_config_t* find_vip_name(const Model& m, const char* name) {

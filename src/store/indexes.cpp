@@ -46,8 +46,6 @@ std::unique_ptr<VsIndexes> build_indexes(const Model& m) {
     std::size_t nrs = 0;
     for (const auto& vs : m.bahd) nrs += vs->ismaster ? 0 : vs->rsinfo.size();
     idx.rs_by_id.reserve(nrs);
-    idx.by_id.reserve(m.bahd.size());
-    for (const auto& vs : m.bahd) idx.by_id.emplace(vs->id, vs.get());
     idx.in_file_order = file_order(m);
     // Sorted in place (a stable sort would want a second copy of the
     // table); a VS's entries lie in one array, in order.
@@ -77,6 +75,13 @@ std::unique_ptr<VsIndexes> build_indexes(const Model& m) {
     return built;
 }
 
+std::unique_ptr<VsIdIndex> build_id_index(const Model& m) {
+    auto built = std::make_unique<VsIdIndex>();
+    built->by_id.reserve(m.bahd.size());
+    for (const auto& vs : m.bahd) built->by_id.emplace(vs->id, vs.get());
+    return built;
+}
+
 std::unique_ptr<VsNameIndex> build_name_index(const Model& m) {
     auto built = std::make_unique<VsNameIndex>();
     built->by_name.reserve(m.bahd.size());
@@ -100,6 +105,11 @@ std::unique_ptr<VsAddrIndex> build_addr_index(const Model& m) {
 }
 
 }  // namespace
+
+const VsIdIndex& id_index(const Model& m) {
+    if (!m.id_idx) m.id_idx = build_id_index(m);
+    return *m.id_idx;
+}
 
 const VsIndexes& indexes(const Model& m) {
     if (!m.idx) m.idx = build_indexes(m);

@@ -1,4 +1,4 @@
-// The lookup indexes over the VS list (Model::idx, name_idx, addr_idx), each
+// The lookup indexes over the VS list (Model::id_idx, idx, name_idx, addr_idx), each
 // built once, on first use.
 #pragma once
 
@@ -8,7 +8,8 @@
 
 namespace lbsnap {
 
-// The indexes of the loaded model, built on the first call.
+// The indexes of the loaded model, each built on its first call.
+const VsIdIndex& id_index(const Model& m);
 const VsIndexes& indexes(const Model& m);
 // The lookups by name and by address, each built on its first call.
 const VsNameIndex& name_index(const Model& m);

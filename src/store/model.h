@@ -162,9 +162,12 @@ struct bahd_config_t {
 
 // Lookup indexes over the VS list (indexes.cpp), built on first use. Each
 // keeps the first match in list order, so a lookup answers as a walk from
-// the head of the list would.
-struct VsIndexes {
+// the head of the list would. The lookup by number is apart: most commands
+// look one VS up by number and follow no real server.
+struct VsIdIndex {
     std::unordered_map<int, const bahd_config_t*> by_id;
+};
+struct VsIndexes {
     // The real-server entries of VSs that are not masters, by id; among
     // equal ids in list order, so the first is the one a walk finds. Of
     // those without an id (0) only that first one is here.
@@ -219,10 +222,11 @@ struct Model {
     sdn_adapt_args_t sdn_adapt_args = def_sdn_adapt_args;
     int got_adapt_args = 0;
 
-    // Built by the first lookup that needs them (indexes(m), name_index(m)
-    // and addr_index(m) in indexes.h): most commands look no VS up, and a
+    // Built by the first lookup that needs them (id_index(m), indexes(m),
+    // name_index(m) and addr_index(m) in indexes.h): most commands look no VS up, and a
     // large configuration's indexes cost a tenth of its load. The tool
     // looks VSs up on one thread only.
+    mutable std::unique_ptr<const VsIdIndex> id_idx;
     mutable std::unique_ptr<const VsIndexes> idx;
     mutable std::unique_ptr<const VsNameIndex> name_idx;
     mutable std::unique_ptr<const VsAddrIndex> addr_idx;

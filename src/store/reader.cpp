@@ -344,6 +344,7 @@ std::vector<std::size_t> identity(std::size_t n) {
 
 void clean_up(Model& m) {
     m.bahd.clear();
+    m.id_idx.reset();
     m.idx.reset();
     m.name_idx.reset();
     m.addr_idx.reset();

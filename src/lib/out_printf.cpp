@@ -8,47 +8,31 @@
 namespace lbsnap {
 namespace {
 
-// Formats are short: plain loops beat library calls per character run.
-bool simple_format(const char* fmt) {
-    for (const char* p = fmt; *p; ++p) {
-        if (*p != '%') continue;
-        ++p;
-        if (*p != 'd' && *p != 's' && *p != 'c' && *p != '%') return false;
-    }
-    return true;
-}
-
-// Collects one call's output and writes it in as few calls as it can.
+// Collects one call's whole output, to be written with one call once the
+// format has been read to its end: a format found not to be simple on the
+// way has written nothing, and goes to the library instead. Lines longer
+// than the buffer spill into the heap.
 class LineBuffer {
 public:
-    explicit LineBuffer(std::FILE* out) : out_(out) {}
-
     void put(const char* s, std::size_t len) {
         if (n_ + len > sizeof buf_) {
-            flush();
-            if (len > sizeof buf_) {
-                written_ += std::fwrite(s, 1, len, out_);
-                return;
-            }
+            spill_.append(buf_, n_).append(s, len);
+            n_ = 0;
+            return;
         }
         std::memcpy(buf_ + n_, s, len);
         n_ += len;
     }
-    int finish() {
-        flush();
-        return static_cast<int>(written_);
+    int write_to(std::FILE* out) {
+        if (spill_.empty()) return static_cast<int>(std::fwrite(buf_, 1, n_, out));
+        spill_.append(buf_, n_);
+        return static_cast<int>(std::fwrite(spill_.data(), 1, spill_.size(), out));
     }
 
 private:
-    void flush() {
-        written_ += std::fwrite(buf_, 1, n_, out_);
-        n_ = 0;
-    }
-
-    std::FILE* out_;
     char buf_[512];
     std::size_t n_ = 0;
-    std::size_t written_ = 0;
+    std::string spill_;
 };
 
 class StringSink {
@@ -100,17 +84,14 @@ bool format_simple(Sink& sink, const char* fmt, va_list ap) {
 }  // namespace
 
 int out_printf(std::FILE* out, const char* fmt, ...) {
-    va_list ap;
+    va_list ap, again;
     va_start(ap, fmt);
-    if (!simple_format(fmt)) {
-        int r = std::vfprintf(out, fmt, ap);
-        va_end(ap);
-        return r;
-    }
-    LineBuffer line(out);
-    format_simple(line, fmt, ap);
+    va_copy(again, ap);
+    LineBuffer line;
+    const int r = format_simple(line, fmt, ap) ? line.write_to(out) : std::vfprintf(out, fmt, again);
+    va_end(again);
     va_end(ap);
-    return line.finish();
+    return r;
 }
 
 SplitFormat::SplitFormat(const char* fmt) : format_(fmt) {

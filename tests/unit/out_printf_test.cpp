@@ -18,13 +18,18 @@ TEST(OutPrintf, PrintsWhatFprintfPrints) {
     std::fprintf(libc.file(), "a%db%dc%s%c%%\n", INT_MIN, INT_MAX, "x y", 'z');
     out_printf(fast.file(), "%d|%05d|%-3s|%s", 0, -42, "l", std::string(600, 'w').c_str());
     std::fprintf(libc.file(), "%d|%05d|%-3s|%s", 0, -42, "l", std::string(600, 'w').c_str());
+    // A conversion of the library's met after more than a buffer of output.
+    out_printf(fast.file(), "%s|%s|%05d\n", std::string(600, 'v').c_str(), "u", 7);
+    std::fprintf(libc.file(), "%s|%s|%05d\n", std::string(600, 'v').c_str(), "u", 7);
     EXPECT_EQ(fast.str(), libc.str());
     std::string appended = "<";
     append_printf(appended, "a%db%dc%s%c%%\n", INT_MIN, INT_MAX, "x y", 'z');
     append_printf(appended, "%d|%05d|%-3s|%s", 0, -42, "l", std::string(600, 'w').c_str());
+    append_printf(appended, "%s|%s|%05d\n", std::string(600, 'v').c_str(), "u", 7);
     EXPECT_EQ(appended, "<" + libc.str());
     EXPECT_EQ(format_text("a%db%dc%s%c%%\n", INT_MIN, INT_MAX, "x y", 'z') +
-                  format_text("%d|%05d|%-3s|%s", 0, -42, "l", std::string(600, 'w').c_str()),
+                  format_text("%d|%05d|%-3s|%s", 0, -42, "l", std::string(600, 'w').c_str()) +
+                  format_text("%s|%s|%05d\n", std::string(600, 'v').c_str(), "u", 7),
               libc.str());
 }
 

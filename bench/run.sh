@@ -6,7 +6,9 @@
 # same file at all (wc -l); the start-up figures on 100-VS and empty
 # configurations against the cost of starting a process (/bin/true). Then
 # each figure is judged against its target. Wall times are medians of
-# several runs; peak RSS comes from GNU time.
+# several runs; each ratio is the median of the ratios of runs made in
+# turns with its yardstick, so both meet the machine at the same speed;
+# peak RSS comes from GNU time.
 # usage: bench/run.sh path/to/lbsnap [RUNS]   (RUNS: 7 by default)
 #        bench/run.sh path/to/lbsnap --smoke  (every command once on the
 #                                              100-VS files; no verdicts)
@@ -54,6 +56,8 @@ target_diff=2.5
 target_check=2
 
 # Median wall time in milliseconds of `runs` runs of a command (output thrown away).
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
 median_ms() {  # runs command...
   local n=$1; shift
   local t=() i t0 t1
@@ -64,7 +68,30 @@ median_ms() {  # runs command...
     t1=$EPOCHREALTIME
     t+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.3f", (b - a) * 1000 }')")
   done
-  printf '%s\n' "${t[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+  median "${t[@]}"
+}
+
+# A command timed in turns with its yardstick (yardstick, command, ...): a
+# shared machine's speed drifts within a run by more than the targets'
+# margins, and a pair meets it at one speed. Sets med_ms, the command's
+# median time, and med_x, the median of the pairs' ratios.
+paired() {  # runs "yardstick words" command...
+  local n=$1 yard i t0 t1 t2 ms=() xs=()
+  read -r -a yard <<< "$2"
+  shift 2
+  "${yard[@]}" > /dev/null 2>&1 || true  # warm-up: files in the page cache
+  "$@" > /dev/null 2>&1 || true
+  for ((i = 0; i < n; i++)); do
+    t0=$EPOCHREALTIME
+    "${yard[@]}" > /dev/null 2>&1 || true
+    t1=$EPOCHREALTIME
+    "$@" > /dev/null 2>&1 || true
+    t2=$EPOCHREALTIME
+    ms+=("$(awk -v a="$t1" -v b="$t2" 'BEGIN { printf "%.3f", (b - a) * 1000 }')")
+    xs+=("$(awk -v a="$t0" -v b="$t1" -v c="$t2" 'BEGIN { printf "%.3f", (c - b) / (b - a) }')")
+  done
+  med_ms=$(median "${ms[@]}")
+  med_x=$(awk -v x="$(median "${xs[@]}")" 'BEGIN { printf "%.1f", x }')
 }
 
 peak_mb() {  # command...
@@ -131,8 +158,9 @@ table() {  # small large
   for c in "${commands[@]}"; do
     words "$c"
     a=$(median_ms "$runs" "$bin" -f "$small" "${args[@]}")
-    b=$(median_ms "$runs" "$bin" -f "$large" "${args[@]}")
-    x=$(ratio "$b" "$floor_large")
+    paired "$runs" "wc -l $large" "$bin" -f "$large" "${args[@]}"
+    b=$med_ms
+    x=$med_x
     g=$(ratio "$b" "$a")
     rss=$(peak_mb "$bin" -f "$large" "${args[@]}")
     limit=$(target_floor "$c")
@@ -147,8 +175,9 @@ table() {  # small large
 # -v on a small configuration against starting a process at all.
 startup() {  # label file [judged]
   local t x
-  t=$(median_ms "$startup_runs" "$bin" -f "$2" -v)
-  x=$(ratio "$t" "$floor_true")
+  paired "$startup_runs" /bin/true "$bin" -f "$2" -v
+  t=$med_ms
+  x=$med_x
   printf '%s, -v: %s ms, %sx the floor' "$1" "$t" "$x"
   if [ -n "${3:-}" ]; then
     judge "$x" "$target_startup"
@@ -215,9 +244,10 @@ diff_figures() {
 check_figures() {
   local f t load x
   for f in large varied_large; do
-    t=$(median_ms "$runs" "$bin" --check -f "$work/$f.conf")
     load=$(median_ms "$runs" "$bin" -c -f "$work/$f.conf")
-    x=$(ratio "$t" "$load")
+    paired "$runs" "$bin -c -f $work/$f.conf" "$bin" --check -f "$work/$f.conf"
+    t=$med_ms
+    x=$med_x
     judge "$x" "$target_check"
     printf '\n--check of %s.conf: %s ms, %sx -c (%s ms; target <= %sx: %s)' "$f" "$t" "$x" "$load" \
       "$target_check" "$judged"

@@ -196,6 +196,12 @@ int lm_addrport(const lm_sockaddr& a) {
 }
 
 int lm_cvtaddr(lm_addr* a, const char* addr) {
+    // Most texts are plain dotted quads, which lm_str2addr reads the same
+    // way once it has looked for every other form.
+    if (addr && parse_v4(addr, &a->ad.v4)) {
+        a->af = AF_INET;
+        return 1;
+    }
     lm_sockaddr sa;
     if (!lm_str2addr(&sa, addr)) return 0;
     a->af = sa.sa.sa_family;

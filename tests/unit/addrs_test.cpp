@@ -40,12 +40,19 @@ void expect_parse(const std::string& text, int af, int port, const std::string& 
     EXPECT_EQ(p.port, port);
     EXPECT_EQ(p.addr, addr);
     EXPECT_EQ(lm_is_v6(text.c_str()), af == AF_INET6);
+    lm_addr a{};
+    ASSERT_EQ(lm_cvtaddr(&a, text.c_str()), port == 0 ? 1 : 0);
+    if (port == 0) {
+        EXPECT_EQ(lm_print_addr2(a), addr);
+    }
 }
 
 void expect_refused(const std::string& text) {
     EXPECT_EQ(parse(text).ok, 0) << text;
     EXPECT_EQ(lm_family(text.c_str()), 0) << text;
     EXPECT_FALSE(lm_is_v6(text.c_str())) << text;
+    lm_addr a{};
+    EXPECT_EQ(lm_cvtaddr(&a, text.c_str()), 0) << text;
 }
 
 const std::string kHex = "20010db8000000000000000000000001";

@@ -65,12 +65,53 @@ struct Rule_t {
     std::int8_t set_flag_onmatch = 0;
 };
 
+// The references of a rule list as the model keeps them: in the model's
+// pool (RuleListPool), ended by a null. A record pays one pointer for a
+// list, and an empty list nothing more; most lists of most records are
+// empty, and a real server has one.
+class RuleRefs {
+public:
+    using const_iterator = const Rule_t* const*;
+
+    RuleRefs() = default;
+    explicit RuleRefs(const Rule_t* const* first) : first_(first) {}
+
+    const_iterator begin() const { return first_; }
+    const_iterator end() const { return first_ + size(); }
+    std::size_t size() const {
+        std::size_t n = 0;
+        if (first_)
+            while (first_[n]) ++n;
+        return n;
+    }
+    bool empty() const { return !first_ || !*first_; }
+    const Rule_t* operator[](std::size_t i) const { return first_[i]; }
+    const Rule_t* front() const { return first_[0]; }
+    const Rule_t* back() const { return first_[size() - 1]; }
+
+private:
+    const Rule_t* const* first_ = nullptr;
+};
+
 // A bounded list of rule references: no repeats, at most MAX_rules entries,
 // the default rule (if present) last.
 struct Rule_list {
-    std::vector<const Rule_t*> rule_list;
+    RuleRefs rule_list;
     int rules() const { return static_cast<int>(rule_list.size()); }
     bool empty() const { return rule_list.empty(); }
+};
+
+// Where a model's rule lists keep their references, packed one list after
+// the other for the life of the model.
+class RuleListPool {
+public:
+    RuleRefs keep(const std::vector<const Rule_t*>& rules);
+
+private:
+    static constexpr std::size_t block_size = 1 << 12;  // references
+    std::vector<std::unique_ptr<const Rule_t*[]>> blocks_;
+    const Rule_t** free_ = nullptr;
+    std::size_t left_ = 0;
 };
 
 // WAF modes of a VS (bahd_config_t::intercept): off, WAF with the rule sets
@@ -204,6 +245,7 @@ struct Model {
     // The texts of the records: copies of what the file says, so the file
     // itself is not kept.
     TextArena arena;
+    RuleListPool rule_lists;
 
     // The VS list in list order: ordinary VSs by address and port, then
     // sub-VSs by id and port. Records are owned here and never move; a

@@ -28,6 +28,10 @@ public:
 
     Model& m;
 
+    // The list a rule list is gathered in before the model keeps it, its
+    // room kept from one list to the next.
+    std::vector<const Rule_t*>& rules_at_hand() { return rules_at_hand_; }
+
     // Findings are noted for a configuration check only: the calls below do
     // nothing without a sink, so loading for a report tests one pointer.
     bool checking() const { return findings_ != nullptr; }
@@ -109,6 +113,7 @@ private:
     void derailed_summary();
     void section_start_unseen(const char* text);
 
+    std::vector<const Rule_t*> rules_at_hand_;
     Diagnostics* findings_;
     // Of a check: per VS key row, the line that last set it; lines before
     // the current section's are of earlier sections.

@@ -248,7 +248,7 @@ private:
         ctx_.section_closed();
         if (vs_) {
             ctx_.vs_section_ends(section_line_);
-            for (const rs_info_t& rs : vs_->rsinfo) merge_rules(m, vs_->r, rs.r);
+            merge_rs_rules(m, *vs_);
             sort_rs(*vs_, rs_pending_.addrs);
             fit_rs(*vs_);
             // The list is put in order once the whole file is read.
@@ -283,6 +283,16 @@ private:
     // The list a VS's real servers are gathered in, its room kept from
     // one VS to the next.
     std::vector<rs_info_t> rs_work_;
+
+    // The VS's content rules take those its real servers name.
+    void merge_rs_rules(Model& m, bahd_config_t& vs) {
+        auto named = [](const rs_info_t& rs) { return !rs.r.empty(); };
+        if (std::none_of(vs.rsinfo.begin(), vs.rsinfo.end(), named)) return;
+        std::vector<const Rule_t*>& rules = ctx_.rules_at_hand();
+        rules.assign(vs.r.rule_list.begin(), vs.r.rule_list.end());
+        for (const rs_info_t& rs : vs.rsinfo) merge_rules(m, rules, rs.r);
+        vs.r.rule_list = m.rule_lists.keep(rules);
+    }
 
     // The VS gets a list of exactly its real servers: no VS pays for the
     // growth of its list or keeps its slack.
@@ -361,10 +371,10 @@ void clean_up(Model& m) {
     m.chk_args = def_chk_args;
 }
 
-void merge_rules(const Model& m, Rule_list& rv, const Rule_list& rl) {
+void merge_rules(const Model& m, std::vector<const Rule_t*>& rv, const Rule_list& rl) {
     bool saw_default = false;
-    if (!rv.empty() && rv.rule_list.back() == m.default_rule) {
-        rv.rule_list.pop_back();
+    if (!rv.empty() && rv.back() == m.default_rule) {
+        rv.pop_back();
         saw_default = true;
     }
     std::size_t n = rl.rule_list.size();

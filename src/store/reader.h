@@ -57,7 +57,8 @@ inline const char* find_key(const char* val, const char* line) {
 }
 
 void clean_up(Model& m);
-void merge_rules(const Model& m, Rule_list& rv, const Rule_list& rl);
+// Adds the rules of rl to a list being gathered, the default rule last.
+void merge_rules(const Model& m, std::vector<const Rule_t*>& into, const Rule_list& rl);
 int consistent_rule(const Model& m, const Rule_t& cur_rule);
 // Why a completed rule may not join the rule list (the first test that
 // fails), or none.

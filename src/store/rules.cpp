@@ -101,9 +101,8 @@ void add_rule_line(ReadContext& ctx, char* line, Rule_t& rule) {
 }
 
 
-void add_ruleid(const Model& m, Rule_list& rl, const Rule_t* rule) {
-    auto& v = rl.rule_list;
-    if (v.size() >= static_cast<std::size_t>(MAX_rules) || rule_is_in(rl, rule)) return;
+void add_ruleid(const Model& m, std::vector<const Rule_t*>& v, const Rule_t* rule) {
+    if (v.size() >= static_cast<std::size_t>(MAX_rules) || std::find(v.begin(), v.end(), rule) != v.end()) return;
     if (!v.empty() && v.back() == m.default_rule)
         v.insert(v.end() - 1, rule);
     else
@@ -116,11 +115,9 @@ const Rule_t* id_to_rule(const Model& m, int id) {
 }
 
 void expand_rules(ReadContext& ctx, const char* src, Rule_list& rl, bool content) {
-    const Model& m = ctx.m;
-    rl.rule_list.clear();
-    // One allocation: at most one rule per comma-separated token.
-    const std::size_t tokens = 1 + static_cast<std::size_t>(std::count(src, src + std::strlen(src), ','));
-    rl.rule_list.reserve(std::min(tokens, static_cast<std::size_t>(MAX_rules)));
+    Model& m = ctx.m;
+    std::vector<const Rule_t*>& v = ctx.rules_at_hand();
+    v.clear();
     bool saw_default = false;
     const char* p = src;
     while (true) {
@@ -149,12 +146,13 @@ void expand_rules(ReadContext& ctx, const char* src, Rule_list& rl, bool content
             if (r == m.default_rule)
                 saw_default = true;
             else
-                add_ruleid(m, rl, r);
+                add_ruleid(m, v, r);
         } else if (!is_content) {
-            add_ruleid(m, rl, r);
+            add_ruleid(m, v, r);
         }
     }
-    if (saw_default) add_ruleid(m, rl, m.default_rule);
+    if (saw_default) add_ruleid(m, v, m.default_rule);
+    rl.rule_list = m.rule_lists.keep(v);
 }
 
 void add_chk_line(ReadContext& ctx, char* line) {

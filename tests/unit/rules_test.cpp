@@ -78,6 +78,27 @@ TEST(RuleList, StopsAtCapacity) {
     EXPECT_FALSE(rule_is_in(rl, &twin));
 }
 
+// The pool keeps every list whole as its blocks fill: lists of every size
+// up to a full one, and empty ones, which take no room.
+TEST(RuleList, PoolKeepsListsAcrossItsBlocks) {
+    std::vector<Rule_t> rules(MAX_rules);
+    RuleListPool pool;
+    std::vector<std::vector<const Rule_t*>> wanted;
+    std::vector<RuleRefs> kept;
+    for (std::size_t n = 0; n <= static_cast<std::size_t>(MAX_rules); n += 7) {
+        std::vector<const Rule_t*> list;
+        for (std::size_t i = 0; i < n; ++i) list.push_back(&rules[(i * 31 + n) % rules.size()]);
+        wanted.push_back(list);
+        kept.push_back(pool.keep(list));
+    }
+    for (std::size_t k = 0; k < kept.size(); ++k) {
+        ASSERT_EQ(kept[k].size(), wanted[k].size());
+        EXPECT_EQ(kept[k].empty(), wanted[k].empty());
+        EXPECT_TRUE(std::equal(kept[k].begin(), kept[k].end(), wanted[k].begin()));
+    }
+    EXPECT_EQ(kept.front().begin(), nullptr);
+}
+
 TEST(RuleLookup, NumberZeroIsTheDefaultRule) {
     auto m = load_ok(rule_section(3));
     EXPECT_EQ(id_to_rule(*m, 0), m->default_rule);

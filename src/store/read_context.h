@@ -32,6 +32,10 @@ public:
     // room kept from one list to the next.
     std::vector<const Rule_t*>& rules_at_hand() { return rules_at_hand_; }
 
+    // The VS whose section ended last, whose texts a VS may share.
+    const bahd_config_t* previous_vs() const { return previous_vs_; }
+    void vs_completed(const bahd_config_t& vs) { previous_vs_ = &vs; }
+
     // Findings are noted for a configuration check only: the calls below do
     // nothing without a sink, so loading for a report tests one pointer.
     bool checking() const { return findings_ != nullptr; }
@@ -114,6 +118,7 @@ private:
     void section_start_unseen(const char* text);
 
     std::vector<const Rule_t*> rules_at_hand_;
+    const bahd_config_t* previous_vs_ = nullptr;
     Diagnostics* findings_;
     // Of a check: per VS key row, the line that last set it; lines before
     // the current section's are of earlier sections.

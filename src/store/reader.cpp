@@ -251,6 +251,7 @@ private:
             merge_rs_rules(m, *vs_);
             sort_rs(*vs_, rs_pending_.addrs);
             fit_rs(*vs_);
+            ctx_.vs_completed(*vs_);
             // The list is put in order once the whole file is read.
             m.bahd.push_back(std::move(vs_));
             rs_pending_.entry = rs_info_t{};

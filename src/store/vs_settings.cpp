@@ -28,10 +28,22 @@ template <auto F>
 void vs_none(const VsLine&) {}
 template <auto F>
 void vs_int(const VsLine& l) { l.vs.*F = config_int(l.value); }
+// A text the VS before holds for the same setting is shared, not copied:
+// neighbouring VSs often repeat their checks, headers and cipher lists.
+template <auto F>
+bool share_previous(const VsLine& l) {
+    const bahd_config_t* before = l.ctx.previous_vs();
+    if (!before || !((before->*F) == std::string_view(l.value))) return false;
+    l.vs.*F = before->*F;
+    return true;
+}
+
 // A value longer than its field is cut; a check has noted that from the
 // row's capacity before.
 template <auto F>
-void vs_text(const VsLine& l) { (l.vs.*F).take(l.ctx.m.arena, l.value); }
+void vs_text(const VsLine& l) {
+    if (!share_previous<F>(l)) (l.vs.*F).take(l.ctx.m.arena, l.value);
+}
 template <auto F>
 void vs_address(const VsLine& l) { vs_text<F>(l); }
 template <auto F>
@@ -39,7 +51,9 @@ void vs_proto(const VsLine& l) { vs_text<F>(l); }
 template <auto F>
 void vs_port(const VsLine& l) { vs_int<F>(l); }
 template <auto F>
-void vs_string(const VsLine& l) { (l.vs.*F).take(l.ctx.m.arena, l.value); }
+void vs_string(const VsLine& l) {
+    if (!share_previous<F>(l)) (l.vs.*F).take(l.ctx.m.arena, l.value);
+}
 template <auto F>
 void vs_content_rules(const VsLine& l) { expand_rules(l.ctx, l.value, l.vs.*F, true); }
 template <auto F>

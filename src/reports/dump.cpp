@@ -101,7 +101,7 @@ void dump_rs_text(std::string& out, const bahd_config_t& vs, const DumpLine& l, 
     std::string made;
     rs_line_format(l.format)
         .append(out, rs.index, display_name(vs, rs, raw, made), e.port, e.for_method_str(), e.weight,
-                e.enabled, e.snat_port, e.id, e.limit, e.ratelimit, e.critical, e.rsfollow, e.dns.c_str());
+                int{e.enabled}, e.snat_port, e.id, e.limit, e.ratelimit, e.critical, e.rsfollow, e.dns.c_str());
     if (e.r.rules() == 0) return;
     append_printf(out, l.list_start, rs.index, e.rip.c_str(), e.port, e.r.rules());
     for (const Rule_t* rule : entry_rules(vs, e)) append_printf(out, l.item, rule->rule_name.c_str());

@@ -122,21 +122,23 @@ enum InterceptMode : int { kInterceptOff, kInterceptWaf, kInterceptOwasp };
 // its configuration from outconf: Kerberos constrained delegation.
 inline constexpr int kOutauthKcd = 3;
 
+// A hundred thousand of these make a large configuration: the fields are
+// ordered so that none pads another.
 struct rs_info_t {
     FixedText<64> rip;
+    FixedText<256> dns;
+    Rule_list r;
     int port = 0;
     int id = 0;
-    FixedText<256> dns;
     int weight = 0;
     int limit = 0;
     int ratelimit = 0;
     int critical = 0;
     int rsfollow = 0;
-    int enabled = 0;
     int snat_port = 0;
-    char for_method = 0;
     int line = 0;  // the file line that added it
-    Rule_list r;
+    char for_method = 0;
+    std::int8_t enabled = 0;  // 0 for a line written "!-a", else 1
 
     // The forwarding method's word, from its letter: a field of its own
     // would cost every entry the room its line number takes.

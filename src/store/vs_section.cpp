@@ -176,7 +176,7 @@ std::optional<int> apply_rs_options(ReadContext& ctx, bahd_config_t& vs, RsPendi
             if (!ctx.invalid_rs_address(v)) return std::nullopt;
             continue;
         }
-        e.enabled = enabled;
+        e.enabled = static_cast<std::int8_t>(enabled);
         if (vs.n_rs() + added < MAX_rs_data) ++added;
     }
     if (!named && wrote_entry) ctx.rs_without_address();

@@ -7,6 +7,7 @@
 #include "reports/diff.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -45,35 +46,67 @@ std::string place_of(const Vs& vs) {
     return place == "<invalid>" ? std::string() : place;
 }
 
+// The old file's VSs grouped by a key, each group in list order and taken
+// from its front; `paired` marks the VSs taken by any group. Tens of
+// thousands of groups, most of one VS, must cost little beside the two
+// models: a group is a run of a sorted list and a place in it.
+template <class Key>
+class VsQueues {
+public:
+    VsQueues(const Model& m, std::vector<bool>& paired) : m_(m), paired_(paired) {}
+
+    void add(Key key, std::uint32_t place) { entries_.push_back({std::move(key), place}); }
+    // Once every VS is added: groups in key order, each in list order.
+    void sort() {
+        std::sort(entries_.begin(), entries_.end());
+        next_.assign(entries_.size(), 0);
+    }
+    // The group's first VS not paired yet, now paired; null when none is left.
+    const Vs* take(const Key& key) {
+        const auto first = std::lower_bound(entries_.begin(), entries_.end(), key,
+                                            [](const Entry& e, const Key& k) { return e.key < k; });
+        if (first == entries_.end() || first->key != key) return nullptr;
+        const auto start = static_cast<std::size_t>(first - entries_.begin());
+        for (std::size_t i = start + next_[start]; i < entries_.size() && entries_[i].key == key; ++i) {
+            next_[start] = static_cast<std::uint32_t>(i - start);
+            if (paired_[entries_[i].place]) continue;
+            paired_[entries_[i].place] = true;
+            return m_.bahd[entries_[i].place].get();
+        }
+        return nullptr;
+    }
+
+private:
+    struct Entry {
+        Key key;
+        std::uint32_t place;  // in the old file's VS list
+        bool operator<(const Entry& o) const { return key != o.key ? key < o.key : place < o.place; }
+    };
+    const Model& m_;
+    std::vector<bool>& paired_;
+    std::vector<Entry> entries_;
+    std::vector<std::uint32_t> next_;  // by a group's first entry: how far it is taken
+};
+
 // Pairs the VSs: the new file's in list order, then those only in the old.
 std::vector<VsPair> pair_vss(const Model& o, const Model& n) {
-    std::unordered_map<int, std::deque<const Vs*>> old_by_id;
-    for (const auto& vs : o.bahd) old_by_id[vs->id].push_back(vs.get());
-    std::unordered_set<const Vs*> paired;
+    std::vector<bool> paired(o.bahd.size());
+    VsQueues<int> old_by_id(o, paired);
+    for (std::uint32_t i = 0; i < o.bahd.size(); ++i) old_by_id.add(o.bahd[i]->id, i);
+    old_by_id.sort();
     std::vector<VsPair> pairs;
-    auto take = [&paired](std::deque<const Vs*>& from) {
-        while (!from.empty() && paired.count(from.front())) from.pop_front();
-        if (from.empty()) return static_cast<const Vs*>(nullptr);
-        const Vs* vs = from.front();
-        from.pop_front();
-        paired.insert(vs);
-        return vs;
-    };
-    for (const auto& vs : n.bahd) {
-        auto it = old_by_id.find(vs->id);
-        pairs.push_back({it == old_by_id.end() ? nullptr : take(it->second), vs.get()});
-    }
-    std::unordered_map<std::string, std::deque<const Vs*>> old_by_place;
-    for (const auto& vs : o.bahd)
-        if (!paired.count(vs.get()) && !vs->isslave) old_by_place[place_of(*vs)].push_back(vs.get());
+    pairs.reserve(n.bahd.size());
+    for (const auto& vs : n.bahd) pairs.push_back({old_by_id.take(vs->id), vs.get()});
+    VsQueues<std::string> old_by_place(o, paired);
+    for (std::uint32_t i = 0; i < o.bahd.size(); ++i)
+        if (!paired[i] && !o.bahd[i]->isslave) old_by_place.add(place_of(*o.bahd[i]), i);
+    old_by_place.sort();
     for (VsPair& p : pairs) {
         if (p.old || p.now->isslave) continue;
-        const std::string place = place_of(*p.now);
-        if (auto it = old_by_place.find(place); !place.empty() && it != old_by_place.end())
-            p.old = take(it->second);
+        if (const std::string place = place_of(*p.now); !place.empty()) p.old = old_by_place.take(place);
     }
-    for (const auto& vs : o.bahd)
-        if (!paired.count(vs.get())) pairs.push_back({vs.get(), nullptr});
+    for (std::uint32_t i = 0; i < o.bahd.size(); ++i)
+        if (!paired[i]) pairs.push_back({o.bahd[i].get(), nullptr});
     return pairs;
 }
 

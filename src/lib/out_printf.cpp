@@ -65,7 +65,7 @@ bool format_simple(Sink& sink, const char* fmt, va_list ap) {
             case 'd': put_int(sink, va_arg(ap, int)); break;
             case 's': {
                 const char* s = va_arg(ap, const char*);
-                if (!s) s = "(null)";  // as glibc prints a null text
+                if (!s) s = kNullText;
                 sink.put(s, std::strlen(s));
                 break;
             }

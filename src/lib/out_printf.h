@@ -13,6 +13,9 @@
 
 namespace lbsnap {
 
+// What glibc prints for a null %s.
+inline constexpr char kNullText[] = "(null)";
+
 // std::fprintf for formats whose conversions are all %d, %s, %c or %%: the
 // line is put together here and written with one call, which costs a
 // fraction of vfprintf's general machinery. Any other format is handed to
@@ -52,8 +55,7 @@ private:
     static constexpr std::size_t kIntWidth = 11;  // "-2147483648"
     static std::size_t width(int) { return kIntWidth; }
     static std::size_t width(const char* s) { return std::strlen(text_of(s)); }
-    // A null text prints as glibc prints it.
-    static const char* text_of(const char* s) { return s ? s : "(null)"; }
+    static const char* text_of(const char* s) { return s ? s : kNullText; }
     static char* put(char* p, int v) { return std::to_chars(p, p + kIntWidth, v).ptr; }
     static char* put(char* p, const char* s) {
         s = text_of(s);

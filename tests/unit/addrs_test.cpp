@@ -147,14 +147,9 @@ TEST(AddrParse, LongAndOddTexts) {
     expect_parse(withnul, AF_INET, 0, "10.0.0.1");
 }
 
+// Every form's conversion is checked with the forms above; here, what a
+// refused conversion leaves behind.
 TEST(AddrConvert, CvtaddrRefusesPorts) {
-    lm_addr a;
-    EXPECT_EQ(lm_cvtaddr(&a, "10.0.0.1"), 1);
-    EXPECT_EQ(a.af, AF_INET);
-    EXPECT_EQ(lm_print_addr(a), "10.0.0.1");
-    EXPECT_EQ(lm_cvtaddr(&a, kHex.c_str()), 1);
-    EXPECT_EQ(lm_print_addr(a), "[2001:db8::1]");
-
     lm_addr b = lm_v4_zero_addr;
     EXPECT_EQ(lm_cvtaddr(&b, "2001:db8::1+443"), 0);
     EXPECT_EQ(b.af, AF_INET6);  // only the family is written

@@ -48,7 +48,10 @@ void expect_laid_out_as_library(const json& j) {
     EXPECT_EQ(out.str(), j.dump(2, ' ', false, json::error_handler_t::replace) + "\n");
 }
 
-TEST(JsonWriter, NumbersTextsAndNestingAsTheLibraryWritesThem) {
+// Numbers at the limits, texts the library escapes, nesting past the
+// prepared indentation; then the writer's block filled and emptied at every
+// offset, by pieces of all sizes around it and texts larger than it.
+TEST(JsonWriter, WritesWhatTheLibraryWrites) {
     expect_laid_out_as_library({{"limits", {0, -1, INT_MIN, INT_MAX, LLONG_MIN, LLONG_MAX}},
                                 {"texts", {"", "plain", "q\"b\\", "tab\tnl\n", "\u00e9", "bad\xff"}},
                                 {"empty", {{"a", json::array()}, {"o", json::object()}}},
@@ -56,11 +59,6 @@ TEST(JsonWriter, NumbersTextsAndNestingAsTheLibraryWritesThem) {
     json deep = 7;
     for (int level = 0; level < 40; ++level) deep = json::array({deep, json::object({{"k", level}})});
     expect_laid_out_as_library(deep);
-}
-
-// The writer's block fills and empties at every offset: pieces of all
-// sizes around it, and texts larger than the block itself.
-TEST(JsonWriter, OutputCrossesItsBlockAnywhere) {
     constexpr std::size_t kBlock = 1 << 16;
     json pieces = json::array();
     for (std::size_t n = 0; n < 700; ++n) pieces.push_back(std::string(n * 7 % 613, 'a' + n % 26));

@@ -11,26 +11,30 @@
 namespace lbsnap {
 namespace {
 
-// Every format must print what std::fprintf prints, on the fast path and off it.
+// The lines of the test, through one printf-like function: fast-path
+// conversions at the limits, the library's own ones (also after more than
+// a buffer of output), and a null text, which prints as glibc prints it.
+template <class Print>
+void print_lines(Print print) {
+    const std::string w(600, 'w'), v(600, 'v');
+    const char* volatile none = nullptr;
+    print("a%db%dc%s%c%%\n", INT_MIN, INT_MAX, "x y", 'z');
+    print("%d|%05d|%-3s|%s", 0, -42, "l", w.c_str());
+    print("%s|%s|%05d\n", v.c_str(), "u", 7);
+    print("[%s]%d\n", none, 1);
+}
+
+// Every path prints what std::fprintf prints.
 TEST(OutPrintf, PrintsWhatFprintfPrints) {
     testing::Capture fast, libc;
-    out_printf(fast.file(), "a%db%dc%s%c%%\n", INT_MIN, INT_MAX, "x y", 'z');
-    std::fprintf(libc.file(), "a%db%dc%s%c%%\n", INT_MIN, INT_MAX, "x y", 'z');
-    out_printf(fast.file(), "%d|%05d|%-3s|%s", 0, -42, "l", std::string(600, 'w').c_str());
-    std::fprintf(libc.file(), "%d|%05d|%-3s|%s", 0, -42, "l", std::string(600, 'w').c_str());
-    // A conversion of the library's met after more than a buffer of output.
-    out_printf(fast.file(), "%s|%s|%05d\n", std::string(600, 'v').c_str(), "u", 7);
-    std::fprintf(libc.file(), "%s|%s|%05d\n", std::string(600, 'v').c_str(), "u", 7);
+    std::string appended, formatted;
+    print_lines([&](auto... a) { std::fprintf(libc.file(), a...); });
+    print_lines([&](auto... a) { out_printf(fast.file(), a...); });
+    print_lines([&](auto... a) { append_printf(appended, a...); });
+    print_lines([&](auto... a) { formatted += format_text(a...); });
     EXPECT_EQ(fast.str(), libc.str());
-    std::string appended = "<";
-    append_printf(appended, "a%db%dc%s%c%%\n", INT_MIN, INT_MAX, "x y", 'z');
-    append_printf(appended, "%d|%05d|%-3s|%s", 0, -42, "l", std::string(600, 'w').c_str());
-    append_printf(appended, "%s|%s|%05d\n", std::string(600, 'v').c_str(), "u", 7);
-    EXPECT_EQ(appended, "<" + libc.str());
-    EXPECT_EQ(format_text("a%db%dc%s%c%%\n", INT_MIN, INT_MAX, "x y", 'z') +
-                  format_text("%d|%05d|%-3s|%s", 0, -42, "l", std::string(600, 'w').c_str()) +
-                  format_text("%s|%s|%05d\n", std::string(600, 'v').c_str(), "u", 7),
-              libc.str());
+    EXPECT_EQ(appended, libc.str());
+    EXPECT_EQ(formatted, libc.str());
 }
 
 // A split format appends what append_printf appends: values at the
@@ -51,17 +55,6 @@ TEST(OutPrintf, SplitFormatAppendsWhatAppendPrintfAppends) {
     EXPECT_THROW(f.append(out, 1, "x", 1, "y", 1), std::logic_error);
     EXPECT_THROW(f.append(out, 1, "x", 1, "y", 1, "z"), std::logic_error);
     EXPECT_THROW(SplitFormat("%5d"), std::logic_error);
-}
-
-// A null text prints as glibc prints it, on every path.
-TEST(OutPrintf, NullTextAsGlibcPrintsIt) {
-    const char* volatile none = nullptr;
-    char libc[64];
-    std::snprintf(libc, sizeof libc, "[%s]%d", none, 1);
-    EXPECT_EQ(format_text("[%s]%d", none, 1), libc);
-    testing::Capture out;
-    out_printf(out.file(), "[%s]%d", none, 1);
-    EXPECT_EQ(out.str(), libc);
 }
 
 }  // namespace

@@ -83,20 +83,17 @@ TEST(RuleList, StopsAtCapacity) {
 TEST(RuleList, PoolKeepsListsAcrossItsBlocks) {
     std::vector<Rule_t> rules(MAX_rules);
     RuleListPool pool;
-    std::vector<std::vector<const Rule_t*>> wanted;
-    std::vector<RuleRefs> kept;
-    for (std::size_t n = 0; n <= static_cast<std::size_t>(MAX_rules); n += 7) {
+    std::vector<std::pair<std::vector<const Rule_t*>, RuleRefs>> lists;
+    for (std::size_t n = 0; n <= rules.size(); n += 7) {
         std::vector<const Rule_t*> list;
         for (std::size_t i = 0; i < n; ++i) list.push_back(&rules[(i * 31 + n) % rules.size()]);
-        wanted.push_back(list);
-        kept.push_back(pool.keep(list));
+        lists.emplace_back(list, pool.keep(list));
     }
-    for (std::size_t k = 0; k < kept.size(); ++k) {
-        ASSERT_EQ(kept[k].size(), wanted[k].size());
-        EXPECT_EQ(kept[k].empty(), wanted[k].empty());
-        EXPECT_TRUE(std::equal(kept[k].begin(), kept[k].end(), wanted[k].begin()));
+    for (const auto& [wanted, kept] : lists) {
+        EXPECT_EQ(kept.empty(), wanted.empty());
+        EXPECT_TRUE(std::equal(kept.begin(), kept.end(), wanted.begin(), wanted.end()));
     }
-    EXPECT_EQ(kept.front().begin(), nullptr);
+    EXPECT_EQ(lists.front().second.begin(), nullptr);
 }
 
 TEST(RuleLookup, NumberZeroIsTheDefaultRule) {

@@ -27,7 +27,7 @@ bool needs_http(const bahd_config_t& cur) {
     if (!cur.add_hdr_key.empty() && !cur.add_hdr_val.empty()) return true;
     if (!cur.copy_hdr_key.empty() && !cur.copy_hdr_val.empty()) return true;
     if (!cur.persist.empty() && non_http(cur.persist.c_str(), 1) == 0) return true;
-    if (cur.enable_esp && (cur.hostallow || cur.dirallow || cur.excludedir)) return true;
+    if (cur.enable_esp && (cur.esp->hostallow || cur.esp->dirallow || cur.esp->excludedir)) return true;
     if (cur.enable_esp && (cur.inauth || cur.outauth)) return true;
     return cur.add_via || cur.intercept || cur.http2_support;
 }

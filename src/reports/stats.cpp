@@ -69,12 +69,12 @@ void add_cstats(Ctx& c, CallhomeData& d, const bahd_config_t& cur) {
         set_outauth_data(c, d.serverAuth, cur.outauth);
     }
     if (cur.needcac) d.ocsp_flag = 1;
-    if (cur.interceptrules && cur.intercept == kInterceptWaf) {
-        if (auto e = waf_entry(c.m, cur, cur.interceptrules->c_str()))
+    if (cur.waf->interceptrules && cur.intercept == kInterceptWaf) {
+        if (auto e = waf_entry(c.m, cur, cur.waf->interceptrules->c_str()))
             d.waf_info.push_back(std::move(*e));
     }
     if (cur.intercept == kInterceptOwasp) {
-        const std::string_view rules = cur.irules ? std::string_view(*cur.irules) : "all";
+        const std::string_view rules = cur.waf->irules ? std::string_view(*cur.waf->irules) : "all";
         if (auto e = waf_entry(c.m, cur, rules)) d.owasp_info.push_back(std::move(*e));
     }
     if (strcasecmp(cur.adaptive_method.c_str(), "snd_gstats") == 0) d.stats.sdn_inuse += 1;

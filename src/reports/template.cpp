@@ -230,28 +230,29 @@ private:
     }
 
     void print_waf(const bahd_config_t& vs) {
+        const VsWafSettings& waf = *vs.waf;
         num("intercept %d\n", vs.intercept);
-        if (vs.intercept) num("maxincidents %d\n", vs.maxincidents);
+        if (vs.intercept) num("maxincidents %d\n", waf.maxincidents);
         if (vs.intercept == kInterceptWaf) {
-            num("interceptopts %d\n", vs.interceptopts);
-            text("interceptrules \"%s\"\n", vs.interceptrules);
-            text("interceptrulesdis \"%s\"\n", vs.interceptrulesdis);
-            text("interceptpostctypes \"%s\"\n", vs.interceptpostctypes);
+            num("interceptopts %d\n", waf.interceptopts);
+            text("interceptrules \"%s\"\n", waf.interceptrules);
+            text("interceptrulesdis \"%s\"\n", waf.interceptrulesdis);
+            text("interceptpostctypes \"%s\"\n", waf.interceptpostctypes);
         }
         if (vs.intercept == kInterceptOwasp) {
-            num("iopts %d\n", vs.iopts);
-            num("iparanoia %d\n", vs.iparanoia);
-            num("iblockip %d\n", vs.iblockip);
-            num("itestparanoia %d\n", vs.itestparanoia);
-            num("ithreshold %d\n", vs.ithreshold);
-            num("ipcrelimit %d\n", vs.ipcrelimit);
-            text("irules \"%s\"\n", vs.irules);
-            text("icustom \"%s\"\n", vs.icustom);
-            text("iexcludes \"%s\"\n", vs.iexcludes);
-            text("icountries \"%s\"\n", vs.icountries);
-            text("iauditparts \"%s\"\n", vs.iauditparts);
-            text("idisabled \"%s\"\n", vs.idisabledrules);
-            text("ipostctypes \"%s\"\n", vs.ipostctypes);
+            num("iopts %d\n", waf.iopts);
+            num("iparanoia %d\n", waf.iparanoia);
+            num("iblockip %d\n", waf.iblockip);
+            num("itestparanoia %d\n", waf.itestparanoia);
+            num("ithreshold %d\n", waf.ithreshold);
+            num("ipcrelimit %d\n", waf.ipcrelimit);
+            text("irules \"%s\"\n", waf.irules);
+            text("icustom \"%s\"\n", waf.icustom);
+            text("iexcludes \"%s\"\n", waf.iexcludes);
+            text("icountries \"%s\"\n", waf.icountries);
+            text("iauditparts \"%s\"\n", waf.iauditparts);
+            text("idisabled \"%s\"\n", waf.idisabledrules);
+            text("ipostctypes \"%s\"\n", waf.ipostctypes);
         }
     }
 
@@ -312,39 +313,40 @@ private:
 
     void print_esp(const bahd_config_t& vs) {
         if (!vs.enable_esp) return;
+        const VsEspSettings& esp = *vs.esp;
         line("enableesp");
-        text("dirallow \"%s\"\n", vs.dirallow);
-        text("excludedir \"%s\"\n", vs.excludedir);
-        text("smtpallow \"%s\"\n", vs.smtpallow);
-        num("esplog %d\n", vs.esplog);
-        flag(vs.esppermcookie, "permcookie");
-        flag(vs.espdopubpriv, "esppubpriv");
-        flag(vs.espdodispass, "espdispass");
-        text("ssodir \"%s\"\n", vs.ssodir);
-        text("outconf \"%s\"\n", vs.outconf);
-        text("logoff \"%s\"\n", vs.logoff);
+        text("dirallow \"%s\"\n", esp.dirallow);
+        text("excludedir \"%s\"\n", esp.excludedir);
+        text("smtpallow \"%s\"\n", esp.smtpallow);
+        num("esplog %d\n", esp.esplog);
+        flag(esp.esppermcookie, "permcookie");
+        flag(esp.espdopubpriv, "esppubpriv");
+        flag(esp.espdodispass, "espdispass");
+        text("ssodir \"%s\"\n", esp.ssodir);
+        text("outconf \"%s\"\n", esp.outconf);
+        text("logoff \"%s\"\n", esp.logoff);
         text("ssomsg \"%s\"\n", vs.ssomsg);
-        text("ecplink \"%s\"\n", vs.ecplink);
-        text("ecpmsg \"%s\"\n", vs.ecpmsg);
-        flag(vs.ecpexpw, "ecpexpw");
-        num("ecpexpwdays %d\n", vs.ecpexpwdays);
-        flag(vs.captcha, "captcha");
-        text("captchapubkey \"%s\"\n", vs.captcha_pubkey);
-        text("captchaurl \"%s\"\n", vs.captcha_url);
-        text("captchaprivkey \"%s\"\n", vs.captcha_privkey);
-        text("captchaverify \"%s\"\n", vs.captcha_verify);
+        text("ecplink \"%s\"\n", esp.ecplink);
+        text("ecpmsg \"%s\"\n", esp.ecpmsg);
+        flag(esp.ecpexpw, "ecpexpw");
+        num("ecpexpwdays %d\n", esp.ecpexpwdays);
+        flag(esp.captcha, "captcha");
+        text("captchapubkey \"%s\"\n", esp.captcha_pubkey);
+        text("captchaurl \"%s\"\n", esp.captcha_url);
+        text("captchaprivkey \"%s\"\n", esp.captcha_privkey);
+        text("captchaverify \"%s\"\n", esp.captcha_verify);
         num("inauth %d\n", vs.inauth);
         num("outauth %d\n", vs.outauth);
-        text("espgroups \"%s\"\n", vs.espgroups);
-        text("espgrsids \"%s\"\n", vs.espgrsids);
-        flag(vs.doespnested, "espnested");
-        flag(vs.doespmultidomain, "espmultidomain");
-        text("espsteering \"%s\"\n", vs.espsteering);
-        text("serverfbapath \"%s\"\n", vs.serverfbapath);
-        text("serverfba \"%s\"\n", vs.serverfba);
-        flag(vs.serverfbaunameonly, "serverfbaunameonly");
-        text("tokenserver \"%s\"\n", vs.tokenserver);
-        text("addauthhdr \"%s\"\n", vs.addauthhdr);
+        text("espgroups \"%s\"\n", esp.espgroups);
+        text("espgrsids \"%s\"\n", esp.espgrsids);
+        flag(esp.doespnested, "espnested");
+        flag(esp.doespmultidomain, "espmultidomain");
+        text("espsteering \"%s\"\n", esp.espsteering);
+        text("serverfbapath \"%s\"\n", esp.serverfbapath);
+        text("serverfba \"%s\"\n", esp.serverfba);
+        flag(esp.serverfbaunameonly, "serverfbaunameonly");
+        text("tokenserver \"%s\"\n", esp.tokenserver);
+        text("addauthhdr \"%s\"\n", esp.addauthhdr);
         flag(vs.verifybearer, "verifybearer");
         text("bearercert \"%s\"\n", vs.bearercert);
         text("bearertext \"%s\"\n", vs.bearertext);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -179,15 +180,44 @@ inline const adapt_args_t def_adapt_args = [] {
 }();
 inline const sdn_adapt_args_t def_sdn_adapt_args{5, 6, 5};
 
-struct bahd_config_t {
-    // One field per setting row; the rows say what sets and shows each.
-#define VS_SETTING(field, type, init, key, read, line, gate) type field = init;
+// One field per setting row; the rows say what sets and shows each, and in
+// which group it is kept. VS_KEEP_IN_group(decl) keeps the declarations of
+// one group.
+#define VS_SETTING(field, type, init, key, read, line, gate, group) VS_KEEP_IN_##group(type field = init;)
 #define VS_KEY(key, read)
 #define VS_LINE(line)
+
+// The settings of the web application firewall and of ESP (authentication,
+// single sign-on, CAPTCHA): a tenth of the VSs or fewer write any of them,
+// so a VS that writes none points at the defaults, and VSs that hold the
+// same values share one copy (the reader settles that as a section ends).
+#define VS_KEEP_IN_record(decl)
+#define VS_KEEP_IN_waf(decl) decl
+#define VS_KEEP_IN_esp(decl)
+struct VsWafSettings {
 #include "store/vs_settings.def"
-#undef VS_SETTING
-#undef VS_KEY
-#undef VS_LINE
+    bool operator==(const VsWafSettings&) const = default;
+};
+#undef VS_KEEP_IN_waf
+#undef VS_KEEP_IN_esp
+#define VS_KEEP_IN_waf(decl)
+#define VS_KEEP_IN_esp(decl) decl
+struct VsEspSettings {
+#include "store/vs_settings.def"
+    bool operator==(const VsEspSettings&) const = default;
+};
+// What a VS that writes none of a group's keys holds.
+template <class Group>
+inline const Group kDefaultSettings{};
+
+#undef VS_KEEP_IN_record
+#undef VS_KEEP_IN_esp
+#define VS_KEEP_IN_record(decl) decl
+#define VS_KEEP_IN_esp(decl)
+struct bahd_config_t {
+#include "store/vs_settings.def"
+    const VsWafSettings* waf = &kDefaultSettings<VsWafSettings>;
+    const VsEspSettings* esp = &kDefaultSettings<VsEspSettings>;
 
     // The used real-server entries (n_rs of them, at most MAX_rs_data); the
     // first free entry, which real-server lines without "-r" fill ahead of
@@ -202,6 +232,12 @@ struct bahd_config_t {
     int nlocalbinds() const { return static_cast<int>(localbinds.size()); }
     int ncheckcodes() const { return static_cast<int>(checkcodes.size()); }
 };
+#undef VS_KEEP_IN_record
+#undef VS_KEEP_IN_waf
+#undef VS_KEEP_IN_esp
+#undef VS_SETTING
+#undef VS_KEY
+#undef VS_LINE
 
 // Lookup indexes over the VS list (indexes.cpp), built on first use. Each
 // keeps the first match in list order, so a lookup answers as a walk from
@@ -248,6 +284,9 @@ struct Model {
     // itself is not kept.
     TextArena arena;
     RuleListPool rule_lists;
+    // The groups of settings that VSs hold other than the defaults.
+    std::deque<VsWafSettings> waf_settings;
+    std::deque<VsEspSettings> esp_settings;
 
     // The VS list in list order: ordinary VSs by address and port, then
     // sub-VSs by id and port. Records are owned here and never move; a

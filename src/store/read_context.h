@@ -6,10 +6,12 @@
 
 #include <cstddef>
 #include <cstring>
+#include <deque>
 #include <span>
 #include <utility>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -34,7 +36,24 @@ public:
 
     // The VS whose section ended last, whose texts a VS may share.
     const bahd_config_t* previous_vs() const { return previous_vs_; }
-    void vs_completed(const bahd_config_t& vs) { previous_vs_ = &vs; }
+    // The VS's groups of settings take their lasting place (see settle).
+    void vs_completed(bahd_config_t& vs) {
+        settle(vs, &bahd_config_t::waf, m.waf_settings);
+        settle(vs, &bahd_config_t::esp, m.esp_settings);
+        previous_vs_ = &vs;
+    }
+
+    // The group of settings a key of the VS being read writes into: the
+    // reader's one draft of it, which starts as what the VS holds.
+    template <class Group>
+    Group& draft(bahd_config_t& vs, const Group* bahd_config_t::*group) {
+        Group& d = std::get<Group>(drafts_);
+        if (vs.*group != &d) {
+            d = *(vs.*group);
+            vs.*group = &d;
+        }
+        return d;
+    }
 
     // Findings are noted for a configuration check only: the calls below do
     // nothing without a sink, so loading for a report tests one pointer.
@@ -111,6 +130,20 @@ public:
     const LoadResult& result() const { return result_; }
 
 private:
+    // A written group becomes the defaults when it holds them, else the
+    // previous VS's copy when it holds the same, else a copy of its own.
+    template <class Group>
+    void settle(bahd_config_t& vs, const Group* bahd_config_t::*group, std::deque<Group>& kept) {
+        const Group& d = std::get<Group>(drafts_);
+        if (vs.*group != &d) return;
+        if (d == kDefaultSettings<Group>)
+            vs.*group = &kDefaultSettings<Group>;
+        else if (previous_vs_ && *(previous_vs_->*group) == d)
+            vs.*group = previous_vs_->*group;
+        else
+            vs.*group = &kept.emplace_back(d);
+    }
+
     void keep_line(const char* text, std::size_t raw_size, bool goes_on);
     std::string key_of_line() const;
     std::string key_name() const;  // the key without its colon
@@ -118,6 +151,7 @@ private:
     void section_start_unseen(const char* text);
 
     std::vector<const Rule_t*> rules_at_hand_;
+    std::tuple<VsWafSettings, VsEspSettings> drafts_;
     const bahd_config_t* previous_vs_ = nullptr;
     Diagnostics* findings_;
     // Of a check: per VS key row, the line that last set it; lines before

@@ -71,6 +71,9 @@ public:
     const char* value_or(const char* dflt) const { return p_ ? p_ : dflt; }
     bool operator==(std::string_view v) const { return p_ && std::string_view(p_) == v; }
     bool operator==(const char* v) const { return *this == std::string_view(v); }
+    bool operator==(const OptText& o) const {
+        return p_ == o.p_ || (p_ && o.p_ && std::strcmp(p_, o.p_) == 0);
+    }
     bool operator==(const std::optional<std::string>& o) const {
         return o ? *this == std::string_view(*o) : !p_;
     }

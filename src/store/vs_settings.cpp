@@ -22,46 +22,61 @@ namespace {
 
 using B = bahd_config_t;
 
-// ---- how a key's value becomes its field ----
+// ---- where a row's field is: in the record, or in one of its groups ----
 
 template <auto F>
+struct InRecord {
+    static auto& in(const VsLine& l) { return l.vs.*F; }
+    static const auto& of(const B& v) { return v.*F; }
+};
+// A key of a group is written into the reader's draft of it, which the
+// VS points at until its section ends.
+template <auto G, auto F>
+struct InGroup {
+    static auto& in(const VsLine& l) { return l.ctx.draft(l.vs, G).*F; }
+    static const auto& of(const B& v) { return (v.*G)->*F; }
+};
+
+// ---- how a key's value becomes its field ----
+
+template <class P>
 void vs_none(const VsLine&) {}
-template <auto F>
-void vs_int(const VsLine& l) { l.vs.*F = config_int(l.value); }
+template <class P>
+void vs_int(const VsLine& l) { P::in(l) = config_int(l.value); }
 // A text the VS before holds for the same setting is shared, not copied:
 // neighbouring VSs often repeat their checks, headers and cipher lists.
-template <auto F>
+template <class P>
 bool share_previous(const VsLine& l) {
     const bahd_config_t* before = l.ctx.previous_vs();
-    if (!before || !((before->*F) == std::string_view(l.value))) return false;
-    l.vs.*F = before->*F;
+    if (!before || !(P::of(*before) == std::string_view(l.value))) return false;
+    P::in(l) = P::of(*before);
     return true;
 }
 
 // A value longer than its field is cut; a check has noted that from the
 // row's capacity before.
-template <auto F>
+template <class P>
 void vs_text(const VsLine& l) {
-    if (!share_previous<F>(l)) (l.vs.*F).take(l.ctx.m.arena, l.value);
+    if (!share_previous<P>(l)) P::in(l).take(l.ctx.m.arena, l.value);
 }
-template <auto F>
-void vs_address(const VsLine& l) { vs_text<F>(l); }
-template <auto F>
-void vs_proto(const VsLine& l) { vs_text<F>(l); }
-template <auto F>
-void vs_port(const VsLine& l) { vs_int<F>(l); }
-template <auto F>
+template <class P>
+void vs_address(const VsLine& l) { vs_text<P>(l); }
+template <class P>
+void vs_proto(const VsLine& l) { vs_text<P>(l); }
+template <class P>
+void vs_port(const VsLine& l) { vs_int<P>(l); }
+template <class P>
 void vs_string(const VsLine& l) {
-    if (!share_previous<F>(l)) (l.vs.*F).take(l.ctx.m.arena, l.value);
+    if (!share_previous<P>(l)) P::in(l).take(l.ctx.m.arena, l.value);
 }
-template <auto F>
-void vs_content_rules(const VsLine& l) { expand_rules(l.ctx, l.value, l.vs.*F, true); }
-template <auto F>
-void vs_header_rules(const VsLine& l) { expand_rules(l.ctx, l.value, l.vs.*F, false); }
+template <class P>
+void vs_content_rules(const VsLine& l) { expand_rules(l.ctx, l.value, P::in(l), true); }
+template <class P>
+void vs_header_rules(const VsLine& l) { expand_rules(l.ctx, l.value, P::in(l), false); }
 
-template <auto F>
+template <class P>
 void vs_persist(const VsLine& l) {
-    auto& p = l.vs.*F;
+    auto& p = P::in(l);
     p.take(l.ctx.m.arena, l.value);
     if (strcasecmp(p.c_str(), "none") == 0)
         p.set_view("");
@@ -69,41 +84,44 @@ void vs_persist(const VsLine& l) {
         p.set_view("src");
 }
 
-template <auto F>
+template <class P>
 void vs_name(const VsLine& l) {
-    if (strcasecmp(l.value, "null") != 0) (l.vs.*F).take(l.ctx.m.arena, l.value);
+    if (strcasecmp(l.value, "null") != 0) P::in(l).take(l.ctx.m.arena, l.value);
 }
 
 // A VS to follow by number replaces one to follow by port.
-template <auto F>
+template <class P>
 void vs_followvsid(const VsLine& l) {
-    l.vs.*F = config_int(l.value);
-    if (l.vs.*F != 0) l.vs.follow = 0;
+    int& id = P::in(l);
+    id = config_int(l.value);
+    if (id != 0) l.vs.follow = 0;
 }
 
 // A master checks its sub-VSs' health, whatever EXTENDEDHEALTH: says.
-template <auto F>
+template <class P>
 void vs_master(const VsLine& l) {
-    l.vs.*F = config_int(l.value);
-    if (l.vs.*F != 0) l.vs.extendedhealth = 1;
+    int& master = P::in(l);
+    master = config_int(l.value);
+    if (master != 0) l.vs.extendedhealth = 1;
 }
-template <auto F>
+template <class P>
 void vs_extendedhealth(const VsLine& l) {
-    if (l.vs.ismaster == 0) l.vs.*F = config_int(l.value);
+    if (l.vs.ismaster == 0) P::in(l) = config_int(l.value);
 }
 
-template <auto F>
+template <class P>
 void vs_checkcodes(const VsLine& l) {
-    (l.vs.*F).clear();
-    lm_check2codes(l.value, MAX_checkcodes, l.vs.*F);
+    std::vector<int>& codes = P::in(l);
+    codes.clear();
+    lm_check2codes(l.value, MAX_checkcodes, codes);
 }
 
-template <auto F>
+template <class P>
 void vs_extraports(const VsLine& l) {
     if (!add_extraports(l.vs, l.value)) l.ctx.extraports_invalid(l.value, l.vs.extraports.size());
 }
 
-template <auto F>
+template <class P>
 void vs_localbinds(const VsLine& l) { add_localbinds(l.vs, l.value); }
 
 void vs_range(const VsLine& l) {
@@ -139,8 +157,8 @@ FieldValue value_of(const Rule_list& v) {
     return f;
 }
 
-template <auto F>
-FieldValue field_of(const B& v) { return value_of(v.*F); }
+template <class P>
+FieldValue field_of(const B& v) { return value_of(P::of(v)); }
 
 // ---- what the check expects of a value: from the row's reader and field ----
 
@@ -172,11 +190,11 @@ constexpr std::size_t capacity_of() {
     else return 0;
 }
 
-template <auto F>
+template <class P>
 constexpr VsSetting setting(const char* key, KeyRead read, std::string_view reader, DumpLine line,
                             Gate gate) {
-    using Field = std::remove_cvref_t<decltype(std::declval<B&>().*F)>;
-    return {key ? std::string_view(key) : std::string_view(), read, line, gate, field_of<F>,
+    using Field = std::remove_cvref_t<decltype(P::of(std::declval<const B&>()))>;
+    return {key ? std::string_view(key) : std::string_view(), read, line, gate, field_of<P>,
             kind_of_reader(reader), capacity_of<Field>(), words_of_reader(reader)};
 }
 constexpr VsSetting key_only(const char* key, KeyRead read, std::string_view reader) {
@@ -186,8 +204,11 @@ constexpr VsSetting line_only(DumpLine line) {
     return {{}, nullptr, line, Gate::none, nullptr, ValueKind::other, 0, {}};
 }
 
-#define VS_SETTING(field, type, init, key, read, line, gate) \
-    setting<&B::field>(key, read<&B::field>, #read, line, Gate::gate),
+#define VS_PLACE_record(field) InRecord<&B::field>
+#define VS_PLACE_waf(field) InGroup<&B::waf, &VsWafSettings::field>
+#define VS_PLACE_esp(field) InGroup<&B::esp, &VsEspSettings::field>
+#define VS_SETTING(field, type, init, key, read, line, gate, group) \
+    setting<VS_PLACE_##group(field)>(key, read<VS_PLACE_##group(field)>, #read, line, Gate::gate),
 #define VS_KEY(key, read) key_only(key, read, #read),
 #define VS_LINE(line) line_only(line),
 constexpr VsSetting kSettings[] = {
@@ -196,6 +217,9 @@ constexpr VsSetting kSettings[] = {
 #undef VS_SETTING
 #undef VS_KEY
 #undef VS_LINE
+#undef VS_PLACE_record
+#undef VS_PLACE_waf
+#undef VS_PLACE_esp
 
 const KeyTable<const VsSetting*>& key_table() {
     static const KeyTable<const VsSetting*> t = [] {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <stdexcept>
 
 #include "config_text.h"
 
@@ -9,6 +10,7 @@ namespace {
 
 using testing::load_ok;
 using testing::only_vs;
+using testing::tcp_vs;
 using testing::vs_section;
 using V = std::vector<int>;
 
@@ -23,7 +25,7 @@ TEST(VsKeys, IntegersReadAsStrtolAndClampToInt) {
     EXPECT_EQ(vs.chk_port, 12);
     EXPECT_EQ(vs.tlimit, 0);
     EXPECT_EQ(vs.enabled, 0);
-    EXPECT_EQ(vs.iopts, 7);
+    EXPECT_EQ(vs.waf->iopts, 7);
     EXPECT_EQ(vs.connlimit, -3);
     EXPECT_EQ(vs.bandwidth, 9);  // strtol's white space, the line's own blanks past
     EXPECT_EQ(only_vs(*one_vs("VID: 1\n")).enabled, 1);
@@ -36,9 +38,34 @@ TEST(VsKeys, TextsAreCutToTheirFieldsAndStringsKeepEmptyValues) {
     EXPECT_EQ(vs.vip.str(), std::string(63, '1'));
     EXPECT_EQ(vs.mtype.str(), "abcde");
     EXPECT_EQ(vs.check_pattern.str(), std::string(254, 'p'));
-    EXPECT_EQ(vs.hostallow, std::optional<std::string>(""));
-    EXPECT_EQ(vs.dirallow, std::optional<std::string>("b"));
-    EXPECT_FALSE(vs.excludedir.has_value());
+    EXPECT_EQ(vs.esp->hostallow, std::optional<std::string>(""));
+    EXPECT_EQ(vs.esp->dirallow, std::optional<std::string>("b"));
+    EXPECT_FALSE(vs.esp->excludedir.has_value());
+}
+
+// The firewall's and ESP's settings are kept in groups that VSs share:
+// what one VS writes must reach neither the VS after it nor the defaults.
+TEST(VsKeys, GroupsOfSettingsBelongToTheVsThatWritesThem) {
+    auto m = load_ok(tcp_vs("VID: 1\nESPLOG: 3\nESPGROUPS:\nIRULES: a\n") +
+                     tcp_vs("VID: 2\nPORT: 81\nESPLOG: 3\nESPGROUPS:\nIRULES: a\n") +
+                     tcp_vs("VID: 3\nPORT: 82\nESPLOG: 3\nIOPTS: 0\n") +
+                     tcp_vs("VID: 4\nPORT: 83\nESPLOG: 0\n"));
+    auto vs = [&](int id) -> const bahd_config_t& {
+        for (const auto& v : m->bahd)
+            if (v->id == id) return *v;
+        throw std::out_of_range("no VS " + std::to_string(id));
+    };
+    EXPECT_EQ(vs(1).esp->espgroups, std::optional<std::string>(""));
+    EXPECT_EQ(vs(1).waf->irules, std::optional<std::string>("a"));
+    EXPECT_EQ(vs(2).esp, vs(1).esp);  // the same values: one copy
+    EXPECT_EQ(vs(2).waf, vs(1).waf);
+    EXPECT_EQ(vs(3).esp->esplog, 3);
+    EXPECT_FALSE(vs(3).esp->espgroups.has_value());  // set-but-empty is not unset
+    EXPECT_FALSE(vs(3).waf->irules.has_value());
+    EXPECT_EQ(vs(3).waf, &kDefaultSettings<VsWafSettings>);  // the defaults written
+    EXPECT_EQ(vs(4).esp, &kDefaultSettings<VsEspSettings>);
+    EXPECT_EQ(kDefaultSettings<VsEspSettings>.esplog, 0);
+    EXPECT_EQ(m->esp_settings.size() + m->waf_settings.size(), 3u);
 }
 
 TEST(VsKeys, PersistAndNameSpecialValues) {

@@ -17,6 +17,7 @@
 #include "store/diagnostics.h"
 #include "store/indexes.h"
 #include "store/key_table.h"
+#include "store/line_source.h"
 #include "store/read_context.h"
 #include "store/rules.h"
 
@@ -54,115 +55,6 @@ bool looks_like_marker(const char* text) {
     while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\t' || text[n - 1] == '\r')) --n;
     return text[n - 1] == '>';
 }
-
-// Where the configuration's bytes come from: a file, or text already in
-// memory (tests and fuzzers). A read error ends the bytes as the end of the
-// file would; error() says which it was (0: none).
-class ByteSource {
-public:
-    explicit ByteSource(int fd) : fd_(fd) {}
-    explicit ByteSource(std::string_view text) : text_(text) {}
-
-    // Up to `room` bytes into `to`; 0 at the end.
-    std::size_t read_into(char* to, std::size_t room) {
-        if (fd_ < 0) {
-            const std::size_t n = std::min(room, text_.size());
-            std::memcpy(to, text_.data(), n);
-            text_.remove_prefix(n);
-            return n;
-        }
-        while (true) {
-            const ssize_t got = read(fd_, to, room);
-            if (got >= 0) return static_cast<std::size_t>(got);
-            if (errno == EINTR) continue;
-            error_ = errno;
-            return 0;
-        }
-    }
-    int error() const { return error_; }
-
-private:
-    int fd_ = -1;
-    std::string_view text_;
-    int error_ = 0;
-};
-
-// Hands out the file's lines as fgets would read them: at most max_read
-// bytes each, ending after a newline. The text of a line is what a C string
-// function sees, so it ends at the first NUL byte. The file is read a block
-// at a time into one buffer and split in place there: the newline becomes
-// the NUL that ends the text. A line is good until the next one is asked
-// for. Counts the file's lines, so the pieces of a longer line share its
-// number.
-class LineSplitter {
-public:
-    explicit LineSplitter(ByteSource& source) : source_(source) { fill(); }
-
-    // The file's first bytes, as many as one block holds.
-    std::string_view head() const { return {buf_.get(), end_}; }
-
-    char* next() {
-        if (end_ - pos_ <= max_read && !at_end_) fill();
-        if (pos_ >= end_) return nullptr;
-        line_no_ += ended_;
-        char* start = buf_.get() + pos_;
-        const Piece piece = next_piece(start, end_ - pos_, max_read);
-        pos_ += piece.size;
-        ended_ = piece.ends_line;
-        if (piece.ends_line) {
-            start[piece.size - 1] = '\0';
-            raw_size_ = piece.size - 1;
-            return start;
-        }
-        const std::size_t len = piece.size;
-        raw_size_ = len;
-        // The last piece ends at the NUL after the bytes read. A piece of a
-        // longer line runs on into the next piece, so it gets an end of its
-        // own in a copy, unless a NUL ends its text earlier.
-        if (pos_ == end_ || std::memchr(start, '\0', len)) return start;
-        std::memcpy(piece_, start, len);
-        piece_[len] = '\0';
-        return piece_;
-    }
-
-    int line_no() const { return line_no_; }
-    // The bytes the last piece took, without its newline.
-    std::size_t raw_size() const { return raw_size_; }
-    // The last piece handed out is not the whole rest of its line: more
-    // than its newline follows.
-    bool line_goes_on() const { return !ended_ && pos_ < end_ && buf_[pos_] != '\n'; }
-
-private:
-    // Whole blocks are the cheapest reads; a block holds many pieces, and
-    // the unread rest of the last one moves to the front.
-    static constexpr std::size_t block_size = 1 << 17;
-    static_assert(block_size > max_read + 1);
-
-    // Tops the buffer up to a full block, or to the end of the file, so a
-    // whole piece and the byte after it are at hand whenever the file has
-    // them.
-    void fill() {
-        std::memmove(buf_.get(), buf_.get() + pos_, end_ - pos_);
-        end_ -= pos_;
-        pos_ = 0;
-        while (end_ < block_size && !at_end_) {
-            const std::size_t got = source_.read_into(buf_.get() + end_, block_size - end_);
-            end_ += got;
-            at_end_ = got == 0;
-        }
-        buf_[end_] = '\0';
-    }
-
-    ByteSource& source_;
-    std::unique_ptr<char[]> buf_ = std::make_unique_for_overwrite<char[]>(block_size + 1);
-    char piece_[max_read + 1];
-    std::size_t pos_ = 0;
-    std::size_t end_ = 0;
-    bool at_end_ = false;
-    std::size_t raw_size_ = 0;
-    int line_no_ = 0;
-    bool ended_ = true;
-};
 
 // The reader's state while one file is read: the section and the record
 // under construction, and the context the line handlers share.

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -212,8 +213,8 @@ struct SetLine {
 
 // The set a line defines, if any. The text ends at a NUL byte, as it would
 // for any C string reader of the same file.
-std::optional<SetLine> parse_set_line(const std::string& piece) {
-    std::string_view text(piece.c_str());
+std::optional<SetLine> parse_set_line(std::string_view piece) {
+    std::string_view text = piece.substr(0, piece.find('\0'));
     if (text.empty() || text[0] == '#')
         return std::nullopt;
     std::size_t blank = text.find(' ');
@@ -416,12 +417,24 @@ FileId file_id(const struct stat& st) {
     return {st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
 }
 
+struct ListAt {
+    off_t at;
+    std::size_t size;
+};
+
 struct SetIndex {
     FileId id;
     UniqueFd file;  // the file indexed, kept open for its identity
     bool ends_line = true;  // an append starts a line of its own
     bool swept = false;     // dead runs' temporary files removed since it was read
-    std::unordered_map<std::string, std::string> sets;  // lower-case name -> list
+    // Lower-case name -> where its list stands in the file. A run looks a
+    // few sets up in a file of a thousand or more, so a list is read again
+    // when it is compared rather than copied for every set; the file is
+    // trusted only while its identity is unchanged, and writers append or
+    // rename, so the bytes indexed stay where they were. The names are
+    // views into `names`.
+    std::unordered_map<std::string_view, ListAt> sets;
+    std::deque<std::string> names;
     // The set of a last line without its newline, if that line is where the
     // set stands: read without the lock, it may be a line still being
     // appended, cut short.
@@ -430,6 +443,17 @@ struct SetIndex {
 
 // By path: the system set file and the custom one.
 using SetIndexes = std::unordered_map<std::string, SetIndex>;
+
+// A copy of `name` that lives as long as the index, packed with the others.
+std::string_view keep_name(SetIndex& idx, std::string_view name) {
+    constexpr std::size_t kBlock = 1 << 12;
+    if (idx.names.empty() || idx.names.back().capacity() - idx.names.back().size() < name.size())
+        idx.names.emplace_back().reserve(std::max(kBlock, name.size()));
+    std::string& block = idx.names.back();  // appends within its room never move it
+    const std::size_t at = block.size();
+    block.append(name);
+    return std::string_view(block).substr(at);
+}
 
 // Indexes the lines from `offset` on; the first line of a name wins. False
 // when the file cannot be read to its end.
@@ -440,19 +464,22 @@ bool index_lines(SetIndex& idx, off_t offset) {
         return false;
     copy.release();
     bool ok = fseeko(f, offset, SEEK_SET) == 0;
-    std::string piece;
-    std::optional<std::string> added;
+    std::string piece, key;
+    bool added = false;  // by the last piece
     PieceReader pieces(f);
-    while (ok && pieces.next(piece)) {
+    for (off_t at = offset; ok && pieces.next(piece); at += static_cast<off_t>(piece.size())) {
         idx.ends_line = ends_line(piece);
-        added.reset();
+        added = false;
         if (auto set = parse_set_line(piece)) {
-            std::string key = ascii_lower(set->name);
-            if (idx.sets.try_emplace(key, set->ciphers).second)
-                added = std::move(key);
+            key = ascii_lower(set->name);
+            if (!idx.sets.contains(key)) {
+                const off_t list_at = at + (set->ciphers.data() - piece.data());
+                idx.sets.emplace(keep_name(idx, key), ListAt{list_at, set->ciphers.size()});
+                added = true;
+            }
         }
     }
-    idx.open_end = idx.ends_line ? std::nullopt : std::move(added);
+    idx.open_end = idx.ends_line || !added ? std::nullopt : std::optional<std::string>(key);
     ok = ok && !std::ferror(f);
     std::fclose(f);
     return ok;
@@ -481,19 +508,36 @@ SetIndex* set_index(SetIndexes& all, const std::string& path, Links links) {
     return &idx;
 }
 
-const std::string* find_set(const SetIndex* idx, const char* name) {
+const ListAt* find_set(const SetIndex* idx, const char* name) {
     if (!idx)
         return nullptr;
     auto it = idx->sets.find(ascii_lower(name));
     return it == idx->sets.end() ? nullptr : &it->second;
 }
 
+// Whether the list the index found in the file is `ciphers`.
+bool holds(const SetIndex& idx, const ListAt& list, const char* ciphers) {
+    if (std::strlen(ciphers) != list.size)
+        return false;
+    std::string stored(list.size, '\0');
+    for (std::size_t done = 0; done < stored.size();) {
+        const ssize_t n = pread(idx.file.get(), stored.data() + done, stored.size() - done,
+                                list.at + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return stored == ciphers;
+}
+
 // Whether the file as read, without the lock, already holds the set with
 // this list. Writers append whole lines or rename a complete file, so only a
 // last line still without its newline can be one caught half-written.
 bool recorded_as(const SetIndex* idx, const char* name, const char* ciphers) {
-    const std::string* stored = find_set(idx, name);
-    return stored && *stored == ciphers && idx->open_end != ascii_lower(name);
+    const ListAt* stored = find_set(idx, name);
+    return stored && holds(*idx, *stored, ciphers) && idx->open_end != ascii_lower(name);
 }
 
 // After we appended through `fd` to the indexed file: index the new line,
@@ -554,10 +598,10 @@ int record_set(SetIndexes& all, int dir, const CustomFile& file, const char* nam
         if (idx)
             idx->swept = true;
     }
-    const std::string* stored = find_set(idx, name);
+    const ListAt* stored = find_set(idx, name);
     if (!stored)
         return append_set(all, dir, file, name, ciphers);
-    if (*stored == ciphers)
+    if (holds(*idx, *stored, ciphers))
         return 0;
     all.erase(file.path);
     return replace_set(dir, file.name, name, ciphers);

@@ -7,29 +7,35 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <new>
 #include <vector>
 
 #include "lib/addrs.h"
 
 namespace lbsnap {
 
-// The order of a table's entries, worked out from nine bytes per entry: a
+// The order of a table's entries, worked out from one word per entry: a
 // group, a 32-bit value (an IPv4 address, or the rank of an IPv6 address
-// among the table's) and the entry's position. Each address is converted
-// once, and the table is then put in order within itself: a sorted copy of
-// a table of a hundred thousand servers, or keys holding whole addresses,
-// would be the peak of the run. Entries are added in table order.
+// among the table's) and the entry's position, so that most comparisons are
+// one of two integers. Each address is converted once, and the table is then
+// put in order within itself: a sorted copy of a table of a hundred thousand
+// servers, or keys holding whole addresses, would be the peak of the run.
+// Entries are added in table order.
 class EntryOrder {
 public:
+    static constexpr std::uint8_t kGroups = 16;
+
     explicit EntryOrder(std::size_t n) {
+        // Past this the positions do not fit their bits; such a table would
+        // not fit the memory either.
+        if (n > kPositionMask + 1) throw std::bad_alloc();
         words_.reserve(n);
-        groups_.reserve(n);
     }
 
-    // The next entry sorts by its group, then by `value`.
+    // The next entry sorts by its group (below kGroups), then by `value`.
     void add(std::uint8_t group, std::uint32_t value = 0) {
-        words_.push_back(std::uint64_t{value} << 32 | words_.size());
-        groups_.push_back(group);
+        words_.push_back(std::uint64_t{group} << kGroupShift | std::uint64_t{value} << kPositionBits |
+                         words_.size());
     }
     // The next entry sorts by its group, then by address: give IPv6 and
     // IPv4 addresses groups of their own.
@@ -46,14 +52,11 @@ public:
     void sort(std::deque<T>& items, Tie tie, bool reverse) {
         rank_v6();
         std::sort(words_.begin(), words_.end(), [&](std::uint64_t x, std::uint64_t y) {
-            const std::uint32_t a = position(x), b = position(y);
-            int d = groups_[a] - groups_[b];
-            if (d == 0 && (x >> 32) != (y >> 32)) d = (x >> 32) < (y >> 32) ? -1 : 1;
-            if (d == 0) d = tie(groups_[a], a, b);
+            const std::uint64_t kx = x >> kPositionBits, ky = y >> kPositionBits;
+            const int d = kx != ky ? (kx < ky ? -1 : 1) : tie(group(x), position(x), position(y));
             if (d != 0) return reverse ? d > 0 : d < 0;
-            return a < b;
+            return position(x) < position(y);
         });
-        groups_ = {};
         move_to_places(items);
     }
 
@@ -63,7 +66,13 @@ private:
         std::uint32_t position;
     };
 
-    static std::uint32_t position(std::uint64_t word) { return static_cast<std::uint32_t>(word); }
+    static constexpr int kPositionBits = 28;
+    static constexpr int kGroupShift = kPositionBits + 32;
+    static constexpr std::uint64_t kPositionMask = (std::uint64_t{1} << kPositionBits) - 1;
+    static_assert(kGroups <= std::uint64_t{1} << (64 - kGroupShift));
+
+    static std::uint32_t position(std::uint64_t word) { return static_cast<std::uint32_t>(word & kPositionMask); }
+    static std::uint8_t group(std::uint64_t word) { return static_cast<std::uint8_t>(word >> kGroupShift); }
 
     // Equal IPv6 addresses share a rank; a lower address has a lower one.
     void rank_v6() {
@@ -73,7 +82,8 @@ private:
         std::uint32_t rank = 0;
         for (std::size_t i = 0; i < v6_.size(); ++i) {
             if (i > 0 && std::memcmp(&v6_[i - 1].addr, &v6_[i].addr, sizeof(in6_addr)) != 0) ++rank;
-            words_[v6_[i].position] = std::uint64_t{rank} << 32 | v6_[i].position;
+            std::uint64_t& w = words_[v6_[i].position];
+            w = std::uint64_t{group(w)} << kGroupShift | std::uint64_t{rank} << kPositionBits | v6_[i].position;
         }
         v6_ = {};
     }
@@ -98,8 +108,7 @@ private:
         words_ = {};
     }
 
-    std::vector<std::uint64_t> words_;  // value << 32 | position
-    std::vector<std::uint8_t> groups_;  // by position
+    std::vector<std::uint64_t> words_;  // group << 60 | value << 28 | position
     std::vector<V6> v6_;
 };
 

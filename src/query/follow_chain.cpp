@@ -2,6 +2,7 @@
 #include "query/follow_chain.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 
 #include "store/indexes.h"
@@ -82,31 +83,56 @@ std::vector<std::vector<std::size_t>> FollowChains::loops() {
     return all;
 }
 
-RsFollowChains::RsFollowChains(const Model& m, ZeroFollow zero, const rs_info_t* chosen)
+namespace {
+
+// The first real server of each id a follow names, in walk order: the VS
+// list's order, then each VS's own. Masters' entries are sub-VSs: they
+// neither follow nor are followed.
+std::vector<VsIndexes::RsEntry> named_entries(const Model& m, ZeroFollow zero) {
+    std::unordered_set<int> named;
+    for (const auto& vs : m.bahd)
+        if (!vs->ismaster)
+            for (const rs_info_t& rs : vs->rsinfo)
+                if (rs.rsfollow != 0 || zero == ZeroFollow::looked_up) named.insert(rs.rsfollow);
+    std::vector<VsIndexes::RsEntry> entries;
+    for (std::uint32_t i = 0; i < m.bahd.size() && !named.empty(); ++i)
+        if (!m.bahd[i]->ismaster)
+            for (const rs_info_t& rs : m.bahd[i]->rsinfo)
+                if (named.erase(rs.id)) entries.push_back({rs.id, i, &rs});
+    std::sort(entries.begin(), entries.end(),
+              [](const VsIndexes::RsEntry& a, const VsIndexes::RsEntry& b) { return a.id < b.id; });
+    return entries;
+}
+
+}  // namespace
+
+RsFollowChains::RsFollowChains(const Model& m, ZeroFollow zero, const rs_info_t* chosen, ChainMembers members)
     : m_(m),
-      idx_(indexes(m)),
-      chains_(idx_.rs_by_id.size(), [this, zero](std::size_t place) { return next(place, zero); },
+      named_(members == ChainMembers::named ? named_entries(m, zero) : std::vector<VsIndexes::RsEntry>{}),
+      entries_(members == ChainMembers::named ? std::span<const VsIndexes::RsEntry>(named_)
+                                              : std::span<const VsIndexes::RsEntry>(indexes(m).rs_by_id)),
+      chains_(entries_.size(), [this, zero](std::size_t place) { return next(place, zero); },
               chosen ? place_of(*chosen) : FollowChains::kNone) {}
 
 std::size_t RsFollowChains::place_of_id(int id) const {
-    const VsIndexes::RsEntry* e = first_rs_entry(idx_, id);
-    return e ? static_cast<std::size_t>(e - idx_.rs_by_id.data()) : FollowChains::kNone;
+    const VsIndexes::RsEntry* e = first_rs_entry(entries_, id);
+    return e ? static_cast<std::size_t>(e - entries_.data()) : FollowChains::kNone;
 }
 
 std::size_t RsFollowChains::place_of(const rs_info_t& rs) const {
     const std::size_t place = place_of_id(rs.id);
-    return place != FollowChains::kNone && idx_.rs_by_id[place].rs == &rs ? place : FollowChains::kNone;
+    return place != FollowChains::kNone && entries_[place].rs == &rs ? place : FollowChains::kNone;
 }
 
 std::size_t RsFollowChains::next(std::size_t place, ZeroFollow zero) const {
-    const int follow = idx_.rs_by_id[place].rs->rsfollow;
+    const int follow = entries_[place].rs->rsfollow;
     if (follow == 0 && zero == ZeroFollow::ends) return FollowChains::kNone;
     return place_of_id(follow);
 }
 
 RsFollowChains::Chain RsFollowChains::chain_at(std::size_t place) {
     const FollowChains::Chain c = chains_.classify(place);
-    const VsIndexes::RsEntry& end = idx_.rs_by_id[c.end];
+    const VsIndexes::RsEntry& end = entries_[c.end];
     return Chain{end.rs, m_.bahd[end.vs_index].get(), c.on_loop, c.meets};
 }
 
@@ -127,7 +153,7 @@ std::vector<std::vector<const rs_info_t*>> RsFollowChains::loops() {
     auto by_line = [](const rs_info_t* a, const rs_info_t* b) { return a->line < b->line; };
     for (const std::vector<std::size_t>& members : chains_.loops()) {
         std::vector<const rs_info_t*> loop;
-        for (std::size_t p : members) loop.push_back(idx_.rs_by_id[p].rs);
+        for (std::size_t p : members) loop.push_back(entries_[p].rs);
         std::rotate(loop.begin(), std::min_element(loop.begin(), loop.end(), by_line), loop.end());
         all.push_back(std::move(loop));
     }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "store/model.h"
@@ -64,6 +65,12 @@ enum class ZeroFollow {
                 // server written without one (the real-server selector)
 };
 
+// Which real servers the chains are walked over: every one, so that a chain
+// may start at any (from); or only those a follow names, enough for chains
+// that start where a follow points (from_id) and cheaper by far than an
+// index of every real server.
+enum class ChainMembers { every, named };
+
 // Real-server follow chains. A follow names a real-server id, and the chain
 // goes on at the first real server with that id in list order
 // (find_rs_follow): the others of an id are never followed to.
@@ -76,7 +83,8 @@ public:
         bool meets;
     };
 
-    RsFollowChains(const Model& m, ZeroFollow zero, const rs_info_t* chosen = nullptr);
+    RsFollowChains(const Model& m, ZeroFollow zero, const rs_info_t* chosen = nullptr,
+                   ChainMembers members = ChainMembers::every);
 
     // The chain from the real server a follow of `id` names; nullopt when
     // no real server has that id.
@@ -93,8 +101,10 @@ private:
     Chain chain_at(std::size_t place);
 
     const Model& m_;
-    // Members are places in the model's index of real servers by id.
-    const VsIndexes& idx_;
+    // Members are places in an index of real servers by id, in walk order:
+    // the model's, or `named_` of those a follow names.
+    std::vector<VsIndexes::RsEntry> named_;
+    std::span<const VsIndexes::RsEntry> entries_;
     FollowChains chains_;
 };
 

@@ -129,7 +129,7 @@ VsLookup locate_vip(const Model& m, const char* name) {
 }
 
 const rs_info_t* find_rs_follow(const Model& m, int id, const bahd_config_t** curp) {
-    const VsIndexes::RsEntry* e = first_rs_entry(indexes(m), id);
+    const VsIndexes::RsEntry* e = first_rs_entry(indexes(m).rs_by_id, id);
     if (!e) return nullptr;
     if (curp) *curp = m.bahd[e->vs_index].get();
     return e->rs;

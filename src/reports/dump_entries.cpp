@@ -265,7 +265,7 @@ std::vector<const Rule_t*> entry_rules(const bahd_config_t& cur, const rs_info_t
 
 RsFollowChains& DumpRun::follows(const Model& m) {
     // Past a real server that follows nobody, the dump's chain ends.
-    if (!follows_) follows_.emplace(m, ZeroFollow::ends);
+    if (!follows_) follows_.emplace(m, ZeroFollow::ends, nullptr, ChainMembers::named);
     return *follows_;
 }
 

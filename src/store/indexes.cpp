@@ -125,8 +125,7 @@ const std::vector<const bahd_config_t*>& port_candidates(const VsAddrIndex::Addr
     return it == g.by_port->end() ? none : it->second;
 }
 
-const VsIndexes::RsEntry* first_rs_entry(const VsIndexes& idx, int id) {
-    const auto& all = idx.rs_by_id;
+const VsIndexes::RsEntry* first_rs_entry(std::span<const VsIndexes::RsEntry> all, int id) {
     auto it = std::lower_bound(all.begin(), all.end(), id,
                                [](const VsIndexes::RsEntry& e, int want) { return e.id < want; });
     return it == all.end() || it->id != id ? nullptr : &*it;

@@ -2,6 +2,7 @@
 // built once, on first use.
 #pragma once
 
+#include <span>
 #include <vector>
 
 #include "store/model.h"
@@ -17,7 +18,7 @@ const VsAddrIndex& addr_index(const Model& m);
 
 // The first real-server entry with `id` in the id index (the one a walk of
 // the VS list finds first), or null.
-const VsIndexes::RsEntry* first_rs_entry(const VsIndexes& idx, int id);
+const VsIndexes::RsEntry* first_rs_entry(std::span<const VsIndexes::RsEntry> entries, int id);
 
 // The VSs of an address group that may serve `port` (0: any), in list order.
 const std::vector<const bahd_config_t*>& port_candidates(const VsAddrIndex::AddrGroup& g, int port);

@@ -2,6 +2,7 @@
 #include "query/follow_chain.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <unordered_set>
 #include <utility>
 
@@ -87,13 +88,15 @@ namespace {
 
 // The first real server of each id a follow names, in walk order: the VS
 // list's order, then each VS's own. Masters' entries are sub-VSs: they
-// neither follow nor are followed.
+// neither follow nor are followed. A follow of 0 names none: it ends the
+// chain.
 std::vector<VsIndexes::RsEntry> named_entries(const Model& m, ZeroFollow zero) {
+    if (zero != ZeroFollow::ends) throw std::logic_error("chains over named servers end at a follow of 0");
     std::unordered_set<int> named;
     for (const auto& vs : m.bahd)
         if (!vs->ismaster)
             for (const rs_info_t& rs : vs->rsinfo)
-                if (rs.rsfollow != 0 || zero == ZeroFollow::looked_up) named.insert(rs.rsfollow);
+                if (rs.rsfollow != 0) named.insert(rs.rsfollow);
     std::vector<VsIndexes::RsEntry> entries;
     for (std::uint32_t i = 0; i < m.bahd.size() && !named.empty(); ++i)
         if (!m.bahd[i]->ismaster)

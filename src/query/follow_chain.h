@@ -67,8 +67,8 @@ enum class ZeroFollow {
 
 // Which real servers the chains are walked over: every one, so that a chain
 // may start at any (from); or only those a follow names, enough for chains
-// that start where a follow points (from_id) and cheaper by far than an
-// index of every real server.
+// that start where a follow points (from_id) and end at a follow of 0, and
+// cheaper by far than an index of every real server.
 enum class ChainMembers { every, named };
 
 // Real-server follow chains. A follow names a real-server id, and the chain

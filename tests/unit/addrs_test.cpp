@@ -90,6 +90,7 @@ TEST(AddrParse, Forms) {
         {kHex + ":*", AF_INET6, 2, "2001:db8::1"},
         {"FFFFffffFFFFffff0000000000000000", AF_INET6, 0, "ffff:ffff:ffff:ffff::"},
         {"ABCDefffFFFFffffA00000000000000A", AF_INET6, 0, "abcd:efff:ffff:ffff:a000::a"},
+        {"abcdefABCDEF00000000000000000009", AF_INET6, 0, "abcd:efab:cdef::9"},
     };
     for (const Row& r : rows) expect_parse(r.text, r.af, r.port, r.addr);
 }

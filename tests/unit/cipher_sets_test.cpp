@@ -103,7 +103,7 @@ std::vector<std::string> cfg_dir_entries(const TempRoot& root) {
 class CipherSetUpdate : public ::testing::Test {
 protected:
     void SetUp() override {
-        root.write("/etc/cipher_sets", "# system sets\nBestPractices ECDHE:AES\nLegacy RC4\n");
+        root.write("/etc/cipher_sets", "# system sets\nBestPractices ECDHE:AES\nLegacy RC4\nZeta AES\n");
         fs::create_directories(root.path("/corvane/cfg"));
     }
     TempRoot root;
@@ -115,6 +115,7 @@ protected:
 TEST_F(CipherSetUpdate, ReservedAndSystemNamesAreRefused) {
     EXPECT_EQ(sets.update("Default", "A:B"), -1);
     EXPECT_EQ(sets.update("legacy", "A:B"), -1);
+    EXPECT_EQ(sets.update("zETA", "A:B"), -1);  // the last letters fold too
     EXPECT_EQ(sets.update("BestPractices", "ECDHE:AES"), -1);
     EXPECT_FALSE(root.exists(kCustom));
     // Refusals are no failures to record.

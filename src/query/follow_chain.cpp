@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <stdexcept>
-#include <unordered_set>
 #include <utility>
 
 #include "store/indexes.h"
@@ -92,18 +91,29 @@ namespace {
 // chain.
 std::vector<VsIndexes::RsEntry> named_entries(const Model& m, ZeroFollow zero) {
     if (zero != ZeroFollow::ends) throw std::logic_error("chains over named servers end at a follow of 0");
-    std::unordered_set<int> named;
+    // The named ids sorted, each once: a server's place among them is its
+    // entry's place, so the entries come out in id order without a sort.
+    std::vector<int> named;
     for (const auto& vs : m.bahd)
         if (!vs->ismaster)
             for (const rs_info_t& rs : vs->rsinfo)
-                if (rs.rsfollow != 0) named.insert(rs.rsfollow);
-    std::vector<VsIndexes::RsEntry> entries;
-    for (std::uint32_t i = 0; i < m.bahd.size() && !named.empty(); ++i)
-        if (!m.bahd[i]->ismaster)
-            for (const rs_info_t& rs : m.bahd[i]->rsinfo)
-                if (named.erase(rs.id)) entries.push_back({rs.id, i, &rs});
-    std::sort(entries.begin(), entries.end(),
-              [](const VsIndexes::RsEntry& a, const VsIndexes::RsEntry& b) { return a.id < b.id; });
+                if (rs.rsfollow != 0) named.push_back(rs.rsfollow);
+    std::sort(named.begin(), named.end());
+    named.erase(std::unique(named.begin(), named.end()), named.end());
+    std::vector<VsIndexes::RsEntry> entries(named.size(), VsIndexes::RsEntry{0, 0, nullptr});
+    std::size_t left = named.size();
+    for (std::uint32_t i = 0; i < m.bahd.size() && left != 0; ++i) {
+        if (m.bahd[i]->ismaster) continue;
+        for (const rs_info_t& rs : m.bahd[i]->rsinfo) {
+            const auto at = std::lower_bound(named.begin(), named.end(), rs.id);
+            if (at == named.end() || *at != rs.id) continue;
+            VsIndexes::RsEntry& e = entries[static_cast<std::size_t>(at - named.begin())];
+            if (e.rs) continue;
+            e = {rs.id, i, &rs};
+            --left;
+        }
+    }
+    std::erase_if(entries, [](const VsIndexes::RsEntry& e) { return e.rs == nullptr; });
     return entries;
 }
 

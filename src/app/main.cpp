@@ -1,25 +1,22 @@
 // lbsnap: reads the daemon configuration once, runs one command, exits.
 #include <malloc.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <initializer_list>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
-#include <vector>
 
 #include "app/command_line.h"
 #include "app/context.h"
 #include "app/diff_command.h"
 #include "app/dispatch.h"
 #include "lib/exit_status.h"
+#include "lib/heap_prep.h"
 #include "lib/sysroot.h"
 #include "reports/check.h"
 #include "store/diagnostics.h"
@@ -46,11 +43,6 @@ constexpr int kReportTableMmapThreshold = 256 << 10;
     std::exit(status);
 }
 
-// The model of a configuration takes about twice the file's size in heap,
-// in records of a few hundred bytes. Growing the heap once to that size
-// and advising huge pages for it turns tens of thousands of page faults
-// into a few dozen. Only the huge pages the records touch are ever made;
-// the advice changes nothing else.
 // --diff loads two files.
 void prepare_heap(std::initializer_list<const char*> paths) {
     std::size_t bytes = 0;
@@ -58,21 +50,7 @@ void prepare_heap(std::initializer_list<const char*> paths) {
         struct stat st {};
         if (stat(path, &st) == 0 && st.st_size > 0) bytes += static_cast<std::size_t>(st.st_size);
     }
-    constexpr std::size_t huge_page = 2u << 20;
-    std::size_t want = 2 * bytes;
-    if (want < 8 * huge_page) return;  // small files: nothing to gain
-    // Blocks below the mmap threshold come from the heap; freed, they stay
-    // there for the records, having touched no more than their headers.
-    constexpr std::size_t block = 16u << 20;
-    mallopt(M_MMAP_THRESHOLD, 2 * block);
-    mallopt(M_TRIM_THRESHOLD, static_cast<int>(std::min<std::size_t>(want, INT32_MAX)));
-    auto start = reinterpret_cast<std::uintptr_t>(sbrk(0));
-    std::vector<void*> blocks;
-    for (std::size_t got = 0; got < want; got += block) blocks.push_back(std::malloc(block));
-    for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) std::free(*it);
-    auto end = reinterpret_cast<std::uintptr_t>(sbrk(0));
-    std::uintptr_t from = (start + huge_page - 1) & ~(huge_page - 1);
-    if (end > from) madvise(reinterpret_cast<void*>(from), end - from, MADV_HUGEPAGE);
+    lbsnap::prepare_heap(bytes);
 }
 
 // The tables a report builds on the model are few, large and grow by

@@ -16,7 +16,7 @@ seed() {  # harness corpus_dir
   for c in "$cases"/*/; do
     n=$(basename "$c")
     case $1 in
-      reader_fuzz) [ -f "$c/bahd.conf" ] && cp "$c/bahd.conf" "$2/$n" ;;
+      reader_fuzz | reader_parts_fuzz) [ -f "$c/bahd.conf" ] && cp "$c/bahd.conf" "$2/$n" ;;
       options_fuzz) [ -f "$c/args" ] && tr '\n' '\0' < "$c/args" > "$2/$n" ;;
       addrs_fuzz)
         i=0
@@ -39,7 +39,9 @@ for src in "$here"/*_fuzz.cpp; do
   mkdir -p "$corpus"
   seed "$h" "$corpus"
   dict=()
-  [ -f "$here/$h.dict" ] && dict=(-dict="$here/$h.dict")
+  # Both reader harnesses read configurations: one dictionary serves them.
+  d=$here/${h/reader_parts_fuzz/reader_fuzz}.dict
+  [ -f "$d" ] && dict=(-dict="$d")
   (cd "$work" && "$build/$h" "${dict[@]}" -max_total_time="$seconds" -timeout=60 \
      -print_final_stats=1 -artifact_prefix="$work/findings/$h-" "$corpus") > "$log" 2>&1
   rc=$?

@@ -287,6 +287,9 @@ struct Model {
     // The groups of settings that VSs hold other than the defaults.
     std::deque<VsWafSettings> waf_settings;
     std::deque<VsEspSettings> esp_settings;
+    // The parts of the file read on other threads: what their VSs, now in
+    // bahd, keep of their texts, rule lists and groups.
+    std::vector<std::unique_ptr<Model>> parts;
 
     // The VS list in list order: ordinary VSs by address and port, then
     // sub-VSs by id and port. Records are owned here and never move; a

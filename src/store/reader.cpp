@@ -7,12 +7,18 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <iterator>
 #include <memory>
 #include <numeric>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
 
 #include "lib/format_text.h"
+#include "lib/heap_prep.h"
 #include "store/diagnostics.h"
 #include "store/indexes.h"
 #include "store/key_table.h"
@@ -24,6 +30,7 @@ namespace lbsnap {
 namespace {
 
 enum class Section { none, checker, adapt_http, adapt_sdn, vs, rule };
+constexpr std::size_t kSectionKinds = static_cast<std::size_t>(Section::rule) + 1;
 
 struct Marker {
     Section section;
@@ -72,6 +79,7 @@ public:
                 name_ = mk->name;
                 section_line_ = line_no;
                 ++sections_;
+                ++begun_[static_cast<std::size_t>(mk->section)];
                 ctx_.section_begins();
                 return true;
             }
@@ -96,6 +104,12 @@ public:
     }
 
     const LoadResult& result() const { return ctx_.result(); }
+
+    // No section is open: the next line is read as the first of a file.
+    bool between_sections() const { return section_ == Section::none; }
+    int sections_begun(Section s) const { return begun_[static_cast<std::size_t>(s)]; }
+    // The sections begun that are not VS sections.
+    int other_sections_begun() const { return sections_ - sections_begun(Section::vs); }
 
 private:
     // A marker where the section's end was due; the VS section's own
@@ -168,6 +182,7 @@ private:
     const char* name_ = nullptr;
     int section_line_ = 0;
     int sections_ = 0;
+    std::array<int, kSectionKinds> begun_{};
     std::unique_ptr<bahd_config_t> vs_;
     std::unique_ptr<Rule_t> rule_;
     int has_ipvsadm_ = 0;
@@ -246,6 +261,7 @@ std::vector<std::size_t> identity(std::size_t n) {
 
 void clean_up(Model& m) {
     m.bahd.clear();
+    m.parts.clear();
     m.id_idx.reset();
     m.idx.reset();
     m.name_idx.reset();
@@ -359,9 +375,135 @@ bool looks_like_text(const char* text, std::size_t size) {
     return control * share <= n;
 }
 
+// Hands the lines to the loader until the end, or until a line ends the
+// load (false); `after` sees the loader after each line and may stop the
+// reading (false).
+template <class After>
+bool read_lines(LineSplitter& lines, Loader& loader, After after) {
+    while (char* line = lines.next()) {
+        if (!loader.line(line, lines.line_no(), lines.raw_size(), lines.line_goes_on())) return false;
+        if (!after(loader)) break;
+    }
+    return true;
+}
+
+// The start of a VS section's marker line at or after `from` (past the
+// file's first byte), or 0 when a stretch of the file there holds none.
+std::size_t vs_section_from(const ByteSource& source, std::size_t from) {
+    static constexpr std::string_view marker = "\n<SECTION VS>\n";
+    constexpr std::size_t stretch = 1 << 16;
+    std::string seen(stretch, '\0');
+    seen.resize(source.read_at(from - 1, seen.data(), stretch));
+    const std::size_t found = seen.find(marker);
+    return found == std::string::npos ? 0 : from + found;
+}
+
+// The second part of a file read in two parts at once, read on a thread of
+// its own into a model of its own from the start of a VS section on. Its
+// VSs name rules as the rule list stood when it began.
+class SecondPart {
+public:
+    SecondPart(const ByteSource& file, std::size_t at, const Model& m) : part_(std::make_unique<Model>()) {
+        part_->default_rule = m.default_rule;
+        part_->rule_by_id = m.rule_by_id;
+        thread_ = std::jthread([this, file, at] { read(file, at); });
+    }
+
+    void wait() { thread_.join(); }
+    // Waits for the thread: the part's model when it holds VS sections
+    // only, all read to their end without a fault; else null.
+    std::unique_ptr<Model> joined() {
+        if (thread_.joinable()) thread_.join();
+        return clean_ ? std::move(part_) : nullptr;
+    }
+
+private:
+    void read(const ByteSource& file, std::size_t at) {
+        try {
+            prepare_thread_heap(file.size() - at);
+            const auto lines_before = static_cast<int>(file.newlines_before(at));
+            ByteSource source = file.from(at);
+            LineSplitter lines(source, lines_before);
+            Loader loader(*part_, nullptr);
+            // At another section's marker the part stops, inside that section.
+            const bool read = read_lines(lines, loader, [](const Loader& l) { return l.other_sections_begun() == 0; });
+            clean_ = read && loader.between_sections() && !source.error();
+        } catch (const std::exception&) {
+            // Not clean: the first thread reads the part again, and meets the same.
+        }
+    }
+
+    std::unique_ptr<Model> part_;
+    bool clean_ = false;
+    std::jthread thread_;
+};
+
+// A large file is read in two parts at once: this thread reads from the
+// start, and once the first VS section begins, a second part starts
+// halfway through the rest, at a VS section. The first part stops there.
+// The second part's VSs join the list when reading the whole file would
+// have read them the same: the first part ends between sections, without a
+// read error, and with no rule section after the second part began.
+// Otherwise the first part reads on, as if there were no second part.
+class TwoParts {
+public:
+    explicit TwoParts(bool wanted) : due_(wanted) {}
+
+    // After each line of the first part.
+    void after_line(const Loader& loader, const LineSplitter& lines, ByteSource& source, const Model& m) {
+        if (!due_ || loader.sections_begun(Section::vs) == 0) return;
+        due_ = false;
+        const std::size_t here = lines.offset(), size = source.size();
+        if (size <= here) return;
+        const std::size_t at = vs_section_from(source, here + (size - here) / 2);
+        if (at == 0 || at < source.taken()) return;
+        source.stop_at(at);
+        at_ = at;
+        rule_sections_ = loader.sections_begun(Section::rule);
+        try {
+            second_.emplace(source, at, m);
+        } catch (const std::system_error&) {
+            // No thread to be had: one pass reads it all.
+            source.resume();
+        }
+    }
+
+    bool started() const { return second_.has_value(); }
+
+    // Once the first part is read: the second part's model when its VSs
+    // join the list; else null, and the source reads on past the stop.
+    std::unique_ptr<Model> joined(const Loader& loader, ByteSource& source) {
+        std::unique_ptr<Model> part = second_->joined();
+        second_.reset();
+        const bool ends_there = loader.between_sections() && source.taken() == at_ && !source.error() &&
+                                loader.sections_begun(Section::rule) == rule_sections_;
+        if (part && ends_there) return part;
+        source.resume();
+        return nullptr;
+    }
+
+private:
+    bool due_;
+    std::size_t at_ = 0;
+    int rule_sections_ = 0;
+    std::optional<SecondPart> second_;
+};
+
+// The second part's VSs follow the first part's, as in the file; its model
+// keeps their texts, rule lists and groups.
+void join_part(Model& m, std::unique_ptr<Model> part) {
+    m.bahd.reserve(m.bahd.size() + part->bahd.size());
+    std::move(part->bahd.begin(), part->bahd.end(), std::back_inserter(m.bahd));
+    part->bahd.clear();
+    part->rule_by_id.clear();
+    m.parts.push_back(std::move(part));
+}
+
 // Loads the configuration that `source` reads. A check says a file that
-// cannot be read is unreadable; commands read what could be read.
-LoadResult load_from(Model& m, ByteSource& source, Diagnostics* findings, const char* path) {
+// cannot be read is unreadable; commands read what could be read. A check
+// reads in one part, so that its findings come in the order of the file.
+LoadResult load_from(Model& m, ByteSource& source, Diagnostics* findings, const char* path,
+                     std::size_t two_parts_from) {
     clean_up(m);
     LineSplitter lines(source);
     if (findings && !source.error() && !looks_like_text(lines.head().data(), lines.head().size())) {
@@ -370,9 +512,20 @@ LoadResult load_from(Model& m, ByteSource& source, Diagnostics* findings, const 
         return {};
     }
     Loader loader(m, findings);
-    while (char* line = lines.next())
-        if (!loader.line(line, lines.line_no(), lines.raw_size(), lines.line_goes_on()))
-            return loader.result();
+    TwoParts two(!findings && source.size() >= two_parts_from);
+    auto after = [&](const Loader& l) {
+        two.after_line(l, lines, source, m);
+        return true;
+    };
+    if (!read_lines(lines, loader, after)) return loader.result();
+    if (two.started()) {
+        if (std::unique_ptr<Model> part = two.joined(loader, source)) {
+            join_part(m, std::move(part));
+        } else if (!source.error()) {
+            lines.resume();
+            if (!read_lines(lines, loader, after)) return loader.result();
+        }
+    }
     if (findings && source.error())
         return {LoadStatus::cannot_read, format_text("%s: cannot read: %s\n", path, std::strerror(source.error()))};
     loader.end_of_file();
@@ -383,16 +536,16 @@ LoadResult load_from(Model& m, ByteSource& source, Diagnostics* findings, const 
 
 }  // namespace
 
-LoadResult load_text(Model& m, std::string_view text, Diagnostics* findings) {
+LoadResult load_text(Model& m, std::string_view text, Diagnostics* findings, std::size_t two_parts_from) {
     ByteSource source(text);
-    return load_from(m, source, findings, "");
+    return load_from(m, source, findings, "", two_parts_from);
 }
 
-LoadResult load_data(Model& m, const std::string& path, Diagnostics* findings) {
+LoadResult load_data(Model& m, const std::string& path, Diagnostics* findings, std::size_t two_parts_from) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return {LoadStatus::cannot_open, "Cannot open config file\n"};
     ByteSource source(fd);
-    LoadResult result = load_from(m, source, findings, path.c_str());
+    LoadResult result = load_from(m, source, findings, path.c_str(), two_parts_from);
     close(fd);
     return result;
 }

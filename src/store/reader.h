@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "lib/ascii.h"
+#include "lib/heap_prep.h"
 #include "lib/line_read.h"
 #include "store/model.h"
 
@@ -35,15 +36,23 @@ struct LoadResult {
     std::string message;
 };
 
-// Reads the file at `path` whole and loads it. With a findings sink (a
+// Files of this many bytes or more are read in two parts at once: those
+// for which the heap is prepared, without which the second part's thread
+// would grow its heap a page at a time.
+inline constexpr std::size_t kTwoPartsFrom = kPreparedLoadFrom;
+
+// Reads the file at `path` and loads it. With a findings sink (a
 // configuration check) the reader notes there what it ignores, cuts or
 // drops, and an invalid real-server address is one of those findings
-// rather than the end of the load.
-LoadResult load_data(Model& m, const std::string& path, Diagnostics* findings = nullptr);
-// Loads configuration text already in memory (what load_data does after
-// reading the file): resets the model, reads the sections, orders the VS
-// list and builds the lookup indexes.
-LoadResult load_text(Model& m, std::string_view text, Diagnostics* findings = nullptr);
+// rather than the end of the load. A regular file of `two_parts_from`
+// bytes or more is read in two parts at once (never for a check); the
+// model is the same.
+LoadResult load_data(Model& m, const std::string& path, Diagnostics* findings = nullptr,
+                     std::size_t two_parts_from = kTwoPartsFrom);
+// Loads configuration text already in memory as load_data loads a file:
+// resets the model, reads the sections and orders the VS list.
+LoadResult load_text(Model& m, std::string_view text, Diagnostics* findings = nullptr,
+                     std::size_t two_parts_from = kTwoPartsFrom);
 
 // The value after key `val` at the start of `line` (case ignored, blanks and
 // tabs after the key skipped), or null. Inline because every line of the

@@ -60,6 +60,7 @@ TEST(Reader, RulesJoinOnlyWhenConsistent) {
                      "<RULE>\nID: 4\nVALUE: v\n<END RULE>\n"                   // no name
                      "<RULE>\nID: 5\nNAME: n\nTYPE: 7\nVALUE: v\n<END RULE>\n"  // unknown type
                      "<RULE>\nID: 6\nNAME: n\nTYPE: 1\nHEADER: h\n<END RULE>\n"  // no replacement
+                     "<RULE>\nID: 7\nNAME: n\nTYPE: 1\nREPLACEMENT: x\n<END RULE>\n"  // no header
                      "<RULE>\nID: 0\nNAME: n\nVALUE: v\n<END RULE>\n"
                      "<RULE>\nID: 8\nNAME: n\nTYPE: 3\nVALUE: v\nHEADER: h\nREPLACEMENT: x\n<END RULE>\n"
                      "<RULE>\nID: 9\nNAME: n\nTYPE: 2\nVALUE: v\n<END RULE>\n"

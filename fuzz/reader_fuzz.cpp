@@ -3,12 +3,11 @@
 // same bytes, writing to the null stream.
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <string_view>
 
+#include "../tests/support/fuzz_root.h"
 #include "app/context.h"
 #include "app/dispatch.h"
-#include "lib/sysroot.h"
 #include "reports/check.h"
 #include "store/diagnostics.h"
 #include "store/reader.h"
@@ -16,15 +15,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace lbsnap;
     static std::FILE* devnull = std::fopen("/dev/null", "w");
-    // Reports may read settings and record cipher sets: keep them in a
-    // private root, never the appliance's paths.
-    static const bool rooted = [] {
-        auto root = std::filesystem::current_path() / "fuzz-root";
-        std::filesystem::create_directories(root / "corvane/cfg");
-        set_sysroot(root.string());
-        return true;
-    }();
-    (void)rooted;
+    fuzzing::use_private_root();
     std::string_view text(reinterpret_cast<const char*>(data), size);
     Options opt;
     {

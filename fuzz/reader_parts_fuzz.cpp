@@ -5,23 +5,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 
+#include "../tests/support/fuzz_root.h"
 #include "../tests/support/two_parts.h"
-#include "lib/sysroot.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace lbsnap;
-    // The dump may record cipher sets: keep them in a private root, never
-    // the appliance's paths.
-    static const bool rooted = [] {
-        auto root = std::filesystem::current_path() / "fuzz-root";
-        std::filesystem::create_directories(root / "corvane/cfg");
-        set_sysroot(root.string());
-        return true;
-    }();
-    (void)rooted;
+    fuzzing::use_private_root();
     const std::string text = two_parts::split_at_second_vs(std::string(reinterpret_cast<const char*>(data), size));
     if (text.empty()) return 0;
     Model one, two;

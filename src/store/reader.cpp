@@ -78,7 +78,6 @@ public:
                 end_ = mk->end;
                 name_ = mk->name;
                 section_line_ = line_no;
-                ++sections_;
                 ++begun_[static_cast<std::size_t>(mk->section)];
                 ctx_.section_begins();
                 return true;
@@ -99,7 +98,7 @@ public:
         ctx_.section_closed();
         if (section_ != Section::none)
             ctx_.section_open(section_line_, end_, vs_ ? "VS" : rule_ ? "rule" : nullptr);
-        if (sections_ == 0) ctx_.no_sections();
+        if (sections_begun() == 0) ctx_.no_sections();
         ctx_.end_of_file();
     }
 
@@ -108,8 +107,9 @@ public:
     // No section is open: the next line is read as the first of a file.
     bool between_sections() const { return section_ == Section::none; }
     int sections_begun(Section s) const { return begun_[static_cast<std::size_t>(s)]; }
+    int sections_begun() const { return std::accumulate(begun_.begin(), begun_.end(), 0); }
     // The sections begun that are not VS sections.
-    int other_sections_begun() const { return sections_ - sections_begun(Section::vs); }
+    int other_sections_begun() const { return sections_begun() - sections_begun(Section::vs); }
 
 private:
     // A marker where the section's end was due; the VS section's own
@@ -181,7 +181,6 @@ private:
     const char* end_ = nullptr;
     const char* name_ = nullptr;
     int section_line_ = 0;
-    int sections_ = 0;
     std::array<int, kSectionKinds> begun_{};
     std::unique_ptr<bahd_config_t> vs_;
     std::unique_ptr<Rule_t> rule_;
@@ -409,7 +408,6 @@ public:
         thread_ = std::jthread([this, file, at] { read(file, at); });
     }
 
-    void wait() { thread_.join(); }
     // Waits for the thread: the part's model when it holds VS sections
     // only, all read to their end without a fault; else null.
     std::unique_ptr<Model> joined() {

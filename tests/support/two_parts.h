@@ -4,10 +4,11 @@
 // harness alike.
 #pragma once
 
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <sstream>
 #include <string>
+
+#include "../unit/test_support.h"
 
 #include "app/dispatch.h"
 #include "reports/report_context.h"
@@ -57,16 +58,12 @@ inline std::string model_print(Model& m, const LoadResult& loaded) {
     std::ostringstream s;
     s << static_cast<int>(loaded.status) << ' ' << loaded.message << '\n';
     if (loaded.status != LoadStatus::ok) return s.str();
-    char* buf = nullptr;
-    std::size_t len = 0;
-    std::FILE* out = open_memstream(&buf, &len);
+    testing::Capture out;
     Options opt;
-    Ctx c{m, opt, out, out};
+    Ctx c{m, opt, out.file(), out.file()};
     c.log = [](int, const std::string&) {};
     perform_command(c, Command::dump, nullptr);
-    std::fclose(out);
-    s << std::string(buf, len);
-    std::free(buf);
+    s << out.str();
     for (const auto& vs : m.bahd) {
         s << "VS " << vs->id << " at " << vs->line << ':';
         for (const rs_info_t& rs : vs->rsinfo) s << ' ' << rs.line;
@@ -76,19 +73,15 @@ inline std::string model_print(Model& m, const LoadResult& loaded) {
     return s.str();
 }
 
-// The first line of `got` that is not the line of `want` at its place,
-// with its number; empty when the two are the same.
+// The line where `got` first differs from `want`, as each has it; empty
+// when the two are the same.
 inline std::string first_difference(const std::string& got, const std::string& want) {
-    std::istringstream g(got), w(want);
-    std::string a, b;
-    for (int n = 1;; ++n) {
-        const bool more_a = static_cast<bool>(std::getline(g, a));
-        const bool more_b = static_cast<bool>(std::getline(w, b));
-        if (!more_a && !more_b) return "";
-        if (more_a != more_b || a != b)
-            return "line " + std::to_string(n) + ": got \"" + (more_a ? a : "(end)") + "\", want \"" +
-                   (more_b ? b : "(end)") + "\"";
-    }
+    if (got == want) return "";
+    const auto at = static_cast<std::size_t>(std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first -
+                                             got.begin());
+    const std::size_t line = at == 0 ? 0 : got.rfind('\n', at - 1) + 1;  // npos + 1 is 0
+    const auto line_of = [line](const std::string& t) { return t.substr(line, t.find('\n', line) - line); };
+    return "got \"" + line_of(got) + "\", want \"" + line_of(want) + "\"";
 }
 
 }  // namespace lbsnap::two_parts

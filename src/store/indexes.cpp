@@ -104,19 +104,12 @@ std::unique_ptr<VsAddrIndex> build_addr_index(const Model& m) {
     return built;
 }
 
-// The index in `slot`, built by `build` on the first call.
-template <class Index, class Built>
-const Index& on_first_use(std::unique_ptr<const Index>& slot, const Model& m, Built (*build)(const Model&)) {
-    if (!slot) slot = build(m);
-    return *slot;
-}
-
 }  // namespace
 
-const VsIdIndex& id_index(const Model& m) { return on_first_use(m.id_idx, m, build_id_index); }
-const VsIndexes& indexes(const Model& m) { return on_first_use(m.idx, m, build_indexes); }
-const VsNameIndex& name_index(const Model& m) { return on_first_use(m.name_idx, m, build_name_index); }
-const VsAddrIndex& addr_index(const Model& m) { return on_first_use(m.addr_idx, m, build_addr_index); }
+const VsIdIndex& id_index(const Model& m) { return m.id_idx.get([&] { return build_id_index(m); }); }
+const VsIndexes& indexes(const Model& m) { return m.idx.get([&] { return build_indexes(m); }); }
+const VsNameIndex& name_index(const Model& m) { return m.name_idx.get([&] { return build_name_index(m); }); }
+const VsAddrIndex& addr_index(const Model& m) { return m.addr_idx.get([&] { return build_addr_index(m); }); }
 
 const std::vector<const bahd_config_t*>& port_candidates(const VsAddrIndex::AddrGroup& g, int port) {
     static const std::vector<const bahd_config_t*> none;

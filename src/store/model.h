@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "lib/addrs.h"
+#include "lib/built_once.h"
 #include "store/text.h"
 
 namespace lbsnap {
@@ -310,12 +311,12 @@ struct Model {
 
     // Built by the first lookup that needs them (id_index(m), indexes(m),
     // name_index(m) and addr_index(m) in indexes.h): most commands look no VS up, and a
-    // large configuration's indexes cost a tenth of its load. The tool
-    // looks VSs up on one thread only.
-    mutable std::unique_ptr<const VsIdIndex> id_idx;
-    mutable std::unique_ptr<const VsIndexes> idx;
-    mutable std::unique_ptr<const VsNameIndex> name_idx;
-    mutable std::unique_ptr<const VsAddrIndex> addr_idx;
+    // large configuration's indexes cost a tenth of its load. A report may
+    // look VSs up from two threads at once.
+    BuiltOnce<VsIdIndex> id_idx;
+    BuiltOnce<VsIndexes> idx;
+    BuiltOnce<VsNameIndex> name_idx;
+    BuiltOnce<VsAddrIndex> addr_idx;
 };
 
 }  // namespace lbsnap

@@ -33,10 +33,26 @@ bool plain(std::string_view s) {
 JsonWriter::JsonWriter(std::FILE* out)
     : out_(out), buf_(std::make_unique_for_overwrite<char[]>(kBlock)), pos_(buf_.get()), end_(pos_ + kBlock) {}
 
+JsonWriter::JsonWriter(std::string& into, std::size_t depth, bool after_element)
+    : into_(&into),
+      buf_(std::make_unique_for_overwrite<char[]>(kBlock)),
+      pos_(buf_.get()),
+      end_(pos_ + kBlock),
+      has_members_(depth) {
+    has_members_.back() = after_element;
+}
+
 JsonWriter::~JsonWriter() { flush(); }
 
+void JsonWriter::write_out(const char* s, std::size_t n) {
+    if (into_)
+        into_->append(s, n);
+    else
+        std::fwrite(s, 1, n, out_);
+}
+
 void JsonWriter::flush() {
-    std::fwrite(buf_.get(), 1, static_cast<std::size_t>(pos_ - buf_.get()), out_);
+    write_out(buf_.get(), static_cast<std::size_t>(pos_ - buf_.get()));
     pos_ = buf_.get();
 }
 
@@ -45,7 +61,7 @@ void JsonWriter::flush() {
 void JsonWriter::put_apart(const char* s, std::size_t n) {
     if (n > kBlock) {
         flush();
-        std::fwrite(s, 1, n, out_);
+        write_out(s, n);
         return;
     }
     std::memcpy(room(n), s, n);
@@ -138,5 +154,11 @@ void JsonWriter::end(char close) {
 
 void JsonWriter::end_object() { end('}'); }
 void JsonWriter::end_array() { end(']'); }
+
+void JsonWriter::splice(std::string_view elements) {
+    if (elements.empty()) return;
+    put(elements);
+    has_members_.back() = true;
+}
 
 }  // namespace lbsnap

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -17,6 +18,12 @@ namespace lbsnap {
 class JsonWriter {
 public:
     explicit JsonWriter(std::FILE* out);
+    // A writer of elements of an array that another writer has open, at
+    // `depth` levels of nesting (1: the document's own array), for a part
+    // of a document made apart: the text goes into `into` (complete once
+    // this writer is gone) and then into the other writer by splice().
+    // after_element: the array has an element before these.
+    JsonWriter(std::string& into, std::size_t depth, bool after_element);
     ~JsonWriter();
     JsonWriter(const JsonWriter&) = delete;
     JsonWriter& operator=(const JsonWriter&) = delete;
@@ -31,6 +38,8 @@ public:
     void end_object();
     void begin_array();
     void end_array();
+    // Elements of the array open here, made by a writer of elements.
+    void splice(std::string_view elements);
 
     void field(std::string_view name, long long v) { key(name).number(v); }
     void field(std::string_view name, std::string_view s) { key(name).text(s); }
@@ -46,6 +55,7 @@ private:
     void newline_indent(std::size_t depth);
     void end(char close);
     void flush();
+    void write_out(const char* s, std::size_t n);
     // Room for n more bytes at pos_, flushing first when the block lacks it.
     char* room(std::size_t n) {
         if (static_cast<std::size_t>(end_ - pos_) < n) flush();
@@ -63,7 +73,8 @@ private:
         ++pos_;
     }
 
-    std::FILE* out_;
+    std::FILE* out_ = nullptr;
+    std::string* into_ = nullptr;
     // The output not yet written: a dump is millions of pieces of a few
     // bytes, each copied here by hand rather than through a growing string.
     std::unique_ptr<char[]> buf_;

@@ -67,5 +67,44 @@ TEST(JsonWriter, WritesWhatTheLibraryWrites) {
     expect_laid_out_as_library({{"pieces", pieces}});
 }
 
+// An array whose elements are written apart, in parts spliced in order, is
+// the array written in one go: at the top and nested in an object, with an
+// empty part among them, and with parts larger than the writer's block.
+TEST(JsonWriter, SplicedPartsAreTheWholeArray) {
+    const json elements = {1, {{"k", "v"}}, json::array({2, 3}), std::string(70000, 'x'), "last"};
+    const std::size_t cuts[] = {0, 1, 1, 3, 5};  // parts [0,1), [1,1), [1,3), [3,5)
+    for (bool nested : {false, true}) {
+        testing::Capture out;
+        {
+            JsonWriter w(out.file());
+            if (nested) {
+                w.begin_object();
+                w.key("list");
+            }
+            w.begin_array();
+            for (std::size_t p = 0; p + 1 < std::size(cuts); ++p) {
+                std::string part;
+                {
+                    JsonWriter pw(part, nested ? 2 : 1, cuts[p] > 0);
+                    for (std::size_t i = cuts[p]; i < cuts[p + 1]; ++i) write(pw, elements[i]);
+                }
+                w.splice(part);
+            }
+            w.end_array();
+            if (nested) w.end_object();
+        }
+        const json whole = nested ? json{{"list", elements}} : elements;
+        EXPECT_EQ(out.str(), whole.dump(2, ' ', false, json::error_handler_t::replace) + "\n") << nested;
+    }
+    testing::Capture out;
+    {
+        JsonWriter w(out.file());
+        w.begin_array();
+        w.splice("");
+        w.end_array();
+    }
+    EXPECT_EQ(out.str(), "[]\n");
+}
+
 }  // namespace
 }  // namespace lbsnap

@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Model one, two;
     const LoadResult r1 = load_text(one, text, nullptr, two_parts::kNever);
     const LoadResult r2 = load_text(two, text, nullptr, two_parts::kAlways);
-    const std::string diff = two_parts::first_difference(two_parts::model_print(two, r2), two_parts::model_print(one, r1));
+    const std::string diff = testing::first_difference(two_parts::model_print(two, r2), two_parts::model_print(one, r1));
     if (!diff.empty()) {
         std::fprintf(stderr, "two parts read otherwise than one pass: %s\n", diff.c_str());
         std::abort();

@@ -42,9 +42,8 @@ void every_vs(Ctx& c, Action action) {
 
 void dump_of(Ctx& c, const char* arg) {
     CipherSetRecorder cipher_sets(c.log);
-    DumpRun run(&cipher_sets);
-    one_or_all(c, arg, [&](const bahd_config_t& vs) { print_vs(c, vs, run); });
-    flush_dump(c, run);
+    if (!arg) return print_every_vs(c, cipher_sets);
+    if (const bahd_config_t* vs = named_vs(c, arg)) print_vs(c, *vs, cipher_sets);
 }
 
 void vs_end_points(Ctx& c, const char* arg, bool wantsslonly) {
@@ -189,8 +188,9 @@ void json_one_or_all(Ctx& c, const char* arg, Item item) {
 
 void json_dump(Ctx& c, const char* arg) {
     CipherSetRecorder cipher_sets(c.log);
+    if (!arg) return json_every_vs(c, cipher_sets);
     DumpRun run(&cipher_sets);
-    json_one_or_all(c, arg, [&](JsonWriter& w, const bahd_config_t& vs) { json_vs(w, c, vs, run); });
+    json_one_or_all(c, arg, [&](JsonWriter& w, const bahd_config_t& vs) { json_vs(w, c.m, vs, run); });
 }
 
 void json_rule_listing(Ctx& c, const char* arg) {

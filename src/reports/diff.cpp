@@ -500,11 +500,10 @@ private:
     void json_vss(JsonWriter& w, Status status) {
         const bool added = status == Status::added;
         const Model& m = added ? in_.new_model : in_.old_model;
-        Ctx c{m, in_.opt, in_.out, in_.err};
         DumpRun run(nullptr);
         w.key(status_word(status)).begin_array();
         for (const VsPair& p : vss_)
-            if (p.status == status) json_vs(w, c, added ? *p.now : *p.old, run);
+            if (p.status == status) json_vs(w, m, added ? *p.now : *p.old, run);
         w.end_array();
     }
 

@@ -13,14 +13,11 @@
 #include "lib/addrs.h"
 #include "lib/mangle.h"
 #include "lib/out_printf.h"
+#include "reports/dump_blocks.h"
 
 namespace lbsnap {
 
 namespace {
-
-// A dump of every VS is millions of short lines: they gather here and go to
-// the stream in blocks of about this size.
-constexpr std::size_t kFlushAt = 1 << 16;
 
 void number(std::string& out, const DumpLine& l, int n) {
     char digits[12];
@@ -122,17 +119,25 @@ void dump_entry_text(std::string& out, const DumpEntries& d, const DumpEntry& e,
     }
 }
 
-void print_vs(Ctx& c, const bahd_config_t& cur, DumpRun& run) {
-    run.entries.build(c.m, cur, run);
-    std::string& out = run.text;
-    for (const DumpEntry& e : run.entries.entries) dump_entry_text(out, run.entries, e, c.opt.aflag);
-    if (out.size() >= kFlushAt) flush_dump(c, run);
+void dump_vs_text(std::string& out, const Model& m, const bahd_config_t& cur, DumpRun& run, bool raw) {
+    run.entries.build(m, cur, run);
+    for (const DumpEntry& e : run.entries.entries) dump_entry_text(out, run.entries, e, raw);
 }
 
-void flush_dump(Ctx& c, DumpRun& run) {
-    std::fwrite(run.text.data(), 1, run.text.size(), c.out);
-    run.text.clear();
+void print_vs(Ctx& c, const bahd_config_t& cur, CipherSetRecorder& cipher_sets) {
+    DumpRun run(&cipher_sets);
+    std::string text;
+    dump_vs_text(text, c.m, cur, run, c.opt.aflag);
+    std::fwrite(text.data(), 1, text.size(), c.out);
 }
 
+void print_every_vs(Ctx& c, CipherSetRecorder& cipher_sets) {
+    dump_every_vs(
+        c, cipher_sets,
+        [&](std::string& text, std::size_t, VsSpan vss, DumpRun& run) {
+            for (const auto& vs : vss) dump_vs_text(text, c.m, *vs, run, c.opt.aflag);
+        },
+        [&](const std::string& text) { std::fwrite(text.data(), 1, text.size(), c.out); });
+}
 
 }  // namespace lbsnap

@@ -75,13 +75,6 @@ std::optional<std::string> shown_cipherset(const bahd_config_t& cur) {
     return custom_cipherset_name(cur);
 }
 
-// Made on every run, each VS's before its CIPHERSET: line; a failure to
-// record the set does not change what is printed.
-void record_custom_cipherset(CipherSetRecorder* sets, const bahd_config_t& cur) {
-    if (sets && has_custom_cipherset(cur))
-        sets->update(custom_cipherset_name(cur).c_str(), cur.ciphers->c_str());
-}
-
 // A master's entries are sub-VSs, whose health the master checks. A real
 // server that follows another needs the VS's check only when its chain of
 // follows ends in this VS.
@@ -249,6 +242,11 @@ private:
 };
 
 }  // namespace
+
+void record_custom_cipherset(CipherSetRecorder* sets, const bahd_config_t& cur) {
+    if (sets && has_custom_cipherset(cur))
+        sets->update(custom_cipherset_name(cur).c_str(), cur.ciphers->c_str());
+}
 
 void DumpEntries::build(const Model& m, const bahd_config_t& cur, DumpRun& run) {
     vs = &cur;

@@ -72,8 +72,6 @@ public:
     RsFollowChains& follows(const Model& m);
     // The entries of the VS at hand, reused VS after VS.
     DumpEntries entries;
-    // The text dump's output not yet written.
-    std::string text;
     CipherSetRecorder* cipher_sets() const { return cipher_sets_; }
     // The setting L7_TRANSPARENT is "no" (read on first use).
     int l7_transparent_off();
@@ -87,6 +85,11 @@ private:
     bool listed_ = false;
     std::optional<std::unordered_set<std::string>> ctrl_dirs_;
 };
+
+// Records the custom cipher set of VS cur, if it has one (sets: null, none
+// is recorded). Made on every run, before the VS's lines are written; a
+// failure to record the set does not change what is printed.
+void record_custom_cipherset(CipherSetRecorder* sets, const bahd_config_t& cur);
 
 // The rules of the VS's list r that the entry's own list holds, in r's order.
 std::vector<const Rule_t*> entry_rules(const bahd_config_t& cur, const rs_info_t& e);

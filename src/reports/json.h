@@ -10,6 +10,7 @@
 
 namespace lbsnap {
 
+class CipherSetRecorder;
 class DumpEntries;
 class DumpRun;
 class RsNameTable;
@@ -19,7 +20,10 @@ struct RsLine;
 struct VsSetting;
 
 // One VS object of the dump; records its custom cipher set if the run does.
-void json_vs(JsonWriter& w, Ctx& c, const bahd_config_t& cur, DumpRun& run);
+void json_vs(JsonWriter& w, const Model& m, const bahd_config_t& cur, DumpRun& run);
+// The array of every VS object in list order (on two threads when they are
+// many), recording custom cipher sets.
+void json_every_vs(Ctx& c, CipherSetRecorder& cipher_sets);
 // The member a dump row gives: the key of its line in lower case.
 const std::string& dump_member_name(const VsSetting& row);
 // The value of one entry of VS d.vs, as its member holds it.

@@ -10,6 +10,7 @@
 
 #include "lib/addrs.h"
 #include "lib/ascii.h"
+#include "reports/dump_blocks.h"
 #include "reports/dump_entries.h"
 #include "reports/json.h"
 
@@ -91,14 +92,27 @@ void json_dump_value(JsonWriter& w, const DumpEntries& d, const DumpEntry& e) {
     }
 }
 
-void json_vs(JsonWriter& w, Ctx& c, const bahd_config_t& cur, DumpRun& run) {
-    run.entries.build(c.m, cur, run);
+void json_vs(JsonWriter& w, const Model& m, const bahd_config_t& cur, DumpRun& run) {
+    run.entries.build(m, cur, run);
     w.begin_object();
     for (const DumpEntry& e : run.entries.entries) {
         w.key(dump_member_name(*e.row));
         json_dump_value(w, run.entries, e);
     }
     w.end_object();
+}
+
+void json_every_vs(Ctx& c, CipherSetRecorder& cipher_sets) {
+    JsonWriter w(c.out);
+    w.begin_array();
+    dump_every_vs(
+        c, cipher_sets,
+        [&](std::string& text, std::size_t block, VsSpan vss, DumpRun& run) {
+            JsonWriter part(text, 1, block > 0);
+            for (const auto& vs : vss) json_vs(part, c.m, *vs, run);
+        },
+        [&](const std::string& text) { w.splice(text); });
+    w.end_array();
 }
 
 }  // namespace lbsnap

@@ -11,6 +11,8 @@
 #include "query/follow_chain.h"
 #include "report_harness.h"
 #include "reports/dump.h"
+#include "reports/dump_entries.h"
+#include "reports/json.h"
 
 namespace lbsnap {
 namespace {
@@ -119,32 +121,83 @@ TEST(DumpCipherSets, HeldLockCostsARunOneWaitAtMost) {
     EXPECT_EQ(entries, std::vector<std::string>{"_CIPHER_SETS"});
 }
 
-// ---- the dump of every VS goes out in blocks ----
+// ---- the dump of every VS goes out in blocks, made on two threads ----
 
-// Whatever the block boundaries cut through, the dump of every VS is the
-// dumps of the single VSs one after the other, in list order.
+// Groups of four VSs, `groups` of them, of the shapes a large dump meets: an
+// SSL VS with a custom cipher list (recorded while dumping), an IPv6 VS
+// with rules whose real servers follow the previous group's, and a master
+// with its two sub-VSs. Names and rule lists vary in length, so block
+// boundaries fall anywhere in the text.
+std::string varied_vss(int groups) {
+    std::string conf = testing::rule_section(1) + testing::rule_section(2);
+    for (int g = 0; g < groups; ++g) {
+        const std::string n = std::to_string(g);
+        const std::string id = std::to_string(4 * g + 1);
+        const std::string v4 = "10." + std::to_string(g / 200) + "." + std::to_string(g % 200) + ".";
+        const std::string name = "NAME: " + std::string(static_cast<std::size_t>(g % 37), 'n') + "<&>\n";
+        conf += "<SECTION VS>\nVID: " + id + "\nVIP: " + v4 + "1\nPORT: 443\nPROTO: tcp\n" + name +
+                "SSLACCEL: 1\nCIPHERS: AES" + n + "\n<IPVSADM>\n-a -r 192.168.0.1:80 -w " + n + "\n<END>\n<END VS>\n";
+        conf += "<SECTION VS>\nVID: " + std::to_string(4 * g + 2) + "\nVIP: 2001:db8::" + n +
+                "\nPORT: 80\nPROTO: tcp\nRULES: 1" + (g % 2 ? ",2" : "") + "\n<IPVSADM>\n-a -r [2001:db8:1::" + n +
+                "]:80 -m -I " + std::to_string(100 + g) + " -f " + std::to_string(g ? 99 + g : 0) + "\n<END>\n<END VS>\n";
+        const std::string master = std::to_string(4 * g + 3);
+        conf += "<SECTION VS>\nVID: " + master + "\nVIP: " + v4 + "2\nPORT: 80\nPROTO: tcp\nMASTER: 1\n<IPVSADM>\n" +
+                "-a -r #" + std::to_string(4 * g + 4) + " -w 2\n-a -r #" + id + " -w 1\n<END>\n<END VS>\n";
+        conf += "<SECTION VS>\nVID: " + std::to_string(4 * g + 4) + "\nVIP: " + v4 + "2\nPORT: 80\nPROTO: tcp\n" +
+                "SLAVE: " + master + "\n<IPVSADM>\n-a -r 192.168.1." + std::to_string(g % 250) + ":8080 -m\n<END>\n<END VS>\n";
+    }
+    return conf;
+}
+
+struct DumpAndSets {
+    std::string out;
+    std::string sets;  // the custom cipher-set file the dump left
+};
+
+// The dump of every VS as the app makes it (--json with json), in a fresh root.
+DumpAndSets dump_every(const std::string& conf, bool raw, bool json) {
+    testing::TempRoot root;
+    std::filesystem::create_directories(root.path("/corvane/cfg"));
+    testing::ReportHarness r(conf);
+    r.opt.aflag = raw;
+    r.opt.json = json;
+    Ctx c = r.ctx();
+    EXPECT_EQ(perform_command(c, Command::dump, nullptr), kExitOk);
+    EXPECT_EQ(r.err.str(), "");
+    return {r.out.str(), root.read("/corvane/cfg/_CIPHER_SETS")};
+}
+
+// The same from the dumps of single VSs, one after the other in list order.
+DumpAndSets dump_one_by_one(const std::string& conf, bool raw, bool json) {
+    testing::TempRoot root;
+    std::filesystem::create_directories(root.path("/corvane/cfg"));
+    testing::ReportHarness r(conf);
+    r.opt.aflag = raw;
+    Ctx c = r.ctx();
+    CipherSetRecorder sets(c.log);
+    if (json) {
+        DumpRun run(&sets);
+        JsonWriter w(c.out);
+        w.begin_array();
+        for (const auto& vs : r.m->bahd) json_vs(w, *r.m, *vs, run);
+        w.end_array();
+    } else {
+        for (const auto& vs : r.m->bahd) print_vs(c, *vs, sets);
+    }
+    return {r.out.str(), root.read("/corvane/cfg/_CIPHER_SETS")};
+}
+
 TEST(DumpBlocks, EveryVsIsTheSingleDumpsInListOrder) {
-    std::string conf;
-    constexpr int kVss = 400;  // several blocks' worth of lines
-    for (int id = 1; id <= kVss; ++id) {
-        const std::string i = std::to_string(id);
-        conf += "<SECTION VS>\nVID: " + i + "\nVIP: 10.0." + std::to_string(id / 200) + "." +
-                std::to_string(id % 200 + 1) + "\nPORT: 80\nPROTO: tcp\nNAME: " +
-                std::string(static_cast<std::size_t>(id % 37), 'n') + "\n<IPVSADM>\n-a -r 192.168.0.1:80 -w " +
-                i + "\n<END>\n<END VS>\n";
-    }
-    testing::ReportHarness all(conf);
-    Ctx c = all.ctx();
-    ASSERT_EQ(perform_command(c, Command::dump, nullptr), kExitOk);
-    std::string each;
-    for (int id = 1; id <= kVss; ++id) {
-        testing::ReportHarness one(conf);
-        Ctx oc = one.ctx();
-        ASSERT_EQ(perform_command(oc, Command::dump, std::to_string(id).c_str()), kExitOk);
-        each += one.out.str();
-    }
-    EXPECT_GT(each.size(), std::size_t{3} << 16);
-    EXPECT_EQ(all.out.str(), each);
+    const std::string conf = varied_vss(100);  // 400 VSs: many blocks on both threads
+    for (bool raw : {false, true})
+        for (bool json : {false, true}) {
+            const DumpAndSets every = dump_every(conf, raw, json);
+            const DumpAndSets each = dump_one_by_one(conf, raw, json);
+            EXPECT_GT(each.out.size(), std::size_t{1} << 18) << raw << json;
+            EXPECT_EQ(testing::first_difference(every.out, each.out), "") << raw << json;
+            EXPECT_NE(each.sets.find("Custom_397 AES99\n"), std::string::npos);
+            EXPECT_EQ(every.sets, each.sets) << raw << json;
+        }
 }
 
 }  // namespace

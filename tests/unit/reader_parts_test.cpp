@@ -18,7 +18,7 @@ namespace {
 using testing::rule_section;
 using testing::TempRoot;
 using testing::vs_section;
-using two_parts::first_difference;
+using testing::first_difference;
 using two_parts::split_before_tail;
 
 struct Loaded {

@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -95,5 +96,16 @@ struct SettingsLockHolder {
     }
     int fd;
 };
+
+// The line where `got` first differs from `want`, as each has it; empty
+// when the two are the same.
+inline std::string first_difference(const std::string& got, const std::string& want) {
+    if (got == want) return "";
+    const auto at = static_cast<std::size_t>(std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first -
+                                             got.begin());
+    const std::size_t line = at == 0 ? 0 : got.rfind('\n', at - 1) + 1;  // npos + 1 is 0
+    const auto line_of = [line](const std::string& t) { return t.substr(line, t.find('\n', line) - line); };
+    return "got \"" + line_of(got) + "\", want \"" + line_of(want) + "\"";
+}
 
 }  // namespace lbsnap::testing

@@ -23,6 +23,10 @@ FollowChains::Chain FollowChains::classify(std::size_t start) {
     return Chain{end_[start], (known_[start] & kOnLoop) != 0, (known_[start] & kMeets) != 0};
 }
 
+void FollowChains::settle_all() {
+    for (std::size_t i = 0; i < members_; ++i) classify(i);
+}
+
 void FollowChains::settle(std::size_t member, std::size_t end, std::uint8_t facts) {
     known_[member] = kSettled | facts;
     end_[member] = static_cast<std::uint32_t>(end);
@@ -153,6 +157,11 @@ std::optional<RsFollowChains::Chain> RsFollowChains::from_id(int id) {
     const std::size_t place = place_of_id(id);
     if (place == FollowChains::kNone) return std::nullopt;
     return chain_at(place);
+}
+
+RsFollowChains& RsFollowChains::settle_all() {
+    chains_.settle_all();
+    return *this;
 }
 
 std::optional<RsFollowChains::Chain> RsFollowChains::from(const rs_info_t& rs) {

@@ -38,6 +38,9 @@ public:
     FollowChains(std::size_t members, Next next, std::size_t chosen = kNone);
 
     Chain classify(std::size_t start);
+    // Walks every chain now; after that nothing changes, and classify only
+    // reads (threads may share the object).
+    void settle_all();
     // The members of the loop through `start`, from it on in follow order;
     // empty when it is on no loop.
     std::vector<std::size_t> loop_from(std::size_t start);
@@ -89,6 +92,9 @@ public:
     // The chain from the real server a follow of `id` names; nullopt when
     // no real server has that id.
     std::optional<Chain> from_id(int id);
+    // Walks every chain now; from_id then only reads, and threads may share
+    // the object.
+    RsFollowChains& settle_all();
     // The chain from `rs`; nullopt when rs is not the first of its id.
     std::optional<Chain> from(const rs_info_t& rs);
     // Every loop once, each from its member written first.

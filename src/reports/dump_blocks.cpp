@@ -4,6 +4,7 @@
 #include "reports/dump_blocks.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "lib/blocks_in_order.h"
 
@@ -27,11 +28,12 @@ void dump_every_vs(Ctx& c, CipherSetRecorder& cipher_sets, const DumpBlock& dump
         return list.subspan(first, std::min(kVsPerBlock, list.size() - first));
     };
     DumpRun here(nullptr);
-    DumpRun there(nullptr);
+    std::optional<DumpRun> there;
+    if (count >= kTwoThreadsFrom) there.emplace(here.for_other_thread(c.m));
     auto maker = [&](DumpRun& run) -> MakeBlock {
         return [&](std::size_t block, std::string& text) { dump(text, block, vss_of(block), run); };
     };
-    make_blocks_in_order(count, maker(here), count >= kTwoThreadsFrom ? maker(there) : MakeBlock{},
+    make_blocks_in_order(count, maker(here), there ? maker(*there) : MakeBlock{},
                          [&](std::size_t block, const std::string& text) {
                              for (const auto& vs : vss_of(block)) record_custom_cipherset(&cipher_sets, *vs);
                              write(text);

@@ -263,8 +263,15 @@ std::vector<const Rule_t*> entry_rules(const bahd_config_t& cur, const rs_info_t
 
 RsFollowChains& DumpRun::follows(const Model& m) {
     // Past a real server that follows nobody, the dump's chain ends.
-    if (!follows_) follows_.emplace(m, ZeroFollow::ends, nullptr, ChainMembers::named);
+    if (!follows_) follows_ = std::make_shared<RsFollowChains>(m, ZeroFollow::ends, nullptr, ChainMembers::named);
     return *follows_;
+}
+
+DumpRun DumpRun::for_other_thread(const Model& m) {
+    DumpRun other(nullptr);
+    follows(m).settle_all();
+    other.follows_ = follows_;
+    return other;
 }
 
 int DumpRun::l7_transparent_off() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -70,6 +71,9 @@ public:
     // The real servers' follow chains: walked once for the whole run, as
     // chains may be long and shared by many real servers.
     RsFollowChains& follows(const Model& m);
+    // A run for another thread, recording no cipher set: it shares this
+    // run's follow chains, walked whole now so that no thread changes them.
+    DumpRun for_other_thread(const Model& m);
     // The entries of the VS at hand, reused VS after VS.
     DumpEntries entries;
     CipherSetRecorder* cipher_sets() const { return cipher_sets_; }
@@ -80,7 +84,7 @@ public:
 
 private:
     CipherSetRecorder* cipher_sets_;
-    std::optional<RsFollowChains> follows_;
+    std::shared_ptr<RsFollowChains> follows_;
     std::optional<int> l7_off_;
     bool listed_ = false;
     std::optional<std::unordered_set<std::string>> ctrl_dirs_;

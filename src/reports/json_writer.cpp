@@ -13,6 +13,8 @@ constexpr std::size_t kIndent = 2;
 // A dump of every VS is made of millions of small pieces: they gather in the
 // writer's own buffer and go to the stream in blocks of this size.
 constexpr std::size_t kBlock = 1 << 16;
+// A part goes into a text that holds it whole: a small block will do.
+constexpr std::size_t kPartBlock = 1 << 12;
 
 // A newline and the indentation of the levels most documents reach, to be
 // copied in one piece.
@@ -35,9 +37,9 @@ JsonWriter::JsonWriter(std::FILE* out)
 
 JsonWriter::JsonWriter(std::string& into, std::size_t depth, bool after_element)
     : into_(&into),
-      buf_(std::make_unique_for_overwrite<char[]>(kBlock)),
+      buf_(std::make_unique_for_overwrite<char[]>(kPartBlock)),
       pos_(buf_.get()),
-      end_(pos_ + kBlock),
+      end_(pos_ + kPartBlock),
       has_members_(depth) {
     has_members_.back() = after_element;
 }
@@ -59,7 +61,7 @@ void JsonWriter::flush() {
 // What does not fit in the block's rest: after a flush, in the block, or
 // written apart when larger than a block.
 void JsonWriter::put_apart(const char* s, std::size_t n) {
-    if (n > kBlock) {
+    if (n > static_cast<std::size_t>(end_ - buf_.get())) {
         flush();
         write_out(s, n);
         return;

@@ -191,6 +191,10 @@ TEST_F(CipherSetUpdate, RepeatedCallsFollowTheFiles) {
     fs::remove(root.path(kCustom));
     EXPECT_EQ(sets.update("Custom_5", "A"), 0);
     EXPECT_EQ(root.read(kCustom), "Custom_5 A\n");
+    // The shortest file whose last line lacks its newline: one byte.
+    root.write(kCustom, "#");
+    EXPECT_EQ(sets.update("Custom_6", "B"), 0);
+    EXPECT_EQ(root.read(kCustom), "#\nCustom_6 B\n");
     EXPECT_TRUE(logged.empty());
 }
 

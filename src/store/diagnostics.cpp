@@ -26,6 +26,24 @@ void Diagnostics::add(int line, Severity s, const char* fmt, ...) {
     va_end(ap);
 }
 
+void Diagnostics::append(Diagnostics&& later) {
+    // As if added here: the later part's kept findings, in the order found
+    // there, cut short by the same rule; its counts include the others.
+    for (Finding& f : later.findings_) {
+        KindTexts& k = kinds_[f.kind];
+        if (k.made >= kShownPerKind && f.line >= k.last_line) continue;
+        ++k.made;
+        k.last_line = std::max(k.last_line, f.line);
+        f.order += static_cast<std::uint32_t>(added_);
+        findings_.push_back(std::move(f));
+    }
+    for (const auto& [kind, k] : later.kinds_) kinds_[kind].found += k.found;
+    added_ += later.added_;
+    errors_ += later.errors_;
+    warnings_ += later.warnings_;
+    key_lines_.insert(key_lines_.end(), later.key_lines_.begin(), later.key_lines_.end());
+}
+
 void Diagnostics::reword(std::size_t index, std::string text) {
     // Kept findings are in the order added until sorted; one not kept is
     // never shown.

@@ -41,6 +41,10 @@ public:
     std::size_t size() const { return added_; }
     void reword(std::size_t index, std::string text);
 
+    // Adds the findings of a later part of the file, read apart: all its
+    // lines come after this part's.
+    void append(Diagnostics&& later);
+
     // While muted, findings are dropped.
     void mute(bool on) { muted_ = on; }
 

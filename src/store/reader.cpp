@@ -402,7 +402,9 @@ std::size_t vs_section_from(const ByteSource& source, std::size_t from) {
 // VSs name rules as the rule list stood when it began.
 class SecondPart {
 public:
-    SecondPart(const ByteSource& file, std::size_t at, const Model& m) : part_(std::make_unique<Model>()) {
+    // checking: the part keeps the findings of a check.
+    SecondPart(const ByteSource& file, std::size_t at, const Model& m, bool checking)
+        : part_(std::make_unique<Model>()), checking_(checking) {
         part_->default_rule = m.default_rule;
         part_->rule_by_id = m.rule_by_id;
         thread_ = std::jthread([this, file, at] { read(file, at); });
@@ -414,6 +416,7 @@ public:
         if (thread_.joinable()) thread_.join();
         return clean_ ? std::move(part_) : nullptr;
     }
+    Diagnostics& findings() { return findings_; }
 
 private:
     void read(const ByteSource& file, std::size_t at) {
@@ -422,7 +425,7 @@ private:
             const auto lines_before = static_cast<int>(file.newlines_before(at));
             ByteSource source = file.from(at);
             LineSplitter lines(source, lines_before);
-            Loader loader(*part_, nullptr);
+            Loader loader(*part_, checking_ ? &findings_ : nullptr);
             // At another section's marker the part stops, inside that section.
             const bool read = read_lines(lines, loader, [](const Loader& l) { return l.other_sections_begun() == 0; });
             clean_ = read && loader.between_sections() && !source.error();
@@ -432,6 +435,8 @@ private:
     }
 
     std::unique_ptr<Model> part_;
+    const bool checking_;
+    Diagnostics findings_;
     bool clean_ = false;
     std::jthread thread_;
 };
@@ -445,7 +450,8 @@ private:
 // Otherwise the first part reads on, as if there were no second part.
 class TwoParts {
 public:
-    explicit TwoParts(bool wanted) : due_(wanted) {}
+    // findings: a check's, to which the second part's are added when it joins.
+    TwoParts(bool wanted, Diagnostics* findings) : due_(wanted), findings_(findings) {}
 
     // After each line of the first part.
     void after_line(const Loader& loader, const LineSplitter& lines, ByteSource& source, const Model& m) {
@@ -459,7 +465,7 @@ public:
         at_ = at;
         rule_sections_ = loader.sections_begun(Section::rule);
         try {
-            second_.emplace(source, at, m);
+            second_.emplace(source, at, m, findings_ != nullptr);
         } catch (const std::system_error&) {
             // No thread to be had: one pass reads it all.
             source.resume();
@@ -472,16 +478,21 @@ public:
     // join the list; else null, and the source reads on past the stop.
     std::unique_ptr<Model> joined(const Loader& loader, ByteSource& source) {
         std::unique_ptr<Model> part = second_->joined();
-        second_.reset();
         const bool ends_there = loader.between_sections() && source.taken() == at_ && !source.error() &&
                                 loader.sections_begun(Section::rule) == rule_sections_;
-        if (part && ends_there) return part;
+        if (part && ends_there) {
+            if (findings_) findings_->append(std::move(second_->findings()));
+            second_.reset();
+            return part;
+        }
+        second_.reset();
         source.resume();
         return nullptr;
     }
 
 private:
     bool due_;
+    Diagnostics* findings_;
     std::size_t at_ = 0;
     int rule_sections_ = 0;
     std::optional<SecondPart> second_;
@@ -498,8 +509,7 @@ void join_part(Model& m, std::unique_ptr<Model> part) {
 }
 
 // Loads the configuration that `source` reads. A check says a file that
-// cannot be read is unreadable; commands read what could be read. A check
-// reads in one part, so that its findings come in the order of the file.
+// cannot be read is unreadable; commands read what could be read.
 LoadResult load_from(Model& m, ByteSource& source, Diagnostics* findings, const char* path,
                      std::size_t two_parts_from) {
     clean_up(m);
@@ -510,7 +520,7 @@ LoadResult load_from(Model& m, ByteSource& source, Diagnostics* findings, const 
         return {};
     }
     Loader loader(m, findings);
-    TwoParts two(!findings && source.size() >= two_parts_from);
+    TwoParts two(source.size() >= two_parts_from, findings);
     auto after = [&](const Loader& l) {
         two.after_line(l, lines, source, m);
         return true;

@@ -11,6 +11,7 @@
 #include "../unit/test_support.h"
 
 #include "app/dispatch.h"
+#include "reports/check.h"
 #include "reports/report_context.h"
 #include "store/reader.h"
 
@@ -71,6 +72,19 @@ inline std::string model_print(Model& m, const LoadResult& loaded) {
     }
     s << m.Rules.size() << " rules\n";
     return s.str();
+}
+
+// What a check of `text` prints, and its exit status.
+inline std::string check_print(std::string_view text, std::size_t two_parts_from) {
+    Model m;
+    Diagnostics findings;
+    const LoadResult loaded = load_text(m, text, &findings, two_parts_from);
+    testing::Capture out;
+    Options opt;
+    Ctx c{m, opt, out.file(), out.file()};
+    if (loaded.status != LoadStatus::ok) return loaded.message;
+    const int status = print_check(c, findings, "f", false);
+    return out.str() + "status " + std::to_string(status) + "\n";
 }
 
 }  // namespace lbsnap::two_parts

@@ -24,12 +24,14 @@ using two_parts::split_before_tail;
 struct Loaded {
     std::unique_ptr<Model> m = std::make_unique<Model>();
     std::string print;
+    std::string check;  // what --check prints, and its status
 };
 
 Loaded load(std::string_view text, std::size_t two_parts_from) {
     Loaded l;
     const LoadResult r = load_text(*l.m, text, nullptr, two_parts_from);
     l.print = two_parts::model_print(*l.m, r);
+    l.check = two_parts::check_print(text, two_parts_from);
     return l;
 }
 
@@ -41,6 +43,7 @@ void expect_as_one_pass(const std::string& text, bool split) {
     EXPECT_TRUE(one.m->parts.empty());
     EXPECT_EQ(two.m->parts.size(), split ? 1u : 0u);
     EXPECT_EQ(first_difference(two.print, one.print), "");
+    EXPECT_EQ(first_difference(two.check, one.check), "");
 }
 
 // VS sections numbered from `first`, each with real servers, a rule list
@@ -69,6 +72,14 @@ TEST(ReadInTwoParts, ASplitFileLoadsAsOnePass) {
                             std::string(1, '\0') + "b\n<END VS>\n";
     expect_as_one_pass(split_before_tail(kRules + plain_vss(1, 3), "", plain_vss(4, 3) + odd + plain_vss(50, 3)),
                        true);
+    // A check's findings of one kind on both sides of the split, more than
+    // it shows of a kind: those not shown are counted across both parts.
+    std::string unknown_keys[2];
+    for (int id = 1; id <= 30; ++id)
+        unknown_keys[id > 15] += vs_section("VID: " + std::to_string(id) + "\nBOGUS: " + std::to_string(id) + "\n");
+    const std::string findings = split_before_tail(kRules + unknown_keys[0], "", unknown_keys[1]);
+    expect_as_one_pass(findings, true);
+    EXPECT_NE(load(findings, two_parts::kAlways).check.find("10 more findings like"), std::string::npos);
 }
 
 // Where the second part would read something other than a single pass
@@ -123,6 +134,7 @@ TEST(ReadInTwoParts, EveryCaseConfigurationLoadsAsOnePass) {
         const Loaded one = load(padded, two_parts::kNever);
         const Loaded two = load(padded, two_parts::kAlways);
         EXPECT_EQ(first_difference(two.print, one.print), "");
+        EXPECT_EQ(first_difference(two.check, one.check), "");
         split += two.m->parts.empty() ? 0 : 1;
     }
     EXPECT_GT(split, 50);  // the comparison is about split files

@@ -159,10 +159,7 @@ std::optional<RsFollowChains::Chain> RsFollowChains::from_id(int id) {
     return chain_at(place);
 }
 
-RsFollowChains& RsFollowChains::settle_all() {
-    chains_.settle_all();
-    return *this;
-}
+void RsFollowChains::settle_all() { chains_.settle_all(); }
 
 std::optional<RsFollowChains::Chain> RsFollowChains::from(const rs_info_t& rs) {
     const std::size_t place = place_of(rs);

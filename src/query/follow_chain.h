@@ -94,7 +94,7 @@ public:
     std::optional<Chain> from_id(int id);
     // Walks every chain now; from_id then only reads, and threads may share
     // the object.
-    RsFollowChains& settle_all();
+    void settle_all();
     // The chain from `rs`; nullopt when rs is not the first of its id.
     std::optional<Chain> from(const rs_info_t& rs);
     // Every loop once, each from its member written first.

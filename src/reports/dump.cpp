@@ -133,7 +133,7 @@ void print_vs(Ctx& c, const bahd_config_t& cur, CipherSetRecorder& cipher_sets) 
 
 void print_every_vs(Ctx& c, CipherSetRecorder& cipher_sets) {
     dump_every_vs(
-        c, cipher_sets,
+        c.m, cipher_sets,
         [&](std::string& text, std::size_t, VsSpan vss, DumpRun& run) {
             for (const auto& vs : vss) dump_vs_text(text, c.m, *vs, run, c.opt.aflag);
         },

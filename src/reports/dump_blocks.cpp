@@ -20,8 +20,8 @@ constexpr std::size_t kTwoThreadsFrom = 8;
 
 }  // namespace
 
-void dump_every_vs(Ctx& c, CipherSetRecorder& cipher_sets, const DumpBlock& dump, const WriteBlock& write) {
-    const VsSpan list(c.m.bahd);
+void dump_every_vs(const Model& m, CipherSetRecorder& cipher_sets, const DumpBlock& dump, const WriteBlock& write) {
+    const VsSpan list(m.bahd);
     const std::size_t count = (list.size() + kVsPerBlock - 1) / kVsPerBlock;
     auto vss_of = [&](std::size_t block) {
         const std::size_t first = block * kVsPerBlock;
@@ -29,7 +29,7 @@ void dump_every_vs(Ctx& c, CipherSetRecorder& cipher_sets, const DumpBlock& dump
     };
     DumpRun here(nullptr);
     std::optional<DumpRun> there;
-    if (count >= kTwoThreadsFrom) there.emplace(here.for_other_thread(c.m));
+    if (count >= kTwoThreadsFrom) there.emplace(here.for_other_thread(m));
     auto maker = [&](DumpRun& run) -> MakeBlock {
         return [&](std::size_t block, std::string& text) { dump(text, block, vss_of(block), run); };
     };

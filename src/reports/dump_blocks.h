@@ -10,7 +10,7 @@
 
 #include "lib/cipher_sets.h"
 #include "reports/dump_entries.h"
-#include "reports/report_context.h"
+#include "store/model.h"
 
 namespace lbsnap {
 
@@ -20,9 +20,9 @@ using VsSpan = std::span<const std::unique_ptr<const bahd_config_t>>;
 using DumpBlock = std::function<void(std::string& text, std::size_t block, VsSpan vss, DumpRun& run)>;
 using WriteBlock = std::function<void(const std::string& text)>;
 
-// Dumps every VS of c.m: `dump` makes each block's text, `write` gets the
+// Dumps every VS of m: `dump` makes each block's text, `write` gets the
 // blocks in list order. Each VS's custom cipher set is recorded, in list
 // order, before its block is written.
-void dump_every_vs(Ctx& c, CipherSetRecorder& cipher_sets, const DumpBlock& dump, const WriteBlock& write);
+void dump_every_vs(const Model& m, CipherSetRecorder& cipher_sets, const DumpBlock& dump, const WriteBlock& write);
 
 }  // namespace lbsnap

@@ -106,7 +106,7 @@ void json_every_vs(Ctx& c, CipherSetRecorder& cipher_sets) {
     JsonWriter w(c.out);
     w.begin_array();
     dump_every_vs(
-        c, cipher_sets,
+        c.m, cipher_sets,
         [&](std::string& text, std::size_t block, VsSpan vss, DumpRun& run) {
             JsonWriter part(text, 1, block > 0);
             for (const auto& vs : vss) json_vs(part, c.m, *vs, run);

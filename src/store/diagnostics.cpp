@@ -8,18 +8,23 @@
 
 namespace lbsnap {
 
+// Findings mostly arrive in line order: past the shown number, one written
+// no earlier than those kept is never shown (ties go by the order found),
+// so it is not kept.
+bool Diagnostics::keeps(KindTexts& k, int line) {
+    if (k.made >= kShownPerKind && line >= k.last_line) return false;
+    ++k.made;
+    k.last_line = std::max(k.last_line, line);
+    return true;
+}
+
 void Diagnostics::add(int line, Severity s, const char* fmt, ...) {
     if (muted_) return;
     const auto order = static_cast<std::uint32_t>(added_++);
     ++(s == Severity::error ? errors_ : warnings_);
-    // Findings mostly arrive in line order: past the shown number, one
-    // written no earlier than those kept is never shown (ties go by the
-    // order found), so it is not kept.
     KindTexts& k = kinds_[fmt];
     ++k.found;
-    if (k.made >= kShownPerKind && line >= k.last_line) return;
-    ++k.made;
-    k.last_line = std::max(k.last_line, line);
+    if (!keeps(k, line)) return;
     std::va_list ap;
     va_start(ap, fmt);
     findings_.push_back({line, s, order, vformat_text(fmt, ap), fmt});
@@ -30,10 +35,7 @@ void Diagnostics::append(Diagnostics&& later) {
     // As if added here: the later part's kept findings, in the order found
     // there, cut short by the same rule; its counts include the others.
     for (Finding& f : later.findings_) {
-        KindTexts& k = kinds_[f.kind];
-        if (k.made >= kShownPerKind && f.line >= k.last_line) continue;
-        ++k.made;
-        k.last_line = std::max(k.last_line, f.line);
+        if (!keeps(kinds_[f.kind], f.line)) continue;
         f.order += static_cast<std::uint32_t>(added_);
         findings_.push_back(std::move(f));
     }

@@ -77,6 +77,9 @@ private:
         int last_line = 0;
     };
     std::unordered_map<const char*, KindTexts> kinds_;
+    // Counts a finding of kind k at `line` as kept, unless it would never
+    // be shown.
+    bool keeps(KindTexts& k, int line);
     struct KeyLine {
         int section_line;
         std::string_view key;

@@ -478,14 +478,14 @@ public:
     // join the list; else null, and the source reads on past the stop.
     std::unique_ptr<Model> joined(const Loader& loader, ByteSource& source) {
         std::unique_ptr<Model> part = second_->joined();
+        Diagnostics part_findings = std::move(second_->findings());
+        second_.reset();
         const bool ends_there = loader.between_sections() && source.taken() == at_ && !source.error() &&
                                 loader.sections_begun(Section::rule) == rule_sections_;
         if (part && ends_there) {
-            if (findings_) findings_->append(std::move(second_->findings()));
-            second_.reset();
+            if (findings_) findings_->append(std::move(part_findings));
             return part;
         }
-        second_.reset();
         source.resume();
         return nullptr;
     }
